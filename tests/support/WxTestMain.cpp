@@ -1,0 +1,41 @@
+// Test entry point: starts wxWidgets when a display is there, so that window tests can build
+// real dialogs; pure tests run either way. Asserts of the toolkit fail the running test.
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/init.h>
+
+#include "support/WxTestEnvironment.h"
+
+namespace {
+
+bool g_haveDisplay = false;
+
+void FailOnAssert(const wxString& file, int line, const wxString& func, const wxString& cond,
+                  const wxString& msg)
+{
+    ADD_FAILURE_AT(file.utf8_str(), line)
+        << "wx assert in " << func.utf8_str() << ": " << cond.utf8_str() << " " << msg.utf8_str();
+}
+
+}  // namespace
+
+bool HaveDisplay()
+{
+    return g_haveDisplay;
+}
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    wxApp::SetInstance(new wxApp);
+    int wxArgc = 1;
+    char* wxArgv[] = {argv[0], nullptr};
+    g_haveDisplay = wxEntryStart(wxArgc, wxArgv);
+    if (g_haveDisplay)
+        wxTheApp->CallOnInit();
+    wxSetAssertHandler(FailOnAssert);
+    const int result = RUN_ALL_TESTS();
+    if (g_haveDisplay)
+        wxEntryCleanup();
+    return result;
+}
