@@ -1,0 +1,68 @@
+// Powering the machine off after a finished batch, behind an interface: tests install a fake, so no
+// test can ever power a machine off.
+#pragma once
+
+#include <functional>
+#include <string>
+
+// Powers the machine off. Runs on the UI thread.
+class IPowerOff {
+public:
+    virtual ~IPowerOff() = default;
+
+    // Asks the system to power off; false when it cannot or may not. Nothing is reported.
+    virtual bool PowerOff() = 0;
+};
+
+// systemd-logind's manager over D-Bus: CanPowerOff must answer "yes" or "challenge", then
+// PowerOff(false) (no interactive authorisation; a "challenge" is left to polkit's rules).
+class LogindPowerOff : public IPowerOff {
+public:
+    // busAddress: a D-Bus peer serving logind's manager object; the system bus when empty.
+    explicit LogindPowerOff(std::string busAddress = {}) : m_strBusAddress(std::move(busAddress)) {}
+
+    bool PowerOff() override;
+
+private:
+    std::string m_strBusAddress;
+};
+
+// A fake that counts the calls and answers with a chosen result.
+class FakePowerOff : public IPowerOff {
+public:
+    explicit FakePowerOff(bool result = true) : m_bResult(result) {}
+
+    bool PowerOff() override;
+
+    int Calls() const { return m_nCalls; }
+    void SetResult(bool result) { m_bResult = result; }
+    // Runs on every call, before answering (to record the order of events).
+    void OnCall(std::function<void()> hook) { m_onCall = std::move(hook); }
+
+private:
+    bool m_bResult;
+    int m_nCalls = 0;
+    std::function<void()> m_onCall;
+};
+
+// The process-wide power-off service: logind on the system bus unless another has been installed.
+IPowerOff& PowerOffService();
+
+// Installs a service (nullptr: the real one again) and returns the one it replaces.
+IPowerOff* InstallPowerOff(IPowerOff* service);
+
+// A safety latch for test programs: once called, the real service never talks to the system bus
+// and answers false, whatever a test forgot to install.
+void ForbidSystemPowerOff();
+
+// Installs a service for the lifetime of the guard, then puts the previous one back.
+class ScopedPowerOff {
+public:
+    explicit ScopedPowerOff(IPowerOff& service) : m_pPrevious(InstallPowerOff(&service)) {}
+    ~ScopedPowerOff() { InstallPowerOff(m_pPrevious); }
+    ScopedPowerOff(const ScopedPowerOff&) = delete;
+    ScopedPowerOff& operator=(const ScopedPowerOff&) = delete;
+
+private:
+    IPowerOff* m_pPrevious;
+};
