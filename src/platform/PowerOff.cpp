@@ -5,6 +5,8 @@
 #include <atomic>
 #include <memory>
 
+namespace platform {
+
 namespace {
 
 constexpr const char* kLogindName = "org.freedesktop.login1";
@@ -108,3 +110,5 @@ void ForbidSystemPowerOff()
 {
     g_bSystemForbidden = true;
 }
+
+}  // namespace platform

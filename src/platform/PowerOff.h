@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+namespace platform {
+
 // Powers the machine off. Runs on the UI thread.
 class IPowerOff {
 public:
@@ -66,3 +68,5 @@ public:
 private:
     IPowerOff* m_pPrevious;
 };
+
+}  // namespace platform

@@ -2,6 +2,8 @@
 
 #include <gio/gio.h>
 
+namespace platform {
+
 namespace {
 
 IShell* g_pShell = nullptr;
@@ -89,3 +91,5 @@ IShell* InstallShell(IShell* shell)
     g_pShell = shell;
     return previous;
 }
+
+}  // namespace platform

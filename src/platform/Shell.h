@@ -7,6 +7,8 @@
 
 #include "platform/ShellCommand.h"
 
+namespace platform {
+
 // Opens targets with the desktop. Runs on the UI thread.
 class IShell {
 public:
@@ -67,3 +69,5 @@ public:
 private:
     IShell* m_pPrevious;
 };
+
+}  // namespace platform

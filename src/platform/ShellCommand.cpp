@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+namespace platform {
+
 namespace {
 
 bool IsPlaceholder(char c)
@@ -206,3 +208,5 @@ std::string TargetToUri(const std::string& target)
     g_object_unref(file);
     return result;
 }
+
+}  // namespace platform

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+namespace platform {
+
 // Results of opening a target. They keep the classic shell's numbering because the link label's
 // failure texts are keyed by it: above 32 means success, everything else names a failure.
 namespace ShellCode {
@@ -77,3 +79,5 @@ int OpenWithFallback(const std::string& target, const ShellOps& ops);
 
 // A URI for a target: targets with a scheme are kept, file paths become file:// URIs.
 std::string TargetToUri(const std::string& target);
+
+}  // namespace platform

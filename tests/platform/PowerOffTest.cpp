@@ -12,6 +12,8 @@
 
 #include "platform/PowerOff.h"
 
+using namespace platform;
+
 namespace {
 
 // Every test in this program: the real service answers false instead of reaching the system bus,

@@ -7,6 +7,8 @@
 
 #include "platform/ShellCommand.h"
 
+using namespace platform;
+
 namespace {
 
 const std::string kTarget = "https://example.org/quenlar/";

@@ -7,6 +7,8 @@
 
 #include "platform/Shell.h"
 
+using namespace platform;
+
 namespace {
 
 // Desktop operations that record their calls and answer as told.
