@@ -1,0 +1,129 @@
+#include "sources/SettingsStore.h"
+
+#include <cstdio>
+
+#include "platform/Controls.h"
+#include "platform/Paths.h"
+#include "platform/PrivateProfile.h"
+
+std::string g_szIniPath;
+std::string g_szLogPath;
+
+namespace {
+
+// Length of the valid UTF-8 sequence at s[i], or 0 when the bytes there are not one.
+std::size_t Utf8SequenceLength(std::string_view s, std::size_t i)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char lead = byte(i);
+    std::size_t length = 0;
+    unsigned min = 0;
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        min = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        min = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + length > s.size())
+        return 0;
+    unsigned code = lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (byte(i + k) & 0x3F);
+    }
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+// A log file not written by this program may hold other encodings; the window only takes UTF-8,
+// and would show nothing at all for the whole text, so stray bytes become U+FFFD.
+std::string ValidUtf8(std::string_view s)
+{
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t n = Utf8SequenceLength(s, i);
+        if (n == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            out.append(s.substr(i, n));
+            i += n;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+void BuildProfilePaths()
+{
+    BuildProfilePaths(platform::GetHelpFilePath());
+}
+
+void BuildProfilePaths(const std::string& helpFilePath)
+{
+    std::string stem = helpFilePath;
+    const auto slash = stem.rfind('/');
+    const auto dot = stem.rfind('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+        stem.erase(dot);
+    g_szLogPath = stem + ".inf";
+    g_szIniPath = stem + ".ini";
+}
+
+bool WriteProfileInt(std::string_view section, std::string_view key, int value, const std::string& file)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%d", value);
+    return WritePrivateProfileString(section, key, text, file);
+}
+
+bool WriteProfileInt(PrivateProfile& profile, std::string_view section, std::string_view key, int value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%d", value);
+    return profile.WriteString(section, key, text);
+}
+
+bool WriteLogText(const std::string& file, std::string_view text)
+{
+    std::string bytes(text);
+    bytes.push_back('\0');
+    return WriteFileAtomically(file, bytes);
+}
+
+std::string ReadLogText(const std::string& file)
+{
+    std::string bytes;
+    if (!ReadWholeFile(file, bytes) || bytes.size() < 2)
+        return {};
+    const auto nul = bytes.find('\0');
+    if (nul != std::string::npos)
+        bytes.resize(nul);
+    return ValidUtf8(bytes);
+}
+
+void SaveWindowText(const platform::CEdit& window, const std::string& file)
+{
+    // The log is a courtesy; losing it must not stop a close or a power-off.
+    WriteLogText(file, window.GetWindowText());
+}
+
+void LoadWindowText(platform::CEdit& window, const std::string& file)
+{
+    window.SetWindowText(std::string());
+    const std::string text = ReadLogText(file);
+    if (!text.empty())
+        window.SetWindowText(text);
+}

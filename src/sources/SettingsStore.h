@@ -1,0 +1,37 @@
+// Where the settings and the log live, and the small routines that write and read them. The
+// dialog's SaveSettings and LoadSettings are built on these.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+class PrivateProfile;
+
+namespace platform {
+class CEdit;
+}
+
+// The settings file and the log file: the executable's path with ".ini" and ".inf" in place of
+// its extension. Set once at start-up by BuildProfilePaths; empty before.
+extern std::string g_szIniPath;
+extern std::string g_szLogPath;
+
+// Derives both paths from the application's help-file path.
+void BuildProfilePaths();
+// The same from a given help-file path: cut at the extension's dot, if its last component has one.
+void BuildProfilePaths(const std::string& helpFilePath);
+
+// Writes value as "%d" text. The single-entry form rewrites the file; the profile form only
+// changes memory until the caller flushes it.
+bool WriteProfileInt(std::string_view section, std::string_view key, int value, const std::string& file);
+bool WriteProfileInt(PrivateProfile& profile, std::string_view section, std::string_view key, int value);
+
+// The window's text and one NUL byte. Failures are passed over silently.
+void SaveWindowText(const platform::CEdit& window, const std::string& file);
+// Empties the window, then shows the file's text up to its NUL (or its end when it has none).
+// A file of fewer than 2 bytes, or one that cannot be read, leaves the window empty.
+void LoadWindowText(platform::CEdit& window, const std::string& file);
+
+// The file halves of the two above, usable without a window.
+bool WriteLogText(const std::string& file, std::string_view text);
+std::string ReadLogText(const std::string& file);

@@ -1,0 +1,144 @@
+// The settings store's own routines: where the files go, integers as text, and the log file's
+// format (text + one NUL) read back as the program and a hand-made file would have it.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <wx/frame.h>
+#include <wx/textctrl.h>
+
+#include "platform/Controls.h"
+#include "platform/Paths.h"
+#include "platform/PrivateProfile.h"
+#include "sources/SettingsStore.h"
+#include "support/WxTestEnvironment.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class SettingsStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string pattern = (fs::temp_directory_path() / "quenlar-store-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        m_dir = pattern;
+    }
+    void TearDown() override
+    {
+        platform::SetModuleFileNameForTesting("");
+        fs::remove_all(m_dir);
+    }
+    std::string PathOf(const char* name) const { return (m_dir / name).string(); }
+    void WriteRaw(const std::string& path, const std::string& bytes)
+    {
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+    std::string ReadRaw(const std::string& path)
+    {
+        std::string data;
+        EXPECT_TRUE(ReadWholeFile(path, data));
+        return data;
+    }
+
+    fs::path m_dir;
+};
+
+TEST_F(SettingsStoreTest, PathsSitBesideTheExecutable)
+{
+    platform::SetModuleFileNameForTesting("/opt/quenlar/Quenlar");
+    BuildProfilePaths();
+    EXPECT_EQ(g_szIniPath, "/opt/quenlar/Quenlar.ini");
+    EXPECT_EQ(g_szLogPath, "/opt/quenlar/Quenlar.inf");
+
+    platform::SetModuleFileNameForTesting("/opt/v1.2/Quenlar.bin");
+    BuildProfilePaths();
+    EXPECT_EQ(g_szIniPath, "/opt/v1.2/Quenlar.ini");
+
+    // A dot in a folder name is not an extension; nor is there a length limit to overrun.
+    const std::string deep = "/" + std::string(300, 'd') + ".d/Quenlar";
+    BuildProfilePaths(deep);
+    EXPECT_EQ(g_szIniPath, deep + ".ini");
+    EXPECT_EQ(g_szLogPath, deep + ".inf");
+}
+
+TEST_F(SettingsStoreTest, IntegersAreWrittenAsSignedDecimal)
+{
+    const std::string ini = PathOf("Quenlar.ini");
+    EXPECT_TRUE(WriteProfileInt("Config", "AudioSetting", -1, ini));
+    EXPECT_TRUE(WriteProfileInt("Config", "Min", INT_MIN, ini));
+    EXPECT_EQ(ReadRaw(ini), "[Config]\r\nAudioSetting=-1\r\nMin=-2147483648\r\n");
+    EXPECT_EQ(GetPrivateProfileInt("Config", "Min", 0, ini), INT_MIN);
+}
+
+TEST_F(SettingsStoreTest, TheLogFileIsTheTextAndOneNul)
+{
+    const std::string log = PathOf("Quenlar.inf");
+    EXPECT_TRUE(WriteLogText(log, ""));
+    EXPECT_EQ(ReadRaw(log), std::string(1, '\0'));
+    EXPECT_EQ(ReadLogText(log), "");
+
+    const std::string text = "Failed: /v/光盘.dat\r\nEncoder stalled\r\n";
+    EXPECT_TRUE(WriteLogText(log, text));
+    EXPECT_EQ(ReadRaw(log), text + '\0');
+    EXPECT_EQ(ReadLogText(log), text);
+}
+
+TEST_F(SettingsStoreTest, LogFilesNotWrittenByUsReadSafely)
+{
+    const std::string log = PathOf("Quenlar.inf");
+    const struct {
+        std::string bytes;
+        std::string text;
+    } cases[] = {
+        {"", ""},
+        {"x", ""},                       // fewer than 2 bytes: empty
+        {std::string(1, '\0'), ""},
+        {"no nul at the end", "no nul at the end"},
+        {std::string("ab\0cd\0", 6), "ab"},  // the text ends at the first NUL
+        {"gbk \xB9\xE2\xC5\xCC", "gbk \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"cut \xE4\xB8", "cut \xEF\xBF\xBD\xEF\xBF\xBD"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.bytes));
+        WriteRaw(log, c.bytes);
+        EXPECT_EQ(ReadLogText(log), c.text);
+    }
+    EXPECT_EQ(ReadLogText(PathOf("missing.inf")), "");
+    fs::create_directory(PathOf("dir.inf"));
+    EXPECT_EQ(ReadLogText(PathOf("dir.inf")), "");
+    EXPECT_FALSE(WriteLogText(PathOf("no/such/folder.inf"), "text"));
+}
+
+TEST_F(SettingsStoreTest, WindowTextRoundTripsThroughTheLogFile)
+{
+    REQUIRE_DISPLAY();
+    auto* frame = new wxFrame(nullptr, wxID_ANY, "log");
+    auto* text = new wxTextCtrl(frame, wxID_ANY, "", wxDefaultPosition, wxDefaultSize,
+                                wxTE_MULTILINE | wxTE_READONLY);
+    platform::CEdit edit;
+    edit.Attach(text);
+    const std::string log = PathOf("Quenlar.inf");
+
+    edit.SetWindowText("first line\nsecond 中文 line\n");
+    SaveWindowText(edit, log);
+    EXPECT_EQ(ReadRaw(log), edit.GetWindowText() + '\0');
+    edit.SetWindowText("something else");
+    LoadWindowText(edit, log);
+    EXPECT_EQ(edit.GetWindowText(), "first line\nsecond 中文 line\n");
+
+    // A missing or unreadable log leaves the window empty, not as it was.
+    LoadWindowText(edit, PathOf("missing.inf"));
+    EXPECT_EQ(edit.GetWindowText(), "");
+    edit.SetWindowText("kept on screen");
+    SaveWindowText(edit, PathOf("no/such/folder.inf"));  // silently passed over
+    EXPECT_EQ(edit.GetWindowText(), "kept on screen");
+    frame->Destroy();
+}
+
+}  // namespace
