@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <unordered_set>
 #include <utility>
 
 namespace {
@@ -244,6 +245,25 @@ int PrivateProfile::GetInt(std::string_view section, std::string_view key, int d
     if (result < INT_MIN)
         return INT_MIN;
     return static_cast<int>(result);
+}
+
+std::vector<std::string> PrivateProfile::GetKeyNames(std::string_view section) const
+{
+    std::vector<std::string> names;
+    const auto s = m_sections.find(Fold(section));
+    if (s == m_sections.end())
+        return names;
+    // The section runs from its header to the next header; only indexed lines are its keys.
+    std::unordered_set<const Line*> isKey;
+    for (const auto& [folded, line] : s->second.keys)
+        isKey.insert(&*line);
+    for (auto it = std::next(s->second.header); it != m_lines.end() && names.size() < isKey.size(); ++it) {
+        if (isKey.count(&*it)) {
+            const std::string_view text = it->text;
+            names.emplace_back(Trim(text.substr(0, text.find('='))));
+        }
+    }
+    return names;
 }
 
 bool PrivateProfile::WriteString(std::string_view section, std::string_view key, std::string_view value)

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 // The buffer size the program reads profile strings into: 519 bytes of text and a NUL.
 inline constexpr std::size_t kProfileValueBuffer = 520;
@@ -33,6 +34,9 @@ public:
     // Leading blanks, an optional sign, then decimal digits up to the first other character;
     // 0 when there are no digits; defaultValue when the key is missing or its value empty.
     int GetInt(std::string_view section, std::string_view key, int defaultValue) const;
+
+    // The section's key names as the file spells them, in file order; empty when it is missing.
+    std::vector<std::string> GetKeyNames(std::string_view section) const;
 
     // Creates the section and the key as needed. Refuses (false) names that cannot be stored as
     // one line (empty key, line breaks, '=' in a key, ']' in a section) and values with line

@@ -83,6 +83,9 @@ TEST_F(PrivateProfileTest, ReadsHandEditedFilesWhateverTheirLineEnds)
         EXPECT_EQ(ini.GetString("Source", "1", ""), "quoted");
         EXPECT_EQ(ini.GetString("", "stray", "none"), "none");
         EXPECT_EQ(ini.GetString("Source", "2", "missing"), "missing");
+        EXPECT_EQ(ini.GetKeyNames("CONFIG"), (std::vector<std::string>{"bitrate", "AUTHOR"}));
+        EXPECT_EQ(ini.GetKeyNames("Source"), (std::vector<std::string>{"count", "0", "1"}));
+        EXPECT_TRUE(ini.GetKeyNames("Nowhere").empty());
     }
 }
 
