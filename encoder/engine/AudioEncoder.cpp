@@ -1,0 +1,141 @@
+#include "engine/AudioEncoder.h"
+
+#include "engine/EncodeFailure.h"
+
+namespace quenlar::encoder {
+
+namespace {
+
+constexpr int kSampleRate = 44'100;
+// Room for the resampler's output of one decoded frame beyond what the decoder hands over.
+constexpr int kResamplerSlack = 256;
+
+[[noreturn]] void ThrowEncoderError(const std::string& what, int error)
+{
+    throw EncodeFailure(EncodeResult::EncoderFailure,
+                        "The audio encoder failed (" + what + "): " + AvErrorText(error));
+}
+
+}  // namespace
+
+AudioEncoder::AudioEncoder(int ac3Kbps)
+    : m_frame(MakeFrame()), m_packet(MakePacket())
+{
+    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_AC3);
+    if (!codec)
+        ThrowEncoderError("no ac3 encoder in this libavcodec", AVERROR_ENCODER_NOT_FOUND);
+    m_encoder.reset(avcodec_alloc_context3(codec));
+    if (!m_encoder || !m_frame || !m_packet)
+        ThrowEncoderError("set-up", AVERROR(ENOMEM));
+    m_encoder->sample_rate = kSampleRate;
+    m_encoder->sample_fmt = AV_SAMPLE_FMT_FLTP;
+    av_channel_layout_default(&m_encoder->ch_layout, 2);
+    m_encoder->bit_rate = static_cast<int64_t>(ac3Kbps) * 1000;
+    m_encoder->time_base = {1, kSampleRate};
+    int error = avcodec_open2(m_encoder.get(), codec, nullptr);
+    if (error < 0)
+        ThrowEncoderError("opening ac3 at " + std::to_string(ac3Kbps) + " kbit/s", error);
+    m_fifo.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, 2, m_encoder->frame_size * 4));
+    if (!m_fifo)
+        ThrowEncoderError("set-up", AVERROR(ENOMEM));
+}
+
+void AudioEncoder::SetUpResampler(const AVFrame& frame)
+{
+    if (m_resampler && frame.sample_rate == m_inRate && frame.format == m_inFormat &&
+        frame.ch_layout.nb_channels == m_inChannels)
+        return;
+    AVChannelLayout inLayout{};
+    if (frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame.ch_layout.nb_channels == 0)
+        av_channel_layout_default(&inLayout, frame.ch_layout.nb_channels > 0 ? frame.ch_layout.nb_channels : 2);
+    else
+        av_channel_layout_copy(&inLayout, &frame.ch_layout);
+    SwrContext* swr = nullptr;
+    int error = swr_alloc_set_opts2(&swr, &m_encoder->ch_layout, AV_SAMPLE_FMT_FLTP, kSampleRate,
+                                    &inLayout, static_cast<AVSampleFormat>(frame.format),
+                                    frame.sample_rate, 0, nullptr);
+    av_channel_layout_uninit(&inLayout);
+    if (error >= 0)
+        error = swr_init(swr);
+    if (error < 0) {
+        swr_free(&swr);
+        ThrowEncoderError("resampling", error);
+    }
+    m_resampler.reset(swr);
+    m_inRate = frame.sample_rate;
+    m_inFormat = frame.format;
+    m_inChannels = frame.ch_layout.nb_channels;
+}
+
+void AudioEncoder::Encode(const AVFrame* frame, const PacketSink& sink)
+{
+    if (frame)
+        SetUpResampler(*frame);
+    if (m_resampler) {
+        const int capacity = frame ? static_cast<int>(av_rescale_rnd(frame->nb_samples, kSampleRate,
+                                                                     frame->sample_rate, AV_ROUND_UP)) +
+                                         kResamplerSlack
+                                   : kResamplerSlack * 16;
+        uint8_t* planes[2] = {};
+        int error = av_samples_alloc(planes, nullptr, 2, capacity, AV_SAMPLE_FMT_FLTP, 0);
+        if (error < 0)
+            ThrowEncoderError("resampling", error);
+        const int converted =
+            swr_convert(m_resampler.get(), planes, capacity,
+                        frame ? const_cast<const uint8_t**>(frame->extended_data) : nullptr,
+                        frame ? frame->nb_samples : 0);
+        if (converted > 0)
+            error = av_audio_fifo_write(m_fifo.get(), reinterpret_cast<void**>(planes), converted);
+        av_freep(&planes[0]);
+        if (converted < 0)
+            ThrowEncoderError("resampling", converted);
+        if (error < 0)
+            ThrowEncoderError("buffering", error);
+    }
+    EncodeWhole(frame == nullptr, sink);
+    if (!frame)
+        Send(nullptr, sink);
+}
+
+// Sends whole encoder frames from the buffer; when draining, the rest as a short last frame.
+void AudioEncoder::EncodeWhole(bool drain, const PacketSink& sink)
+{
+    const int frameSize = m_encoder->frame_size;
+    while (av_audio_fifo_size(m_fifo.get()) >= frameSize ||
+           (drain && av_audio_fifo_size(m_fifo.get()) > 0)) {
+        av_frame_unref(m_frame.get());
+        m_frame->nb_samples = frameSize;
+        m_frame->format = AV_SAMPLE_FMT_FLTP;
+        m_frame->sample_rate = kSampleRate;
+        av_channel_layout_copy(&m_frame->ch_layout, &m_encoder->ch_layout);
+        int error = av_frame_get_buffer(m_frame.get(), 0);
+        if (error < 0)
+            ThrowEncoderError("buffering", error);
+        const int got = av_audio_fifo_read(m_fifo.get(), reinterpret_cast<void**>(m_frame->data), frameSize);
+        if (got < frameSize) {
+            // The encoder wants whole frames; pad the last one with silence.
+            av_samples_set_silence(m_frame->data, got, frameSize - got, 2, AV_SAMPLE_FMT_FLTP);
+        }
+        m_frame->pts = m_samplesOut;
+        m_samplesOut += frameSize;
+        Send(m_frame.get(), sink);
+    }
+}
+
+void AudioEncoder::Send(AVFrame* frame, const PacketSink& sink)
+{
+    int error = avcodec_send_frame(m_encoder.get(), frame);
+    if (error < 0)
+        ThrowEncoderError("encoding", error);
+    for (;;) {
+        error = avcodec_receive_packet(m_encoder.get(), m_packet.get());
+        if (error == AVERROR(EAGAIN) || error == AVERROR_EOF)
+            return;
+        if (error < 0)
+            ThrowEncoderError("encoding", error);
+        sink(m_packet.get());
+        av_packet_unref(m_packet.get());
+    }
+}
+
+}  // namespace quenlar::encoder

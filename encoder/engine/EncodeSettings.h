@@ -1,0 +1,46 @@
+// What one encode is asked to do, and how it ended.
+#pragma once
+
+#include <string>
+
+namespace quenlar::encoder {
+
+struct EncodeSettings {
+    std::string inputPath;
+    std::string outputPath;
+    std::string title;
+    std::string author;
+    std::string comment;  // the program name goes here
+    bool deinterlace = false;
+    int totalKbps = 500;  // the whole stream; video gets what the audio leaves
+    int audioKbps = 64;   // nominal rate of the chosen audio row; snapped to an AC3 rate
+    bool preview = false; // hand source and encoded pictures to the listener now and then
+};
+
+// Small, stable numbers: the control passes them on as the error code of its error event.
+enum class EncodeResult {
+    Ok = 0,
+    CannotOpenInput = 1,
+    NoVideoStream = 2,
+    UnsupportedInput = 3,
+    ReadError = 4,      // nothing of the video could be read
+    DamagedInput = 5,   // converted as far as it could be read; the output exists
+    CannotCreateOutput = 6,
+    EncoderFailure = 7,
+    WriteFailure = 8,
+    Stopped = 9,
+};
+
+// True when the target file was written.
+inline bool OutputWritten(EncodeResult result)
+{
+    return result == EncodeResult::Ok || result == EncodeResult::DamagedInput;
+}
+
+// The AC3 bit rate (kbit/s) nearest to the asked one; ties go to the lower rate.
+int NearestAc3Kbps(int kbps);
+
+// Video bit rate (bit/s) left by the audio within the whole stream, never below a usable floor.
+int VideoBitRateFor(int totalKbps, int ac3Kbps);
+
+}  // namespace quenlar::encoder

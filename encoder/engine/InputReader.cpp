@@ -1,0 +1,175 @@
+#include "engine/InputReader.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "engine/EncodeFailure.h"
+
+namespace quenlar::encoder {
+
+namespace {
+
+// The demuxer of MPEG-1/2 program streams; it also reads Video CD .dat files.
+constexpr const char* kProgramStreamFormat = "mpeg";
+
+}  // namespace
+
+InputReader::InputReader(std::string path, const std::atomic<bool>& halt)
+    : m_path(std::move(path)), m_halt(halt) {}
+
+int InputReader::Interrupt(void* opaque)
+{
+    return static_cast<const InputReader*>(opaque)->m_halt.load() ? 1 : 0;
+}
+
+void InputReader::Open()
+{
+    AVFormatContext* format = avformat_alloc_context();
+    if (!format)
+        throw EncodeFailure(EncodeResult::EncoderFailure, "Out of memory opening " + Quoted(m_path));
+    format->interrupt_callback = {&InputReader::Interrupt, this};
+    int error = avformat_open_input(&format, m_path.c_str(), nullptr, nullptr);
+    if (error < 0) {
+        if (m_halt)
+            throw EncodeFailure(EncodeResult::Stopped, "Stopped");
+        throw EncodeFailure(EncodeResult::CannotOpenInput,
+                            "Cannot open input file " + Quoted(m_path) + ": " + AvErrorText(error));
+    }
+    m_format.reset(format);
+    if (std::strcmp(m_format->iformat->name, kProgramStreamFormat) != 0) {
+        throw EncodeFailure(EncodeResult::UnsupportedInput,
+                            "Input file " + Quoted(m_path) + " is not an MPEG program stream (it reads as " +
+                                m_format->iformat->name + ")");
+    }
+    error = avformat_find_stream_info(m_format.get(), nullptr);
+    if (error < 0) {
+        if (m_halt)
+            throw EncodeFailure(EncodeResult::Stopped, "Stopped");
+        throw EncodeFailure(EncodeResult::CannotOpenInput,
+                            "Cannot read the streams of " + Quoted(m_path) + ": " + AvErrorText(error));
+    }
+    m_videoIndex = av_find_best_stream(m_format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (m_videoIndex < 0 || m_format->streams[m_videoIndex]->codecpar->width <= 0) {
+        throw EncodeFailure(EncodeResult::NoVideoStream,
+                            "Input file " + Quoted(m_path) + " has no video stream");
+    }
+    OpenDecoder(m_videoIndex, m_video);
+    const int audio = av_find_best_stream(m_format.get(), AVMEDIA_TYPE_AUDIO, -1, m_videoIndex,
+                                          nullptr, 0);
+    if (audio >= 0) {
+        m_audioIndex = audio;
+        OpenDecoder(m_audioIndex, m_audio);
+    }
+    for (unsigned i = 0; i < m_format->nb_streams; ++i) {
+        if (static_cast<int>(i) != m_videoIndex && static_cast<int>(i) != m_audioIndex)
+            m_format->streams[i]->discard = AVDISCARD_ALL;
+    }
+}
+
+void InputReader::OpenDecoder(int streamIndex, CodecContextPtr& decoder)
+{
+    const AVCodecParameters* params = m_format->streams[streamIndex]->codecpar;
+    const AVCodec* codec = avcodec_find_decoder(params->codec_id);
+    if (!codec) {
+        throw EncodeFailure(EncodeResult::UnsupportedInput,
+                            "Input file " + Quoted(m_path) + " has a stream in an unsupported format (" +
+                                avcodec_get_name(params->codec_id) + ")");
+    }
+    decoder.reset(avcodec_alloc_context3(codec));
+    if (!decoder)
+        throw EncodeFailure(EncodeResult::EncoderFailure, "Out of memory opening " + Quoted(m_path));
+    int error = avcodec_parameters_to_context(decoder.get(), params);
+    // The pipeline's threads already keep both cores busy; decoder threads would only contend.
+    decoder->thread_count = 1;
+    decoder->pkt_timebase = m_format->streams[streamIndex]->time_base;
+    if (error >= 0)
+        error = avcodec_open2(decoder.get(), codec, nullptr);
+    if (error < 0) {
+        throw EncodeFailure(EncodeResult::UnsupportedInput,
+                            "Cannot decode " + std::string(avcodec_get_name(params->codec_id)) + " in " +
+                                Quoted(m_path) + ": " + AvErrorText(error));
+    }
+}
+
+AVRational InputReader::VideoTimeBase() const
+{
+    return m_format->streams[m_videoIndex]->time_base;
+}
+
+AVRational InputReader::FrameRate() const
+{
+    AVRational rate = av_guess_frame_rate(m_format.get(), m_format->streams[m_videoIndex], nullptr);
+    if (rate.num <= 0 || rate.den <= 0)
+        return {25, 1};
+    // rm keeps a whole number of frames per second in its header (29.97 becomes 29, and
+    // players' timestamps then collide); at the nearest whole rate the fps filter adds one
+    // frame in a thousand and the file stays exact.
+    return {static_cast<int>(std::lround(av_q2d(rate))), 1};
+}
+
+int64_t InputReader::DurationMs() const
+{
+    if (m_format->duration <= 0)
+        return 0;
+    return av_rescale(m_format->duration, 1000, AV_TIME_BASE);
+}
+
+bool InputReader::Decode(AVCodecContext* decoder, const AVPacket* packet, AVFrame* frame,
+                         const FrameSink& sink)
+{
+    int error = avcodec_send_packet(decoder, packet);
+    if (error < 0 && error != AVERROR_EOF) {
+        ++m_damaged;
+        return !m_halt;
+    }
+    for (;;) {
+        error = avcodec_receive_frame(decoder, frame);
+        if (error == AVERROR(EAGAIN) || error == AVERROR_EOF)
+            return true;
+        if (error < 0) {
+            ++m_damaged;
+            return !m_halt;
+        }
+        if (frame->decode_error_flags != 0)
+            ++m_damaged;
+        frame->pts = frame->best_effort_timestamp;
+        const bool more = sink(frame);
+        av_frame_unref(frame);
+        if (!more)
+            return false;
+    }
+}
+
+void InputReader::DecodeAll(const FrameSink& video, const FrameSink& audio)
+{
+    PacketPtr packet = MakePacket();
+    FramePtr frame = MakeFrame();
+    if (!packet || !frame)
+        throw EncodeFailure(EncodeResult::EncoderFailure, "Out of memory reading " + Quoted(m_path));
+    bool more = true;
+    while (more && !m_halt) {
+        const int error = av_read_frame(m_format.get(), packet.get());
+        if (error == AVERROR_EOF)
+            break;
+        if (error < 0) {
+            if (!m_halt) {
+                m_readError = error;
+                ++m_damaged;
+            }
+            break;
+        }
+        if (packet->flags & AV_PKT_FLAG_CORRUPT)
+            ++m_damaged;
+        if (packet->stream_index == m_videoIndex)
+            more = Decode(m_video.get(), packet.get(), frame.get(), video);
+        else if (packet->stream_index == m_audioIndex)
+            more = Decode(m_audio.get(), packet.get(), frame.get(), audio);
+        av_packet_unref(packet.get());
+    }
+    if (m_halt)
+        return;
+    if (Decode(m_video.get(), nullptr, frame.get(), video) && m_audio)
+        Decode(m_audio.get(), nullptr, frame.get(), audio);
+}
+
+}  // namespace quenlar::encoder

@@ -1,0 +1,53 @@
+// Opens an MPEG program stream and decodes its video and audio (runs on the job's reader thread).
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string>
+
+#include "engine/LibavPtr.h"
+
+namespace quenlar::encoder {
+
+class InputReader {
+public:
+    // Decoded frames go to these; a sink returns false when the job is stopping.
+    using FrameSink = std::function<bool(AVFrame*)>;
+
+    InputReader(std::string path, const std::atomic<bool>& halt);
+
+    // Throws EncodeFailure: cannot open, not an MPEG program stream, no video, no decoder.
+    void Open();
+
+    const AVCodecContext& Video() const { return *m_video; }
+    const AVCodecContext* Audio() const { return m_audio.get(); }
+    AVRational VideoTimeBase() const;
+    AVRational FrameRate() const;
+    int64_t DurationMs() const;
+
+    // Reads and decodes to the end of the file, then flushes both decoders. Read and decode
+    // errors do not end it early unless nothing more can be read; they are counted as damage.
+    void DecodeAll(const FrameSink& video, const FrameSink& audio);
+
+    int DamagedPackets() const { return m_damaged; }
+    // The error that ended reading before the end of the file, or 0.
+    int ReadError() const { return m_readError; }
+
+private:
+    static int Interrupt(void* opaque);
+    void OpenDecoder(int streamIndex, CodecContextPtr& decoder);
+    bool Decode(AVCodecContext* decoder, const AVPacket* packet, AVFrame* frame,
+                const FrameSink& sink);
+
+    std::string m_path;
+    const std::atomic<bool>& m_halt;
+    InputFormatPtr m_format;
+    CodecContextPtr m_video;
+    CodecContextPtr m_audio;
+    int m_videoIndex = -1;
+    int m_audioIndex = -1;
+    int m_damaged = 0;
+    int m_readError = 0;
+};
+
+}  // namespace quenlar::encoder

@@ -1,0 +1,143 @@
+#include "engine/VideoEncoder.h"
+
+#include <algorithm>
+
+extern "C" {
+#include <libavutil/imgutils.h>
+}
+
+#include "engine/EncodeFailure.h"
+
+namespace quenlar::encoder {
+
+namespace {
+
+// Rate control: without a tolerance this near the target rv20 overshoots by about 5%.
+constexpr int kBitRateTolerance = 40'000;
+// The decoder's buffer bounds the size of one frame; rm cannot hold a packet over 64 KB,
+// and a noisy first I-frame reaches several times that without the bound.
+constexpr int kMaxBufferBits = 48 * 1024 * 8;
+// The peak rate the buffer model allows; equal to the mean rate the rate control cannot work.
+constexpr int kMaxRateFactor = 2;
+
+[[noreturn]] void ThrowEncoderError(const std::string& what, int error)
+{
+    throw EncodeFailure(EncodeResult::EncoderFailure,
+                        "The video encoder failed (" + what + "): " + AvErrorText(error));
+}
+
+}  // namespace
+
+VideoEncoder::VideoEncoder(int width, int height, AVRational frameRate, int bitRate)
+    : m_packet(MakePacket())
+{
+    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_RV20);
+    if (!codec)
+        ThrowEncoderError("no rv20 encoder in this libavcodec", AVERROR_ENCODER_NOT_FOUND);
+    m_encoder.reset(avcodec_alloc_context3(codec));
+    if (!m_encoder || !m_packet)
+        ThrowEncoderError("set-up", AVERROR(ENOMEM));
+    m_encoder->width = width;
+    m_encoder->height = height;
+    m_encoder->pix_fmt = AV_PIX_FMT_YUV420P;
+    // rm and the rate control both need exactly one tick per frame.
+    m_encoder->time_base = av_inv_q(frameRate);
+    m_encoder->framerate = frameRate;
+    m_encoder->bit_rate = bitRate;
+    m_encoder->bit_rate_tolerance = kBitRateTolerance;
+    m_encoder->rc_max_rate = static_cast<int64_t>(bitRate) * kMaxRateFactor;
+    m_encoder->rc_buffer_size = std::min(bitRate, kMaxBufferBits);
+    const int error = avcodec_open2(m_encoder.get(), codec, nullptr);
+    if (error < 0)
+        ThrowEncoderError("opening rv20 at " + std::to_string(width) + "x" + std::to_string(height), error);
+}
+
+void VideoEncoder::Encode(AVFrame* frame, const PacketSink& sink)
+{
+    int error = avcodec_send_frame(m_encoder.get(), frame);
+    if (error < 0)
+        ThrowEncoderError("encoding", error);
+    for (;;) {
+        error = avcodec_receive_packet(m_encoder.get(), m_packet.get());
+        if (error == AVERROR(EAGAIN) || error == AVERROR_EOF)
+            return;
+        if (error < 0)
+            ThrowEncoderError("encoding", error);
+        // rv20 has no delay, so the packet is the frame just sent.
+        if (frame && m_previewWanted && m_previewSink && (m_packet->flags & AV_PKT_FLAG_KEY))
+            ShowPreview(*frame, *m_packet);
+        sink(m_packet.get());
+        av_packet_unref(m_packet.get());
+    }
+}
+
+void VideoEncoder::OpenPreviewDecoder()
+{
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_RV20);
+    m_previewFrame = MakeFrame();
+    m_previewPacket = MakePacket();
+    if (!codec || !m_previewFrame || !m_previewPacket)
+        return;
+    m_previewDecoder.reset(avcodec_alloc_context3(codec));
+    if (!m_previewDecoder)
+        return;
+    m_previewDecoder->width = m_encoder->width;
+    m_previewDecoder->height = m_encoder->height;
+    m_previewDecoder->thread_count = 1;
+    // What the rm muxer writes for rv20 as the stream's codec data; the decoder needs it.
+    static constexpr uint8_t kRv20CodecData[] = {0x00, 0x00, 0x00, 0x08, 0x20, 0x10, 0x30, 0x01};
+    m_previewDecoder->extradata =
+        static_cast<uint8_t*>(av_mallocz(sizeof kRv20CodecData + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (!m_previewDecoder->extradata) {
+        m_previewDecoder.reset();
+        return;
+    }
+    std::copy_n(kRv20CodecData, sizeof kRv20CodecData, m_previewDecoder->extradata);
+    m_previewDecoder->extradata_size = sizeof kRv20CodecData;
+    if (avcodec_open2(m_previewDecoder.get(), codec, nullptr) < 0)
+        m_previewDecoder.reset();
+}
+
+void VideoEncoder::ToRgb(const AVFrame& frame, PreviewPicture& picture)
+{
+    m_toRgb.reset(sws_getCachedContext(m_toRgb.release(), frame.width, frame.height,
+                                       static_cast<AVPixelFormat>(frame.format), frame.width,
+                                       frame.height, AV_PIX_FMT_RGB24, SWS_POINT, nullptr, nullptr,
+                                       nullptr));
+    if (!m_toRgb)
+        return;
+    picture.width = frame.width;
+    picture.height = frame.height;
+    picture.rgb.resize(static_cast<size_t>(frame.width) * frame.height * 3);
+    uint8_t* planes[4] = {picture.rgb.data(), nullptr, nullptr, nullptr};
+    int strides[4] = {frame.width * 3, 0, 0, 0};
+    sws_scale(m_toRgb.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
+}
+
+// A preview that fails to decode is skipped: it must never end the encode.
+void VideoEncoder::ShowPreview(const AVFrame& source, const AVPacket& packet)
+{
+    if (!m_previewDecoder) {
+        OpenPreviewDecoder();
+        if (!m_previewDecoder)
+            return;
+    }
+    // The decoder takes packets as the rm reader hands them over: a slice table first.
+    // One slice: count-1 = 0, then (1, offset 0) as little-endian words.
+    static constexpr uint8_t kOneSlice[] = {0, 1, 0, 0, 0, 0, 0, 0, 0};
+    if (av_new_packet(m_previewPacket.get(), packet.size + static_cast<int>(sizeof kOneSlice)) < 0)
+        return;
+    std::copy_n(kOneSlice, sizeof kOneSlice, m_previewPacket->data);
+    std::copy_n(packet.data, packet.size, m_previewPacket->data + sizeof kOneSlice);
+    const int sent = avcodec_send_packet(m_previewDecoder.get(), m_previewPacket.get());
+    av_packet_unref(m_previewPacket.get());
+    if (sent < 0 || avcodec_receive_frame(m_previewDecoder.get(), m_previewFrame.get()) < 0)
+        return;
+    ToRgb(source, m_sourcePicture);
+    ToRgb(*m_previewFrame, m_encodedPicture);
+    av_frame_unref(m_previewFrame.get());
+    m_previewWanted = false;
+    m_previewSink(m_sourcePicture, m_encodedPicture);
+}
+
+}  // namespace quenlar::encoder

@@ -1,0 +1,47 @@
+// The rv20 encoder and the preview of what it makes (used on the video thread).
+#pragma once
+
+#include <functional>
+
+#include "engine/EncodeListener.h"
+#include "engine/LibavPtr.h"
+
+namespace quenlar::encoder {
+
+class VideoEncoder {
+public:
+    // Encoded packets go here, in the encoder's time base.
+    using PacketSink = std::function<void(AVPacket*)>;
+    using PreviewSink = std::function<void(const PreviewPicture&, const PreviewPicture&)>;
+
+    // Throws EncodeFailure when rv20 refuses the settings.
+    VideoEncoder(int width, int height, AVRational frameRate, int bitRate);
+
+    const AVCodecContext& Context() const { return *m_encoder; }
+
+    // With a preview sink, the next key frame after each call to RequestPreview is shown:
+    // a key frame decodes on its own, so the preview costs one decode now and then.
+    void SetPreviewSink(PreviewSink sink) { m_previewSink = std::move(sink); }
+    void RequestPreview() { m_previewWanted = true; }
+
+    // Encodes one frame (pts in frames), or flushes with nullptr. Throws EncodeFailure.
+    void Encode(AVFrame* frame, const PacketSink& sink);
+
+private:
+    void OpenPreviewDecoder();
+    void ShowPreview(const AVFrame& source, const AVPacket& packet);
+    void ToRgb(const AVFrame& frame, PreviewPicture& picture);
+
+    CodecContextPtr m_encoder;
+    PacketPtr m_packet;
+    PreviewSink m_previewSink;
+    bool m_previewWanted = false;
+    CodecContextPtr m_previewDecoder;
+    FramePtr m_previewFrame;
+    PacketPtr m_previewPacket;
+    SwsPtr m_toRgb;
+    PreviewPicture m_sourcePicture;
+    PreviewPicture m_encodedPicture;
+};
+
+}  // namespace quenlar::encoder

@@ -1,0 +1,140 @@
+#include "engine/VideoFilter.h"
+
+#include <string>
+
+extern "C" {
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
+#include <libavutil/pixdesc.h>
+}
+
+#include "engine/EncodeFailure.h"
+
+namespace quenlar::encoder {
+
+namespace {
+
+// Wider or taller sources are halved: DVD video at Video CD rates only wastes bits.
+constexpr int kMaxFullWidth = 400;
+constexpr int kMaxFullHeight = 300;
+
+void ThrowFilterError(const std::string& what, int error)
+{
+    throw EncodeFailure(EncodeResult::EncoderFailure,
+                        "Cannot set up the video filters (" + what + "): " + AvErrorText(error));
+}
+
+std::string Rational(AVRational value)
+{
+    return std::to_string(value.num) + "/" + std::to_string(value.den);
+}
+
+}  // namespace
+
+FrameSize EncodedSizeFor(int sourceWidth, int sourceHeight)
+{
+    FrameSize size{sourceWidth, sourceHeight};
+    while (size.width > kMaxFullWidth || size.height > kMaxFullHeight) {
+        size.width /= 2;
+        size.height /= 2;
+    }
+    size.width &= ~3;
+    size.height &= ~3;
+    return size;
+}
+
+VideoFilter::VideoFilter(const AVCodecContext& decoder, AVRational timeBase, AVRational frameRate,
+                         bool deinterlace)
+    : m_graph(avfilter_graph_alloc()), m_frameTicks(av_rescale_q(1, av_inv_q(frameRate), timeBase))
+{
+    if (!m_graph)
+        ThrowFilterError("graph", AVERROR(ENOMEM));
+    // One thread: the filters are cheap and the pipeline's own threads use the cores.
+    m_graph->nb_threads = 1;
+
+    const AVRational sar = decoder.sample_aspect_ratio.num > 0 ? decoder.sample_aspect_ratio
+                                                               : AVRational{1, 1};
+    const std::string sourceArgs =
+        "video_size=" + std::to_string(decoder.width) + "x" + std::to_string(decoder.height) +
+        ":pix_fmt=" + std::to_string(decoder.pix_fmt) + ":time_base=" + Rational(timeBase) +
+        ":pixel_aspect=" + Rational(sar);
+    int error = avfilter_graph_create_filter(&m_source, avfilter_get_by_name("buffer"), "in",
+                                             sourceArgs.c_str(), nullptr, m_graph.get());
+    if (error < 0)
+        ThrowFilterError("source", error);
+    error = avfilter_graph_create_filter(&m_sink, avfilter_get_by_name("buffersink"), "out",
+                                         nullptr, nullptr, m_graph.get());
+    if (error < 0)
+        ThrowFilterError("sink", error);
+
+    m_size = EncodedSizeFor(decoder.width, decoder.height);
+    std::string chain;
+    // MPEG-1 frames are never flagged interlaced, so every frame must be treated.
+    if (deinterlace)
+        chain += "bwdif=mode=send_frame:deint=all,";
+    const bool halved = decoder.width > kMaxFullWidth || decoder.height > kMaxFullHeight;
+    if (halved) {
+        chain += "scale=" + std::to_string(m_size.width) + ":" + std::to_string(m_size.height) +
+                 ":flags=area,";
+    } else if (m_size.width != decoder.width || m_size.height != decoder.height) {
+        // Only a few pixels too many: cutting them costs nothing, scaling would blur.
+        chain += "crop=" + std::to_string(m_size.width) + ":" + std::to_string(m_size.height) +
+                 ":0:0,";
+    }
+    // rm numbers video frames by the stream's time base, so the rate must be constant;
+    // eof_action=pass keeps the last frame.
+    chain += "fps=fps=" + Rational(frameRate) + ":eof_action=pass,format=pix_fmts=yuv420p";
+
+    AVFilterInOut* outputs = avfilter_inout_alloc();
+    AVFilterInOut* inputs = avfilter_inout_alloc();
+    if (!outputs || !inputs) {
+        avfilter_inout_free(&outputs);
+        avfilter_inout_free(&inputs);
+        ThrowFilterError("graph", AVERROR(ENOMEM));
+    }
+    outputs->name = av_strdup("in");
+    outputs->filter_ctx = m_source;
+    inputs->name = av_strdup("out");
+    inputs->filter_ctx = m_sink;
+    error = avfilter_graph_parse_ptr(m_graph.get(), chain.c_str(), &inputs, &outputs, nullptr);
+    avfilter_inout_free(&outputs);
+    avfilter_inout_free(&inputs);
+    if (error < 0)
+        ThrowFilterError(chain, error);
+    error = avfilter_graph_config(m_graph.get(), nullptr);
+    if (error < 0)
+        ThrowFilterError(chain, error);
+}
+
+AVRational VideoFilter::TimeBase() const
+{
+    return av_buffersink_get_time_base(m_sink);
+}
+
+bool VideoFilter::Push(AVFrame* frame, const FrameSink& sink)
+{
+    int error = 0;
+    if (frame) {
+        if (frame->pts != AV_NOPTS_VALUE)
+            m_endPts = frame->pts + (frame->pkt_duration > 0 ? frame->pkt_duration : m_frameTicks);
+        error = av_buffersrc_add_frame_flags(m_source, frame, AV_BUFFERSRC_FLAG_KEEP_REF);
+    } else {
+        // The end must carry its time, or the fps filter drops the last frame.
+        error = av_buffersrc_close(m_source, m_endPts, AV_BUFFERSRC_FLAG_PUSH);
+    }
+    if (error < 0)
+        ThrowFilterError("filtering", error);
+    FramePtr filtered = MakeFrame();
+    for (;;) {
+        error = av_buffersink_get_frame(m_sink, filtered.get());
+        if (error == AVERROR(EAGAIN) || error == AVERROR_EOF)
+            return true;
+        if (error < 0)
+            ThrowFilterError("filtering", error);
+        if (!sink(filtered.get()))
+            return false;
+        av_frame_unref(filtered.get());
+    }
+}
+
+}  // namespace quenlar::encoder

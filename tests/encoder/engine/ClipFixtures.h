@@ -1,0 +1,45 @@
+// Small MPEG clips made once per test run with the ffmpeg CLI, and ffprobe read-back.
+#pragma once
+
+#include <map>
+#include <string>
+
+namespace quenlar::encoder::test {
+
+// Paths of generated clips; each is made on first use and kept until the test binary exits.
+class Clips {
+public:
+    static const std::string& PalVcd();     // 352x288, 25 fps, MPEG-1, mp2 44.1 kHz, 3 s
+    static const std::string& NtscVcd();    // 352x240, 29.97 fps, 3 s
+    static const std::string& VideoCdDat(); // PalVcd wrapped in RIFF/CDXA raw sectors
+    static const std::string& Dvd();        // 720x576 MPEG-2, ac3 48 kHz, 3 s
+    static const std::string& OddSize();    // 350x286 MPEG-2, 3 s
+    static const std::string& Short();      // 352x288, 1 s, for many quick encodes
+    static const std::string& Long();       // 352x288, 20 s, for stopping mid-way
+    static const std::string& Truncated();  // PalVcd cut off inside a packet
+    static const std::string& RandomBytes();
+    static const std::string& NotProgramStream();  // an AVI
+    static const std::string& AudioOnly();         // an MPEG program stream without video
+
+    // A fresh empty folder inside the run's temporary folder.
+    static std::string NewFolder();
+};
+
+// Runs a shell command; its exit status.
+int Run(const std::string& command);
+
+// ffprobe's flat output of format and streams: keys like "format.duration",
+// "streams.stream.0.codec_name", "format.tags.title".
+std::map<std::string, std::string> Probe(const std::string& path);
+double ProbeNumber(const std::map<std::string, std::string>& probe, const std::string& key);
+
+// What `ffmpeg -v error -i path -f null -` prints; empty for a clean file.
+std::string DecodeErrors(const std::string& path);
+
+// Entries of a folder, names only, sorted.
+std::string ListFolder(const std::string& folder);
+
+// Writes an MPEG program stream as a Video CD .dat file: RIFF/CDXA with raw 2352-byte sectors.
+void WrapInVideoCdSectors(const std::string& mpegPath, const std::string& datPath);
+
+}  // namespace quenlar::encoder::test

@@ -1,0 +1,145 @@
+// Real encodes of small clips, read back by ffprobe and decoded by the ffmpeg CLI.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "ClipFixtures.h"
+#include "RecordingListener.h"
+
+namespace quenlar::encoder::test {
+namespace {
+
+struct Expected {
+    const char* name;
+    const std::string& (*clip)();
+    int width;
+    int height;
+    bool deinterlace;
+};
+
+class EncodeOutputTest : public ::testing::TestWithParam<Expected> {};
+
+TEST_P(EncodeOutputTest, WritesPlayableRmWithTagsAtTheTargetRate)
+{
+    const Expected expected = GetParam();
+    const std::string source = expected.clip();
+    const std::string folder = Clips::NewFolder();
+    const std::string target = folder + "/out.rm";
+    EncodeSettings settings = SettingsFor(source, target);
+    settings.deinterlace = expected.deinterlace;
+    RecordingListener listener;
+    EncodeToEnd(settings, listener);
+
+    EXPECT_EQ(listener.Result(), EncodeResult::Ok) << listener.ErrorText();
+    EXPECT_EQ(listener.Trace(), "OSPF");
+    EXPECT_EQ(listener.Width(), expected.width);
+    EXPECT_EQ(listener.Height(), expected.height);
+    EXPECT_EQ(ListFolder(folder), "out.rm") << "the temporary file must be gone";
+    ASSERT_FALSE(listener.Progress().empty());
+    EXPECT_EQ(listener.Progress().back().percent, 100);
+
+    const auto in = Probe(source);
+    const auto out = Probe(target);
+    EXPECT_EQ(out.at("format.format_name"), "rm");
+    EXPECT_EQ(out.at("streams.stream.0.codec_name"), "rv20");
+    EXPECT_EQ(ProbeNumber(out, "streams.stream.0.width"), expected.width);
+    EXPECT_EQ(ProbeNumber(out, "streams.stream.0.height"), expected.height);
+    EXPECT_EQ(out.at("streams.stream.1.codec_name"), "ac3");
+    EXPECT_EQ(ProbeNumber(out, "streams.stream.1.sample_rate"), 44100);
+    EXPECT_EQ(ProbeNumber(out, "streams.stream.1.channels"), 2);
+    EXPECT_EQ(out.at("format.tags.title"), "Clip title");
+    EXPECT_EQ(out.at("format.tags.author"), "Clip author");
+    EXPECT_EQ(out.at("format.tags.comment"), "Quenlar");
+
+    const double sourceDuration = ProbeNumber(in, "format.duration");
+    const double duration = ProbeNumber(out, "format.duration");
+    EXPECT_NEAR(duration, sourceDuration, sourceDuration * 0.05);
+    const double bitRate = ProbeNumber(out, "format.bit_rate");
+    EXPECT_NEAR(bitRate, settings.totalKbps * 1000.0, settings.totalKbps * 1000.0 * 0.20);
+    EXPECT_EQ(DecodeErrors(target), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, EncodeOutputTest,
+    ::testing::Values(Expected{"PalVcd", &Clips::PalVcd, 352, 288, false},
+                      Expected{"NtscVcd", &Clips::NtscVcd, 352, 240, false},
+                      Expected{"VideoCdDat", &Clips::VideoCdDat, 352, 288, true},
+                      Expected{"Dvd", &Clips::Dvd, 360, 288, true},
+                      Expected{"OddSize", &Clips::OddSize, 348, 284, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(EncodeOutput, DatFileGivesTheSamePicturesAsThePlainStream)
+{
+    const std::string folder = Clips::NewFolder();
+    RecordingListener fromMpg;
+    EncodeToEnd(SettingsFor(Clips::PalVcd(), folder + "/mpg.rm"), fromMpg);
+    RecordingListener fromDat;
+    EncodeToEnd(SettingsFor(Clips::VideoCdDat(), folder + "/dat.rm"), fromDat);
+    ASSERT_EQ(fromMpg.Result(), EncodeResult::Ok);
+    ASSERT_EQ(fromDat.Result(), EncodeResult::Ok);
+    // Same decoded frames in, same encoder: same video frame count out.
+    ASSERT_FALSE(fromMpg.Progress().empty());
+    ASSERT_FALSE(fromDat.Progress().empty());
+    EXPECT_EQ(fromMpg.Progress().back().frames, 75);
+    EXPECT_EQ(fromDat.Progress().back().frames, fromMpg.Progress().back().frames);
+}
+
+TEST(EncodeOutput, EveryAudioRowGetsItsNearestAc3Rate)
+{
+    struct Row {
+        int named;
+        int ac3;
+    };
+    // The eight rates the audio rows name, and what AC3 can carry.
+    const Row rows[] = {{32, 32}, {44, 40}, {64, 64}, {96, 96}, {105, 112}, {132, 128}, {176, 160}, {264, 256}};
+    const std::string folder = Clips::NewFolder();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.named);
+        EXPECT_EQ(NearestAc3Kbps(row.named), row.ac3);
+        const std::string target = folder + "/audio" + std::to_string(row.named) + ".rm";
+        EncodeSettings settings = SettingsFor(Clips::Short(), target);
+        settings.audioKbps = row.named;
+        settings.totalKbps = 700;
+        RecordingListener listener;
+        EncodeToEnd(settings, listener);
+        ASSERT_EQ(listener.Result(), EncodeResult::Ok) << listener.ErrorText();
+        const auto out = Probe(target);
+        EXPECT_EQ(out.at("streams.stream.1.codec_name"), "ac3");
+        EXPECT_EQ(ProbeNumber(out, "streams.stream.1.bit_rate"), row.ac3 * 1000);
+    }
+}
+
+TEST(EncodeOutput, PreviewShowsTheSourceAndTheEncodedFrameDecodedBack)
+{
+    const std::string folder = Clips::NewFolder();
+    EncodeSettings settings = SettingsFor(Clips::PalVcd(), folder + "/out.rm");
+    settings.preview = true;
+    RecordingListener listener;
+    EncodeToEnd(settings, listener);
+    ASSERT_EQ(listener.Result(), EncodeResult::Ok) << listener.ErrorText();
+    ASSERT_GE(listener.Previews(), 1);
+    const PreviewPicture source = listener.LastSource();
+    const PreviewPicture encoded = listener.LastEncoded();
+    EXPECT_EQ(source.width, 352);
+    EXPECT_EQ(source.height, 288);
+    EXPECT_EQ(encoded.width, 352);
+    EXPECT_EQ(encoded.height, 288);
+    ASSERT_EQ(source.rgb.size(), 352u * 288 * 3);
+    ASSERT_EQ(encoded.rgb.size(), source.rgb.size());
+    // The encoded picture is the same scene with some loss: near, but not identical.
+    double difference = 0;
+    for (size_t i = 0; i < source.rgb.size(); ++i)
+        difference += std::abs(int(source.rgb[i]) - int(encoded.rgb[i]));
+    difference /= static_cast<double>(source.rgb.size());
+    EXPECT_LT(difference, 20.0);
+    EXPECT_GT(difference, 0.0);
+}
+
+TEST(EncodeOutput, VideoGetsWhatTheAudioLeaves)
+{
+    EXPECT_EQ(VideoBitRateFor(500, 64), 436'000);
+    EXPECT_EQ(VideoBitRateFor(300, 256), 48'000) << "never starve the video below its floor";
+}
+
+}  // namespace
+}  // namespace quenlar::encoder::test
