@@ -1,0 +1,5 @@
+#include "app/BatchDialog.h"
+
+void CBatchDialog::OnHelpPage()
+{
+}

@@ -1,0 +1,96 @@
+// CBatchDialog: the main window. It owns every control, hosts the encoder control over the
+// placeholder area, carries the options the batch uses, and runs the batch in its handlers.
+// The handlers live beside the subsystem they belong to: encoding/ (the batch), sources/ (the
+// queue and the settings files), about/ (the help page).
+#pragma once
+
+#include <string>
+
+#include <wx/icon.h>
+
+#include "platform/Controls.h"
+#include "about/AboutIcon.h"
+#include "app/ResizableDialog.h"
+#include "platform/automation/EventSink.h"
+#include "encoding/ProducerControl2.h"
+
+class wxTopLevelWindow;
+
+constexpr unsigned WM_ENCODE_STALLED = platform::WM_USER + 11;
+constexpr unsigned WM_ENCODE_NEXT = platform::WM_USER + 12;
+
+class CBatchDialog : public CResizableDialog, public automation::IEventSink {
+public:
+    explicit CBatchDialog(wxWindow* parent = nullptr);
+    ~CBatchDialog() override;
+
+    BOOL OnInitDialog() override;
+    void OnOK() override;       // Start/Stop
+    void OnCancel() override;   // close box, Escape
+
+    // Painting while minimised: the centred icon. Returns false when the default painting runs.
+    bool OnPaint();
+    const wxIcon& OnQueryDragIcon() const { return m_hIcon; }
+
+    // The queue.
+    void OnAddFiles();
+    void OnRemoveFiles();
+    void AddSourceFile(const std::string& path, platform::CListBox& list);
+
+    void OnHelpPage();
+
+    // The batch.
+    void OnTimer(unsigned id) override;
+    long OnEncodeStalled(long wParam, long lParam);
+    long OnEncodeNext(long wParam, long lParam);
+    void StopBatch();
+    void OnEncodeStarted();
+    void OnEncodeFinished();
+    void OnEncodeProgress(long elapsed, long duration, long percent, long frames);
+    void OnEncodeError(long code, const std::string& text);
+    void OnEncoderSize(long cx, long cy);
+    BOOL PowerOffSystem();
+    static void BringWindowToFront(wxTopLevelWindow* window);
+    void AppendLog(const std::string& text);
+    void AppendLogLine(const std::string& text);
+
+    // Settings, queue and log between runs.
+    void SaveSettings();
+    void LoadSettings();
+
+    // Events of the hosted encoder control, delivered on the UI thread.
+    void FireEvent(int childId, automation::DISPID eventId,
+                   const std::vector<automation::Variant>& params) override;
+
+    // Fields, in declaration order.
+    platform::CProgressCtrl m_progress;
+    platform::CEdit m_log;
+    platform::CListBox m_list;
+    int m_nBitRate = 0;
+    BOOL m_bFolderAsPrefix = FALSE;
+    BOOL m_bAutoShutdown = FALSE;
+    std::string m_strAuthor;
+    int m_nAudioSetting = -1;
+    BOOL m_bDeInterlace = FALSE;
+    wxIcon m_hIcon;
+    wxRect m_rcPlaceholder;  // screen coordinates
+    wxRect m_rcDialog;       // screen coordinates, as the dialog opened
+    BOOL m_bStopRequested = FALSE;
+    CAboutIcon m_aboutIcon;
+    unsigned m_nIdleTicks = 0;
+    unsigned m_nTimerId = 0;
+    CProducerControl2 m_producer;
+
+protected:
+    void DoDataExchange(platform::CDataExchange* pDX) override;
+    void LayoutControls(int dx, int dy) override;
+    long OnPostedMessage(unsigned message, long wParam, long lParam) override;
+
+private:
+    // Creates m_producer over the placeholder, as at start-up and before each file.
+    void CreateProducerInPlaceholder();
+    void OnPaintEvent(wxPaintEvent& event);
+};
+
+// Where the minimised window draws its icon: centred, rounding as the integer division does.
+wxPoint MinimisedIconPosition(const wxSize& client, const wxSize& icon);

@@ -1,0 +1,15 @@
+// CEncoderApp: the application object. Runs the main dialog modally; the program ends with it.
+#pragma once
+
+#include <wx/app.h>
+
+class CEncoderApp : public wxApp {
+public:
+    bool OnInit() override;
+    int OnRun() override;
+
+    // Runs the main dialog; returns when it has closed.
+    bool InitInstance();
+};
+
+wxDECLARE_APP(CEncoderApp);

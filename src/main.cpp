@@ -1,0 +1,3 @@
+#include "app/EncoderApp.h"
+
+wxIMPLEMENT_APP(CEncoderApp);

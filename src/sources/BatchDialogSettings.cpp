@@ -1,0 +1,9 @@
+#include "app/BatchDialog.h"
+
+void CBatchDialog::SaveSettings()
+{
+}
+
+void CBatchDialog::LoadSettings()
+{
+}
