@@ -141,6 +141,12 @@ wxColour CLinkLabel::CtlColor() const
     return m_bVisited ? m_clrVisited : m_clrLink;
 }
 
+void CLinkLabel::LoadHandCursor()
+{
+    if (!m_hHandCursor.IsOk())
+        m_hHandCursor = wxCursor(wxCURSOR_HAND);
+}
+
 void CLinkLabel::OnClicked()
 {
     const int code = OpenUrl(m_strUrl);
