@@ -58,7 +58,7 @@ const std::string& Make(const std::string& name, const std::string& inputs, cons
     if (found != made.end())
         return found->second;
     const std::string path = Folder() + "/" + name;
-    const std::string command = "ffmpeg -nostdin -v error -y " + inputs + " " + output + " " + Quote(path);
+    const std::string command = "ffmpeg -nostdin -v fatal -y " + inputs + " " + output + " " + Quote(path);
     if (Run(command) != 0)
         throw std::runtime_error("cannot make test clip: " + command);
     return made.emplace(name, path).first->second;
@@ -110,6 +110,12 @@ const std::string& Clips::OddSize()
 const std::string& Clips::Short()
 {
     return Make("short.mpg", kPicture + " " + kTone, "-t 1 -target pal-vcd");
+}
+
+const std::string& Clips::Noisy()
+{
+    return Make("noisy.mpg", "-f lavfi -i testsrc2=size=720x576:rate=25,noise=alls=100:allf=t " + kTone,
+                "-t 1 -c:v mpeg2video -q:v 2 -c:a mp2 -f mpeg");
 }
 
 const std::string& Clips::Long()

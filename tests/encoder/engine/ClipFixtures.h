@@ -16,6 +16,7 @@ public:
     static const std::string& OddSize();    // 350x286 MPEG-2, 3 s
     static const std::string& Short();      // 352x288, 1 s, for many quick encodes
     static const std::string& Long();       // 352x288, 20 s, for stopping mid-way
+    static const std::string& Noisy();      // 720x576 noise, 1 s: the hardest frames rv20 gets
     static const std::string& Truncated();  // PalVcd cut off inside a packet
     static const std::string& RandomBytes();
     static const std::string& NotProgramStream();  // an AVI

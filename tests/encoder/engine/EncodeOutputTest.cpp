@@ -135,6 +135,21 @@ TEST(EncodeOutput, PreviewShowsTheSourceAndTheEncodedFrameDecodedBack)
     EXPECT_GT(difference, 0.0);
 }
 
+TEST(EncodeOutput, NoisyPicturesAtHighRatesStayWithinTheRmPacketLimit)
+{
+    const std::string folder = Clips::NewFolder();
+    for (int kbps : {300, 3000}) {
+        SCOPED_TRACE(kbps);
+        const std::string target = folder + "/noisy" + std::to_string(kbps) + ".rm";
+        EncodeSettings settings = SettingsFor(Clips::Noisy(), target);
+        settings.totalKbps = kbps;
+        RecordingListener listener;
+        EncodeToEnd(settings, listener);
+        EXPECT_EQ(listener.Result(), EncodeResult::Ok) << listener.ErrorText();
+        EXPECT_EQ(DecodeErrors(target), "");
+    }
+}
+
 TEST(EncodeOutput, VideoGetsWhatTheAudioLeaves)
 {
     EXPECT_EQ(VideoBitRateFor(500, 64), 436'000);
