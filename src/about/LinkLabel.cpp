@@ -195,7 +195,9 @@ void CLinkLabel::LeaveHover()
 void CLinkLabel::OnLeftDown(wxMouseEvent& event)
 {
     event.Skip();
-    OnClicked();
+    // While captured, a press anywhere reaches the label; only one on it is a click.
+    if (m_pWnd && wxRect(m_pWnd->GetClientSize()).Contains(event.GetPosition()))
+        OnClicked();
 }
 
 void CLinkLabel::OnMouseMoveEvent(wxMouseEvent& event)

@@ -71,15 +71,15 @@ uint32_t StyleOfNative(wxWindow* control)
     return result;
 }
 
-uint32_t StyleOf(wxWindow* parent, wxWindow* control)
+const platform::ControlTemplate* TemplateOf(wxWindow* parent, int id)
 {
     if (auto* dialog = dynamic_cast<platform::CDialog*>(parent)) {
         for (const platform::ControlTemplate& c : dialog->GetTemplate().controls) {
-            if (c.id == control->GetId() && c.cls == platform::ControlClass::Static)
-                return c.style;
+            if (c.id == id && c.cls == platform::ControlClass::Static)
+                return &c;
         }
     }
-    return StyleOfNative(control);
+    return nullptr;
 }
 
 }  // namespace
@@ -92,7 +92,13 @@ CStaticWindow* ReplaceStatic(wxWindow* parent, int id)
     if (auto* own = dynamic_cast<CStaticWindow*>(native))
         return own;
 
-    auto* own = new CStaticWindow(parent, id, native->GetRect(), StyleOf(parent, native));
+    // GTK widens a native label to its text's minimum, so the template's size is the true one;
+    // the position is the native's, which may have been laid out since.
+    const platform::ControlTemplate* tmpl = TemplateOf(parent, id);
+    wxRect rect = native->GetRect();
+    if (tmpl)
+        rect.SetSize(platform::DialogUnitsToPixels(*parent, 0, 0, tmpl->cx, tmpl->cy).GetSize());
+    auto* own = new CStaticWindow(parent, id, rect, tmpl ? tmpl->style : StyleOfNative(native));
     own->SetFont(native->GetFont());
     if (auto* bitmap = dynamic_cast<wxStaticBitmap*>(native))
         own->SetBitmap(bitmap->GetBitmap());
