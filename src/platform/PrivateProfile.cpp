@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -225,6 +226,7 @@ int PrivateProfile::GetInt(std::string_view section, std::string_view key, int d
     std::string_view value = ValueOf(*line);
     if (value.empty())
         return defaultValue;
+    value.remove_prefix(std::min(value.size(), value.find_first_not_of(kBlanks)));
     bool negative = false;
     if (value.front() == '+' || value.front() == '-') {
         negative = value.front() == '-';

@@ -92,7 +92,7 @@ TEST_F(PrivateProfileTest, ReadsHandEditedFilesWhateverTheirLineEnds)
 TEST_F(PrivateProfileTest, IntegersParseLikeWindows)
 {
     WriteRaw("[C]\r\na= 42\r\nb=+7\r\nc=-1\r\nd=12abc\r\ne=abc\r\nf=\r\ng=99999999999\r\n"
-             "h=-99999999999\r\ni=-\r\nj=\"5\"\r\n");
+             "h=-99999999999\r\ni=-\r\nj=\"5\"\r\nk=\"  -8 \"\r\n");
     const PrivateProfile ini(m_ini);
     EXPECT_EQ(ini.GetInt("C", "a", 9), 42);
     EXPECT_EQ(ini.GetInt("C", "b", 9), 7);
@@ -104,6 +104,7 @@ TEST_F(PrivateProfileTest, IntegersParseLikeWindows)
     EXPECT_EQ(ini.GetInt("C", "h", 9), INT_MIN);
     EXPECT_EQ(ini.GetInt("C", "i", 9), 0);
     EXPECT_EQ(ini.GetInt("C", "j", 9), 5);
+    EXPECT_EQ(ini.GetInt("C", "k", 9), -8);
     EXPECT_EQ(ini.GetInt("C", "missing", 9), 9);
     EXPECT_EQ(ini.GetInt("Missing", "a", -3), -3);
 }
