@@ -1,0 +1,62 @@
+#include "control/AudioCodecObjects.h"
+
+#include "control/ControlDispIds.h"
+
+namespace quenlar::encoder {
+
+using namespace automation;
+
+void ThrowMemberNotFound(DISPID dispid)
+{
+    throw DispatchException("The encoder control has no member " + std::to_string(dispid) + ".",
+                            DispatchException::kMemberNotFound);
+}
+
+Variant AudioCodecObject::Invoke(DISPID dispid, InvokeKind kind, const std::vector<Variant>& args)
+{
+    if (dispid == ids::kName && kind == DISPATCH_PROPERTYGET) {
+        RequireArgCount(args, 0);
+        return Variant::Str(kAudioCodecRows[m_row].name);
+    }
+    ThrowMemberNotFound(dispid);
+}
+
+Variant AudioCodecItem::Invoke(DISPID dispid, InvokeKind kind, const std::vector<Variant>& args)
+{
+    if (kind == DISPATCH_PROPERTYGET && dispid == ids::kName) {
+        RequireArgCount(args, 0);
+        return Variant::Str(kAudioCodecRows[m_row].name);
+    }
+    if (kind == DISPATCH_PROPERTYGET && dispid == ids::kCodec) {
+        RequireArgCount(args, 0);
+        return Variant::Object(new AudioCodecObject(m_row));
+    }
+    ThrowMemberNotFound(dispid);
+}
+
+Variant AudioCodecList::Invoke(DISPID dispid, InvokeKind kind, const std::vector<Variant>& args)
+{
+    if (kind == DISPATCH_METHOD || kind == DISPATCH_PROPERTYGET) {
+        switch (dispid) {
+        case ids::kGetFirst:
+            RequireArgCount(args, 0);
+            m_cursor = 0;
+            return Variant::Object(new AudioCodecItem(0));
+        case ids::kGetNext:
+            RequireArgCount(args, 0);
+            if (m_cursor + 1 >= static_cast<int>(kAudioCodecRows.size())) {
+                m_cursor = static_cast<int>(kAudioCodecRows.size());
+                return Variant::Object(nullptr);
+            }
+            return Variant::Object(new AudioCodecItem(++m_cursor));
+        case ids::kGetCount:
+            RequireArgCount(args, 0);
+            return Variant::I4(static_cast<int32_t>(kAudioCodecRows.size()));
+        default:
+            break;
+        }
+    }
+    ThrowMemberNotFound(dispid);
+}
+
+}  // namespace quenlar::encoder

@@ -1,0 +1,49 @@
+#include "control/ControlSettings.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "control/AudioCodecObjects.h"
+#include "control/ControlDispIds.h"
+
+namespace quenlar::encoder {
+
+std::string ControlSettings::String(automation::DISPID dispid) const
+{
+    auto found = properties.find(dispid);
+    return found != properties.end() && found->second.vt == automation::VT_BSTR ? found->second.bstrVal
+                                                                              : std::string();
+}
+
+bool ControlSettings::Bool(automation::DISPID dispid) const
+{
+    auto found = properties.find(dispid);
+    return found != properties.end() && found->second.vt == automation::VT_BOOL &&
+           found->second.boolVal != automation::VARIANT_FALSE;
+}
+
+EncodeSettings ControlSettings::ToEncodeSettings() const
+{
+    EncodeSettings settings;
+    settings.inputPath = String(ids::kInputFile);
+    settings.outputPath = String(ids::kOutputFile);
+    settings.title = String(ids::kTitle);
+    settings.author = String(ids::kAuthor);
+    settings.comment = String(ids::kProgramName);
+    settings.deinterlace = Bool(ids::kDeInterlace);
+    settings.preview = true;
+    int row = kDefaultCodecRow;
+    float kbps = kDefaultBitrateKbps;
+    auto target = targets.find(kUsedTargetIndex);
+    if (target != targets.end()) {
+        kbps = target->second.bitrateKbps;
+        auto codec = target->second.codecRows.find(kUsedCodecSlot);
+        if (codec != target->second.codecRows.end())
+            row = codec->second;
+    }
+    settings.totalKbps = static_cast<int>(std::lround(std::clamp(kbps, 1.0f, 100000.0f)));
+    settings.audioKbps = kAudioCodecRows[row].kbps;
+    return settings;
+}
+
+}  // namespace quenlar::encoder
