@@ -2,7 +2,6 @@
 
 #include <wx/dcclient.h>
 #include <wx/statbmp.h>
-#include <wx/stattext.h>
 
 #include "platform/Dialog.h"
 #include "platform/WinDefs.h"
