@@ -87,7 +87,6 @@ BOOL CBatchDialog::OnInitDialog()
     m_aboutIcon.SubclassDlgItem(res::IDC_ABOUT_ICON, this);
     m_progress.SetRange(0, 100);
     m_rcDialog = GetScreenRect();
-    m_rcPlaceholder = GetDlgItem(res::IDC_PLACEHOLDER)->GetScreenRect();
     CreateProducerInPlaceholder();
     BuildProfilePaths();
     LoadSettings();
@@ -96,7 +95,11 @@ BOOL CBatchDialog::OnInitDialog()
 
 void CBatchDialog::CreateProducerInPlaceholder()
 {
-    const wxRect client(ScreenToClient(m_rcPlaceholder.GetPosition()), m_rcPlaceholder.GetSize());
+    // A child's own rectangle is already in client coordinates; going through the screen would
+    // fail before the window is first shown (GTK knows no screen position until then).
+    wxWindow* placeholder = GetDlgItem(res::IDC_PLACEHOLDER);
+    m_rcPlaceholder = placeholder->GetScreenRect();
+    const wxRect client = placeholder->GetRect();
     // Whether a control could be created is not examined here; without one every call is skipped.
     m_producer.Create(nullptr, nullptr, WS_VISIBLE, client, this, 1000);
 }

@@ -87,7 +87,8 @@ protected:
     long OnPostedMessage(unsigned message, long wParam, long lParam) override;
 
 private:
-    // Creates m_producer over the placeholder, as at start-up and before each file.
+    // Takes the placeholder's rectangle into m_rcPlaceholder and creates m_producer over it, as
+    // at start-up and before each file.
     void CreateProducerInPlaceholder();
     void OnPaintEvent(wxPaintEvent& event);
 };

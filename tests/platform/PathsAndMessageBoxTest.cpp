@@ -1,0 +1,46 @@
+// Where the program finds itself, and the application message box's caption, icon and answers.
+#include <gtest/gtest.h>
+
+#include "platform/MessageBox.h"
+#include "platform/Paths.h"
+#include "support/MessageBoxRecorder.h"
+
+TEST(Paths, HelpFilePathReplacesOnlyTheLastComponentsExtension)
+{
+    EXPECT_EQ(platform::HelpFilePathFor("/opt/q/Quenlar.exe"), "/opt/q/Quenlar.HLP");
+    EXPECT_EQ(platform::HelpFilePathFor("/opt/q/Quenlar"), "/opt/q/Quenlar.HLP");
+    EXPECT_EQ(platform::HelpFilePathFor("/opt/my.app/Quenlar"), "/opt/my.app/Quenlar.HLP");
+    EXPECT_EQ(platform::HelpFilePathFor("/opt/my.app/Quenlar.bin"), "/opt/my.app/Quenlar.HLP");
+    EXPECT_EQ(platform::HelpFilePathFor("/opt/q/a.b.c"), "/opt/q/a.b.HLP");
+}
+
+TEST(Paths, TheTestPathStandsInForTheExecutable)
+{
+    EXPECT_FALSE(platform::GetModuleFileName().empty());
+    platform::SetModuleFileNameForTesting("/x/y.z/Quenlar.bin");
+    EXPECT_EQ(platform::GetModuleFileName(), "/x/y.z/Quenlar.bin");
+    EXPECT_EQ(platform::GetHelpFilePath(), "/x/y.z/Quenlar.HLP");
+    EXPECT_EQ(platform::GetAppTitle(), "Quenlar");
+    platform::SetModuleFileNameForTesting("/x/Quenlar");
+    EXPECT_EQ(platform::GetAppTitle(), "Quenlar");
+    platform::SetModuleFileNameForTesting("");
+    EXPECT_NE(platform::GetModuleFileName(), "/x/Quenlar");
+}
+
+TEST(MessageBox, CaptionIconAndAnswers)
+{
+    platform::SetModuleFileNameForTesting("/opt/q/Quenlar");
+    MessageBoxRecorder boxes;
+    boxes.QueueAnswer(IDYES);
+    EXPECT_EQ(platform::AfxMessageBox("Sure?", MB_YESNO), IDYES);
+    EXPECT_EQ(platform::AfxMessageBox("Failed.", MB_OK | MB_ICONSTOP), IDOK);
+    EXPECT_EQ(platform::AfxMessageBox("Plain."), IDOK);
+    platform::SetModuleFileNameForTesting("");
+
+    ASSERT_EQ(boxes.Calls().size(), 3u);
+    EXPECT_EQ(boxes.Calls()[0].caption, "Quenlar");
+    EXPECT_EQ(boxes.Calls()[0].type, MB_YESNO | MB_ICONEXCLAMATION);
+    EXPECT_EQ(boxes.Calls()[1].type, MB_OK | MB_ICONSTOP);
+    EXPECT_EQ(boxes.Calls()[2].type, MB_OK | MB_ICONEXCLAMATION);
+    EXPECT_EQ(boxes.Calls()[2].text, "Plain.");
+}
