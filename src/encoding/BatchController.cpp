@@ -1,68 +1,254 @@
+// The batch: CBatchDialog's handlers for Start/Stop, closing, the watchdog, the two private
+// messages and the encoder control's events. All run on the UI thread; the next file is only
+// ever set up from the posted WM_ENCODE_NEXT, never from inside an encoder event.
 #include "app/BatchDialog.h"
 
+#include <cstdio>
+
+#include <wx/button.h>
+#include <wx/choice.h>
 #include <wx/toplevel.h>
+
+#include "encoding/BatchMessages.h"
+#include "encoding/ConfigureEncoder.h"
+#include "encoding/TargetPath.h"
+#include "platform/MessageBox.h"
+#include "platform/PowerOff.h"
+#include "res/Resources.h"
+#include "sources/SettingsStore.h"
+
+namespace {
+
+constexpr unsigned kWatchdogTimerId = 1;
+constexpr unsigned kWatchdogPeriodMs = 10000;
+// The stall is declared on the tick that takes the count past this: the 19th silent one.
+constexpr unsigned kIdleTickLimit = 18;
+constexpr int kLowestBitRate = 300;
+
+void SetStartStopCaption(CBatchDialog& dialog, const char* caption)
+{
+    if (wxWindow* button = dialog.GetDlgItem(IDOK))
+        button->SetLabel(caption);
+}
+
+// The text of one audio-setting row; empty when there is no such row (no selection was
+// stored), which matches no codec name of the encoder.
+std::string AudioSettingText(const CBatchDialog& dialog, int row)
+{
+    auto* choice = dynamic_cast<wxChoice*>(dialog.GetDlgItem(res::IDC_AUDIO_SETTING));
+    if (!choice || row < 0 || static_cast<unsigned>(row) >= choice->GetCount())
+        return std::string();
+    return choice->GetString(static_cast<unsigned>(row)).utf8_string();
+}
+
+// The window a top-level window last handed the user to: the newest shown dialog it owns.
+wxTopLevelWindow* LastActivePopup(wxTopLevelWindow* window)
+{
+    wxTopLevelWindow* popup = window;
+    for (wxWindow* candidate : wxTopLevelWindows) {
+        auto* top = dynamic_cast<wxTopLevelWindow*>(candidate);
+        if (top && top != window && top->IsShown() && top->GetParent() == window)
+            popup = top;
+    }
+    return popup;
+}
+
+}  // namespace
 
 void CBatchDialog::OnOK()
 {
-}
-
-void CBatchDialog::OnCancel()
-{
-    SaveSettings();
-    EndDialog(IDCANCEL);
-}
-
-void CBatchDialog::OnTimer(unsigned)
-{
-}
-
-long CBatchDialog::OnEncodeStalled(long, long)
-{
-    return 0;
-}
-
-long CBatchDialog::OnEncodeNext(long, long)
-{
-    return 0;
+    if (m_producer.IsEncoding()) {
+        StopBatch();
+        return;
+    }
+    // Without a control every call would be skipped and the batch would only ever stall.
+    if (!m_producer.GetSafeHwnd()) {
+        platform::AfxMessageBox(batchtext::kNoEncoderControl);
+        return;
+    }
+    if (m_list.GetCount() < 1) {
+        platform::AfxMessageBox(batchtext::kSelectSourceFirst);
+        return;
+    }
+    UpdateData(TRUE);
+    if (m_nBitRate < kLowestBitRate) {
+        platform::AfxMessageBox(batchtext::kBitrateTooLow);
+        return;
+    }
+    m_bStopRequested = FALSE;
+    m_log.SetWindowText(std::string());
+    SetStartStopCaption(*this, batchtext::kStopCaption);
+    m_nIdleTicks = 0;
+    m_nTimerId = SetTimer(kWatchdogTimerId, kWatchdogPeriodMs);
+    PostMessage(WM_ENCODE_NEXT, 0, 0);
 }
 
 void CBatchDialog::StopBatch()
 {
+    UpdateData(TRUE);
+    // A stopped batch never powers the machine off; the cleared box shows it.
+    m_bAutoShutdown = FALSE;
+    UpdateData(FALSE);
+    m_bStopRequested = TRUE;
+    m_producer.StopEncoding();
+    SetStartStopCaption(*this, batchtext::kStartCaption);
+}
+
+void CBatchDialog::OnCancel()
+{
+    if (m_producer.GetSafeHwnd() && m_producer.IsEncoding()) {
+        if (platform::AfxMessageBox(batchtext::kExitWhileEncoding, MB_YESNO) != IDYES)
+            return;
+        StopBatch();
+        m_producer.DestroyWindow();
+    }
+    SaveSettings();
+    CResizableDialog::OnCancel();
+}
+
+long CBatchDialog::OnEncodeNext(long, long)
+{
+    if (m_list.GetCount() < 1)
+        return 0;
+    const std::string source = m_list.GetText(0);
+    const std::string target = BuildTargetPath(source, m_bFolderAsPrefix != FALSE);
+    const std::string audioSetting = AudioSettingText(*this, m_nAudioSetting);
+
+    // Each file gets a fresh control, so that nothing of the previous encode carries over.
+    if (m_producer.GetSafeHwnd())
+        m_producer.DestroyWindow();
+    m_rcPlaceholder = GetDlgItem(res::IDC_PLACEHOLDER)->GetScreenRect();
+    CreateProducerInPlaceholder();
+
+    ConfigureEncoder(m_producer, source, target, m_strAuthor, audioSetting, m_nBitRate,
+                     m_bDeInterlace, FALSE);
+    return 0;
+}
+
+void CBatchDialog::OnTimer(unsigned id)
+{
+    if (id == kWatchdogTimerId) {
+        if (++m_nIdleTicks > kIdleTickLimit) {
+            PostMessage(WM_ENCODE_STALLED, 0, 0);
+            m_nIdleTicks = 0;
+        }
+    }
+    CResizableDialog::OnTimer(id);
+}
+
+long CBatchDialog::OnEncodeStalled(long, long)
+{
+    AppendLogLine(batchtext::kCompressionFailed);
+    // With the queue emptied by the user meanwhile, the line is empty.
+    AppendLogLine(m_list.GetText(0));
+    m_nIdleTicks = 0;
+    // The control's finished event drops the file and moves the batch on.
+    m_producer.StopEncoding();
+    return 0;
 }
 
 void CBatchDialog::OnEncodeStarted()
 {
+    m_progress.SetPos(0);
+    m_nIdleTicks = 0;
+}
+
+void CBatchDialog::OnEncodeProgress(long, long, long percent, long)
+{
+    m_progress.SetPos(static_cast<int>(percent));
+    m_nIdleTicks = 0;
+}
+
+void CBatchDialog::OnEncodeError(long code, const std::string& text)
+{
+    AppendLogLine(m_producer.GetInputFile());
+    char prefix[32];
+    std::snprintf(prefix, sizeof prefix, batchtext::kErrorPrefixFormat, static_cast<int>(code));
+    AppendLog(prefix);
+    AppendLogLine(text);
 }
 
 void CBatchDialog::OnEncodeFinished()
 {
+    m_nIdleTicks = 0;
+    m_progress.SetPos(100);
+    if (m_bStopRequested) {
+        // The stopped file stays at the head of the queue for the next Start.
+        KillTimer(m_nTimerId);
+        return;
+    }
+    // A file that ended after an error or a stall leaves the queue all the same.
+    m_list.DeleteString(0);
+    if (m_list.GetCount() > 0) {
+        PostMessage(WM_ENCODE_NEXT, 0, 0);
+        return;
+    }
+    KillTimer(m_nTimerId);
+    m_nTimerId = 0;
+    SetStartStopCaption(*this, batchtext::kStartCaption);
+    // Auto Shutdown ticked or cleared during the batch counts.
+    UpdateData(TRUE);
+    if (m_bAutoShutdown) {
+        SaveSettings();
+        PowerOffSystem();
+    }
 }
 
-void CBatchDialog::OnEncodeProgress(long, long, long, long)
+void CBatchDialog::OnEncoderSize(long cx, long cy)
 {
-}
+    const int placeholderWidth = m_rcPlaceholder.GetWidth();
+    const int placeholderHeight = m_rcPlaceholder.GetHeight();
+    const int dialogWidth = m_rcDialog.GetWidth();
+    const int dialogHeight = m_rcDialog.GetHeight();
 
-void CBatchDialog::OnEncodeError(long, const std::string&)
-{
-}
-
-void CBatchDialog::OnEncoderSize(long, long)
-{
+    // Only the width decides between growing around the display and going back.
+    if (cx > placeholderWidth) {
+        SetSize(dialogWidth - placeholderWidth + static_cast<int>(cx) + 1,
+                dialogHeight - placeholderHeight + static_cast<int>(cy) + 1);
+    } else if (m_list.GetCount() <= 1) {
+        // The last file: show the user the window the batch is about to finish in.
+        BringWindowToFront(this);
+        SetSize(dialogWidth, dialogHeight);
+        Show();
+        Raise();
+    } else {
+        SetSize(dialogWidth, dialogHeight);
+    }
 }
 
 BOOL CBatchDialog::PowerOffSystem()
 {
-    return FALSE;
+    // A refusal is silent: the settings were saved before.
+    return platform::PowerOffService().PowerOff() ? TRUE : FALSE;
 }
 
-void CBatchDialog::BringWindowToFront(wxTopLevelWindow*)
+void CBatchDialog::BringWindowToFront(wxTopLevelWindow* window)
 {
+    window->Show();
+    if (window->IsMaximized())
+        window->Maximize(false);
+    window->Update();
+    wxTopLevelWindow* popup = LastActivePopup(window);
+    window->Raise();
+    if (window->IsIconized()) {
+        window->Iconize(false);
+        window->Show();
+        window->Update();
+    }
+    if (popup != window)
+        popup->Raise();
 }
 
-void CBatchDialog::AppendLog(const std::string&)
+void CBatchDialog::AppendLog(const std::string& text)
 {
+    const int end = m_log.GetWindowTextLength();
+    m_log.SetSel(end, end);
+    m_log.ScrollCaret();
+    m_log.ReplaceSel(text);
 }
 
-void CBatchDialog::AppendLogLine(const std::string&)
+void CBatchDialog::AppendLogLine(const std::string& text)
 {
+    AppendLog(text);
+    AppendLog(batchtext::kLineEnd);
 }

@@ -1,0 +1,23 @@
+// The batch's texts: what the user is told in boxes and what the info log records.
+#pragma once
+
+namespace batchtext {
+
+inline constexpr const char* kSelectSourceFirst = "Please select the source file at first.";
+inline constexpr const char* kBitrateTooLow =
+    "Bitrate less than 300KB is rubbish. Please correct it.\n码率低于300KB只能批量制造垃圾。我们有责任抵制垃圾的泛滥。";
+inline constexpr const char* kExitWhileEncoding =
+    "It's encoding. Are you sure you want to exit?\n压缩中，真的想退出吗？";
+// The program has no control to encode with (not installed, or it failed to start).
+inline constexpr const char* kNoEncoderControl =
+    "The encoder control could not be created, so no file can be encoded.\n"
+    "Please reinstall Quenlar and start it again.";
+
+inline constexpr const char* kCompressionFailed = "Compression failed:";
+inline constexpr const char* kErrorPrefixFormat = "Error %d: ";
+inline constexpr const char* kLineEnd = "\r\n";
+
+inline constexpr const char* kStartCaption = "Start";
+inline constexpr const char* kStopCaption = "Stop";
+
+}  // namespace batchtext
