@@ -1,9 +1,17 @@
 // The order of attempts when opening a target, driven through fake desktop operations, and the
 // process-wide shell. Nothing here starts a browser or a mail client.
+#include <gio/gdesktopappinfo.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 #include "platform/Shell.h"
 
@@ -113,4 +121,43 @@ TEST(Shell, InstalledShellIsUsedUntilTheGuardEnds)
         EXPECT_EQ(fake.Documents(), std::vector<std::string>{"/opt/quenlar/Quenlar.htm"});
     }
     EXPECT_EQ(&Shell(), before);
+}
+
+TEST(Shell, FallbackRunsARealDesktopEntryCommandLine)
+{
+    // A desktop entry whose "browser" is a script that writes down its arguments; the default
+    // handler is made to fail, so nothing but this script can run.
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("quenlar-shell-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const fs::path script = dir / "fake browser";
+    const fs::path args = dir / "args";
+    std::ofstream(script) << "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" << args.string() << ".tmp\" && mv \""
+                          << args.string() << ".tmp\" \"" << args.string() << "\"\n";
+    fs::permissions(script, fs::perms::owner_all);
+    const fs::path entry = dir / "fake.desktop";
+    std::ofstream(entry) << "[Desktop Entry]\nType=Application\nName=Fake\nExec=\"" << script.string()
+                         << "\" --new-tab \"%u\" --private\nMimeType=text/html;\n";
+
+    ShellOps ops = GioShell::Ops();
+    ops.launchDefault = [](const std::string&) { return ShellCode::NoAssociation; };
+    ops.htmlCommandLine = [&entry]() -> std::optional<std::string> {
+        GDesktopAppInfo* app = g_desktop_app_info_new_from_filename(entry.c_str());
+        if (!app)
+            return std::nullopt;
+        std::string line = g_app_info_get_commandline(G_APP_INFO(app));
+        g_object_unref(app);
+        return line;
+    };
+    const std::string target = "https://example.org/a page?x=1&y=2";
+    EXPECT_EQ(OpenWithFallback(target, ops), ShellCode::Succeeded);
+
+    // The process runs on its own; wait for its record.
+    for (int i = 0; i < 100 && !fs::exists(args); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::ifstream in(args);
+    std::stringstream written;
+    written << in.rdbuf();
+    EXPECT_EQ(written.str(), "--new-tab\n" + target + "\n");
+    fs::remove_all(dir);
 }
