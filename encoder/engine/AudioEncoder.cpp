@@ -1,5 +1,8 @@
 #include "engine/AudioEncoder.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "engine/EncodeFailure.h"
 
 namespace quenlar::encoder {
@@ -18,7 +21,7 @@ constexpr int kResamplerSlack = 256;
 
 }  // namespace
 
-AudioEncoder::AudioEncoder(int ac3Kbps)
+AudioEncoder::AudioEncoder(int ac3Kbps, double offsetSeconds)
     : m_frame(MakeFrame()), m_packet(MakePacket())
 {
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_AC3);
@@ -38,6 +41,23 @@ AudioEncoder::AudioEncoder(int ac3Kbps)
     m_fifo.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, 2, m_encoder->frame_size * 4));
     if (!m_fifo)
         ThrowEncoderError("set-up", AVERROR(ENOMEM));
+    const int64_t offset = std::llround(offsetSeconds * kSampleRate);
+    if (offset > 0) {
+        error = av_audio_fifo_realloc(m_fifo.get(), static_cast<int>(offset) + m_encoder->frame_size * 4);
+        if (error >= 0) {
+            uint8_t* planes[2] = {};
+            error = av_samples_alloc(planes, nullptr, 2, static_cast<int>(offset), AV_SAMPLE_FMT_FLTP, 0);
+            if (error >= 0) {
+                av_samples_set_silence(planes, 0, static_cast<int>(offset), 2, AV_SAMPLE_FMT_FLTP);
+                error = av_audio_fifo_write(m_fifo.get(), reinterpret_cast<void**>(planes), static_cast<int>(offset));
+                av_freep(&planes[0]);
+            }
+        }
+        if (error < 0)
+            ThrowEncoderError("set-up", error);
+    } else {
+        m_samplesToSkip = -offset;
+    }
 }
 
 void AudioEncoder::SetUpResampler(const AVFrame& frame)
@@ -84,8 +104,16 @@ void AudioEncoder::Encode(const AVFrame* frame, const PacketSink& sink)
             swr_convert(m_resampler.get(), planes, capacity,
                         frame ? const_cast<const uint8_t**>(frame->extended_data) : nullptr,
                         frame ? frame->nb_samples : 0);
-        if (converted > 0)
-            error = av_audio_fifo_write(m_fifo.get(), reinterpret_cast<void**>(planes), converted);
+        // Audio from before the first picture is dropped.
+        int skipped = 0;
+        if (converted > 0 && m_samplesToSkip > 0) {
+            skipped = static_cast<int>(std::min<int64_t>(m_samplesToSkip, converted));
+            m_samplesToSkip -= skipped;
+        }
+        if (converted > skipped) {
+            void* kept[2] = {planes[0] + skipped * sizeof(float), planes[1] + skipped * sizeof(float)};
+            error = av_audio_fifo_write(m_fifo.get(), kept, converted - skipped);
+        }
         av_freep(&planes[0]);
         if (converted < 0)
             ThrowEncoderError("resampling", converted);

@@ -13,7 +13,9 @@ public:
     using PacketSink = std::function<void(AVPacket*)>;
 
     // Throws EncodeFailure when the encoder or resampler cannot be set up.
-    explicit AudioEncoder(int ac3Kbps);
+    // `offsetSeconds` is when the audio starts after the video (before it when negative):
+    // the gap is filled with silence, or the audio before the first picture is dropped.
+    AudioEncoder(int ac3Kbps, double offsetSeconds);
 
     const AVCodecContext& Context() const { return *m_encoder; }
 
@@ -31,6 +33,7 @@ private:
     FramePtr m_frame;
     PacketPtr m_packet;
     int64_t m_samplesOut = 0;
+    int64_t m_samplesToSkip = 0;
     // The input format the resampler was made for; decoders may change it mid-stream.
     int m_inRate = 0;
     int m_inFormat = -1;

@@ -147,7 +147,7 @@ EncodeResult EncodeJob::Encode(std::string& message)
                        VideoBitRateFor(m_settings.totalKbps, hasAudio ? ac3Kbps : 0));
     std::optional<AudioEncoder> audio;
     if (hasAudio)
-        audio.emplace(ac3Kbps);
+        audio.emplace(ac3Kbps, reader.AudioOffsetSeconds());
 
     RmWriter writer(m_settings.outputPath, m_halt);
     const int videoStream = writer.AddStream(video.Context());

@@ -114,6 +114,20 @@ int64_t InputReader::DurationMs() const
     return av_rescale(m_format->duration, 1000, AV_TIME_BASE);
 }
 
+double InputReader::AudioOffsetSeconds() const
+{
+    // Beyond this the start times are more likely wrong than the streams that far apart.
+    constexpr double kMaxOffsetSeconds = 2.0;
+    if (m_audioIndex < 0)
+        return 0;
+    const AVStream* video = m_format->streams[m_videoIndex];
+    const AVStream* audio = m_format->streams[m_audioIndex];
+    if (video->start_time == AV_NOPTS_VALUE || audio->start_time == AV_NOPTS_VALUE)
+        return 0;
+    const double offset = audio->start_time * av_q2d(audio->time_base) - video->start_time * av_q2d(video->time_base);
+    return std::abs(offset) > kMaxOffsetSeconds ? 0 : offset;
+}
+
 bool InputReader::Decode(AVCodecContext* decoder, const AVPacket* packet, AVFrame* frame,
                          const FrameSink& sink)
 {

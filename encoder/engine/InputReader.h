@@ -24,6 +24,8 @@ public:
     AVRational VideoTimeBase() const;
     AVRational FrameRate() const;
     int64_t DurationMs() const;
+    // When the audio starts after the video, in seconds; negative when it starts before.
+    double AudioOffsetSeconds() const;
 
     // Reads and decodes to the end of the file, then flushes both decoders. Read and decode
     // errors do not end it early unless nothing more can be read; they are counted as damage.

@@ -112,6 +112,11 @@ const std::string& Clips::Short()
     return Make("short.mpg", kPicture + " " + kTone, "-t 1 -target pal-vcd");
 }
 
+const std::string& Clips::LateAudio()
+{
+    return Make("late.mpg", kPicture + " -itsoffset 0.5 " + kTone, "-t 3 -target pal-vcd");
+}
+
 const std::string& Clips::Noisy()
 {
     return Make("noisy.mpg", "-f lavfi -i testsrc2=size=720x576:rate=25,noise=alls=100:allf=t " + kTone,
@@ -201,7 +206,11 @@ double ProbeNumber(const std::map<std::string, std::string>& probe, const std::s
 
 std::string DecodeErrors(const std::string& path)
 {
-    const std::string command = "ffmpeg -nostdin -v error -i " + Quote(path) + " -f null - 2>&1";
+    return Output("ffmpeg -nostdin -v error -i " + Quote(path) + " -f null - 2>&1");
+}
+
+std::string Output(const std::string& command)
+{
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
         return "cannot run ffmpeg";

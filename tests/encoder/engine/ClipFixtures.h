@@ -16,6 +16,7 @@ public:
     static const std::string& OddSize();    // 350x286 MPEG-2, 3 s
     static const std::string& Short();      // 352x288, 1 s, for many quick encodes
     static const std::string& Long();       // 352x288, 20 s, for stopping mid-way
+    static const std::string& LateAudio();  // PAL VCD whose sound starts 0.5 s after the picture
     static const std::string& Noisy();      // 720x576 noise, 1 s: the hardest frames rv20 gets
     static const std::string& Truncated();  // PalVcd cut off inside a packet
     static const std::string& RandomBytes();
@@ -36,6 +37,9 @@ double ProbeNumber(const std::map<std::string, std::string>& probe, const std::s
 
 // What `ffmpeg -v error -i path -f null -` prints; empty for a clean file.
 std::string DecodeErrors(const std::string& path);
+
+// The output of a shell command, standard error included.
+std::string Output(const std::string& command);
 
 // Entries of a folder, names only, sorted.
 std::string ListFolder(const std::string& folder);

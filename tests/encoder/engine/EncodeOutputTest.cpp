@@ -135,6 +135,22 @@ TEST(EncodeOutput, PreviewShowsTheSourceAndTheEncodedFrameDecodedBack)
     EXPECT_GT(difference, 0.0);
 }
 
+TEST(EncodeOutput, SoundThatStartsLateStaysInStepWithThePicture)
+{
+    const std::string target = Clips::NewFolder() + "/out.rm";
+    RecordingListener listener;
+    EncodeToEnd(SettingsFor(Clips::LateAudio(), target), listener);
+    ASSERT_EQ(listener.Result(), EncodeResult::Ok) << listener.ErrorText();
+    // The tone must begin half a second in, where it began against the source's picture.
+    const std::string report = Output("ffmpeg -nostdin -i '" + target +
+                                      "' -af silencedetect=n=-40dB:d=0.2 -vn -f null - 2>&1");
+    const auto at = report.find("silence_end: ");
+    ASSERT_NE(at, std::string::npos) << report;
+    EXPECT_NEAR(std::atof(report.c_str() + at + 13), 0.5, 0.06);
+    EXPECT_EQ(report.find("silence_start: ", report.find("silence_start: ") + 1), std::string::npos)
+        << "one silence only, at the start";
+}
+
 TEST(EncodeOutput, NoisyPicturesAtHighRatesStayWithinTheRmPacketLimit)
 {
     const std::string folder = Clips::NewFolder();
