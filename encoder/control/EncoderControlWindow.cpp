@@ -123,6 +123,11 @@ void EncoderControlWindow::StartEncoding()
     m_encoding = true;
     ++m_generation;
     m_source = m_encoded = wxBitmap();
+    {
+        // A refresh posted by an earlier encode was dropped with its generation.
+        std::lock_guard lock(m_previewMutex);
+        m_previewPosted = false;
+    }
     m_status = _("Opening...");
     Refresh();
     m_listener = std::make_unique<JobListener>(*this, m_generation);

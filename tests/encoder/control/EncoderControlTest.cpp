@@ -234,7 +234,7 @@ TEST_F(EncoderControlTest, DestroyingTheControlWhileItWorksDeliversNothingMore)
     EXPECT_EQ(ListFolder(m_folder), "out.rm");
 }
 
-TEST_F(EncoderControlTest, ASecondStartWhileEncodingIsIgnored)
+TEST_F(EncoderControlTest, ASecondStartIsIgnoredWhileEncodingAndWorksAfterwards)
 {
     ConfigureAndStart(m_control.dispatch, EncoderSetUp{Clips::Short(), m_folder + "/out.rm"});
     Call(m_control.dispatch, ids::kStartEncoding, DISPATCH_METHOD);
@@ -242,6 +242,13 @@ TEST_F(EncoderControlTest, ASecondStartWhileEncodingIsIgnored)
     PumpFor(200ms);
     EXPECT_EQ(m_container->Count(ids::kEventFinished), 1u);
     EXPECT_EQ(m_container->Count(ids::kEventStarted), 1u);
+    // Once finished, the same control may encode again.
+    Call(m_control.dispatch, ids::kStartEncoding, DISPATCH_METHOD);
+    EXPECT_TRUE(IsEncoding());
+    ASSERT_TRUE(PumpUntil([this] { return m_container->Count(ids::kEventFinished) == 2; }, 60s));
+    EXPECT_EQ(m_container->Count(ids::kEventStarted), 2u);
+    EXPECT_EQ(m_container->Count(ids::kEventError), 0u);
+    EXPECT_EQ(ListFolder(m_folder), "out.rm");
 }
 
 }  // namespace
