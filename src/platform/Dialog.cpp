@@ -41,10 +41,26 @@ bool CDialog::Create()
                         reinterpret_cast<long>(e.GetClientData()));
     });
 
-    OnInitDialog();
+    // TRUE from OnInitDialog: the dialog manager focuses the first tab stop in template order.
+    // GTK on its own would pick the top-left focusable control, which may be another button
+    // that Enter would then press.
+    if (OnInitDialog())
+        FocusFirstTabStop();
     // A template at (0, 0) without an alignment style is centred by the dialog manager.
     Centre();
     return true;
+}
+
+void CDialog::FocusFirstTabStop()
+{
+    for (const ControlTemplate& control : m_template.controls) {
+        if (!(control.style & WS_TABSTOP) || control.id == -1)
+            continue;
+        if (wxWindow* window = FindWindow(control.id); window && window->IsEnabled()) {
+            window->SetFocus();
+            return;
+        }
+    }
 }
 
 int CDialog::DoModal()

@@ -61,6 +61,7 @@ private:
     void OnOKButton(wxCommandEvent& event);
 
     void OnTimerEvent(wxTimerEvent& event);
+    void FocusFirstTabStop();
 
     const DialogTemplate& m_template;
     std::map<unsigned, std::unique_ptr<wxTimer>> m_timers;
