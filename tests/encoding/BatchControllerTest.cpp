@@ -294,3 +294,14 @@ TEST_F(BatchControllerTest, FilesAddedOrRemovedDuringTheBatch)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(BatchControllerTest, EnterReachesStartFirst)
+{
+    // The first tab stop, Start, has the focus when the dialog opens, so Enter starts the
+    // batch rather than pressing whichever button GTK would have picked (Help, top left).
+    EXPECT_EQ(wxWindow::FindFocus(), dialog->GetDlgItem(IDOK));
+}
+
+}  // namespace
