@@ -45,6 +45,21 @@ private:
     std::thread m_thread;
 };
 
+// Closes both queues when the reading scope ends, so that the encoder threads finish.
+class QueueCloser {
+public:
+    QueueCloser(BoundedQueue<FramePtr>& video, BoundedQueue<FramePtr>& audio) : m_video(video), m_audio(audio) {}
+    ~QueueCloser()
+    {
+        m_video.Close();
+        m_audio.Close();
+    }
+
+private:
+    BoundedQueue<FramePtr>& m_video;
+    BoundedQueue<FramePtr>& m_audio;
+};
+
 }  // namespace
 
 EncodeJob::EncodeJob(EncodeSettings settings, EncodeListener& listener)
@@ -95,6 +110,19 @@ void EncodeJob::RecordFailure(const EncodeFailure& failure)
             m_failure = failure;
     }
     Halt();
+}
+
+template <typename Body>
+void EncodeJob::Guarded(Body body)
+{
+    try {
+        body();
+    } catch (const EncodeFailure& failure) {
+        RecordFailure(failure);
+    } catch (const std::bad_alloc&) {
+        RecordFailure(EncodeFailure(EncodeResult::EncoderFailure,
+                                    "Out of memory encoding " + Quoted(m_settings.inputPath)));
+    }
 }
 
 // Job thread.
@@ -166,83 +194,26 @@ EncodeResult EncodeJob::Encode(std::string& message)
             m_listener.OnPreview(source, encoded);
         });
     }
-    const AVRational filterTimeBase = filter.TimeBase();
     const AVRational videoTimeBase = video.Context().time_base;
     const AVRational audioTimeBase = audio ? audio->Context().time_base : AVRational{1, 1};
-
-    auto writeVideo = [&](AVPacket* packet) {
+    const PacketSink writeVideo = [&](AVPacket* packet) {
         packet->stream_index = videoStream;
         writer.Write(packet, videoTimeBase);
     };
-    auto writeAudio = [&](AVPacket* packet) {
+    const PacketSink writeAudio = [&](AVPacket* packet) {
         packet->stream_index = audioStream;
         writer.Write(packet, audioTimeBase);
     };
     {
-        JoiningThread videoThread([&] {
-            try {
-                int64_t firstPts = AV_NOPTS_VALUE;
-                auto lastPreview = Clock::now() - kPreviewInterval;
-                while (std::optional<FramePtr> frame = m_videoQueue.Pop()) {
-                    AVFrame* picture = frame->get();
-                    const int64_t pts = av_rescale_q(picture->pts, filterTimeBase, videoTimeBase);
-                    if (firstPts == AV_NOPTS_VALUE)
-                        firstPts = pts;
-                    // rm starts the clock at the first frame.
-                    picture->pts = pts - firstPts;
-                    picture->pict_type = AV_PICTURE_TYPE_NONE;
-                    if (m_settings.preview && Clock::now() - lastPreview >= kPreviewInterval) {
-                        lastPreview = Clock::now();
-                        video.RequestPreview();
-                    }
-                    video.Encode(picture, writeVideo);
-                    ++m_frames;
-                    if (!m_started.exchange(true))
-                        m_listener.OnStarted();
-                }
-                if (!m_halt)
-                    video.Encode(nullptr, writeVideo);
-            } catch (const EncodeFailure& failure) {
-                RecordFailure(failure);
-            }
-        });
+        JoiningThread videoThread([&] { Guarded([&] { VideoStage(video, filter.TimeBase(), writeVideo); }); });
         JoiningThread audioThread([&] {
-            if (!audio)
-                return;
-            try {
-                while (std::optional<FramePtr> frame = m_audioQueue.Pop())
-                    audio->Encode(frame->get(), writeAudio);
-                if (!m_halt)
-                    audio->Encode(nullptr, writeAudio);
-            } catch (const EncodeFailure& failure) {
-                RecordFailure(failure);
-            }
+            if (audio)
+                Guarded([&] { AudioStage(*audio, writeAudio); });
         });
-
-        auto queueVideo = [&](AVFrame* picture) {
-            FramePtr owned = MakeFrame();
-            if (!owned)
-                throw std::bad_alloc();
-            av_frame_move_ref(owned.get(), picture);
-            return m_videoQueue.Push(std::move(owned));
-        };
-        auto filterVideo = [&](AVFrame* decoded) { return filter.Push(decoded, queueVideo); };
-        auto queueAudio = [&](AVFrame* samples) {
-            FramePtr owned = MakeFrame();
-            if (!owned)
-                throw std::bad_alloc();
-            av_frame_move_ref(owned.get(), samples);
-            return m_audioQueue.Push(std::move(owned));
-        };
-        try {
-            reader.DecodeAll(filterVideo, queueAudio);
-            if (!m_halt)
-                filter.Push(nullptr, queueVideo);
-        } catch (const EncodeFailure& failure) {
-            RecordFailure(failure);
-        }
-        m_videoQueue.Close();
-        m_audioQueue.Close();
+        // Whatever way this scope is left, the encoders see the end of their input before
+        // their threads are joined.
+        QueueCloser closer(m_videoQueue, m_audioQueue);
+        Guarded([&] { ReadStage(reader, filter); });
     }
 
     {
@@ -267,6 +238,60 @@ EncodeResult EncodeJob::Encode(std::string& message)
         return EncodeResult::DamagedInput;
     }
     return EncodeResult::Ok;
+}
+
+// Job thread: demux, decode and filter into the queues.
+void EncodeJob::ReadStage(InputReader& reader, VideoFilter& filter)
+{
+    auto queue = [](BoundedQueue<FramePtr>& queue, AVFrame* frame) {
+        FramePtr owned = MakeFrame();
+        if (!owned)
+            throw std::bad_alloc();
+        av_frame_move_ref(owned.get(), frame);
+        return queue.Push(std::move(owned));
+    };
+    auto queueVideo = [&](AVFrame* picture) { return queue(m_videoQueue, picture); };
+    auto filterVideo = [&](AVFrame* decoded) { return filter.Push(decoded, queueVideo); };
+    auto queueAudio = [&](AVFrame* samples) { return queue(m_audioQueue, samples); };
+    reader.DecodeAll(filterVideo, queueAudio);
+    if (!m_halt)
+        filter.Push(nullptr, queueVideo);
+}
+
+// Video thread: the frames from the filter, encoded and written.
+void EncodeJob::VideoStage(VideoEncoder& video, AVRational filterTimeBase, const PacketSink& write)
+{
+    const AVRational timeBase = video.Context().time_base;
+    int64_t firstPts = AV_NOPTS_VALUE;
+    auto lastPreview = Clock::now() - kPreviewInterval;
+    while (std::optional<FramePtr> frame = m_videoQueue.Pop()) {
+        AVFrame* picture = frame->get();
+        const int64_t pts = av_rescale_q(picture->pts, filterTimeBase, timeBase);
+        if (firstPts == AV_NOPTS_VALUE)
+            firstPts = pts;
+        // rm starts the clock at the first frame.
+        picture->pts = pts - firstPts;
+        picture->pict_type = AV_PICTURE_TYPE_NONE;
+        if (m_settings.preview && Clock::now() - lastPreview >= kPreviewInterval) {
+            lastPreview = Clock::now();
+            video.RequestPreview();
+        }
+        video.Encode(picture, write);
+        ++m_frames;
+        if (!m_started.exchange(true))
+            m_listener.OnStarted();
+    }
+    if (!m_halt)
+        video.Encode(nullptr, write);
+}
+
+// Audio thread: the decoded sound, resampled, encoded and written.
+void EncodeJob::AudioStage(AudioEncoder& audio, const PacketSink& write)
+{
+    while (std::optional<FramePtr> frame = m_audioQueue.Pop())
+        audio.Encode(frame->get(), write);
+    if (!m_halt)
+        audio.Encode(nullptr, write);
 }
 
 // Ticker thread: progress at a steady pace, however slowly the stages move.

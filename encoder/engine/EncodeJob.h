@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -19,6 +20,11 @@
 #include "engine/LibavPtr.h"
 
 namespace quenlar::encoder {
+
+class AudioEncoder;
+class InputReader;
+class VideoEncoder;
+class VideoFilter;
 
 class EncodeJob {
 public:
@@ -38,8 +44,16 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
 
+    using PacketSink = std::function<void(AVPacket*)>;
+
     void Run();
     EncodeResult Encode(std::string& message);
+    void ReadStage(InputReader& reader, VideoFilter& filter);
+    void VideoStage(VideoEncoder& video, AVRational filterTimeBase, const PacketSink& write);
+    void AudioStage(AudioEncoder& audio, const PacketSink& write);
+    // Runs a stage; its failure is recorded and halts the others.
+    template <typename Body>
+    void Guarded(Body body);
     void RecordFailure(const EncodeFailure& failure);
     void Halt();
     void ProgressLoop();
