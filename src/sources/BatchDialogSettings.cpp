@@ -60,8 +60,12 @@ void CBatchDialog::SaveSettings()
 
     const int count = m_list.GetCount();
     WriteProfileInt(profile, "Source", "Count", count);
-    for (int i = 0; i < count; ++i)
-        profile.WriteString("Source", IndexKey(i), m_list.GetText(i));
+    for (int i = 0; i < count; ++i) {
+        // A path the file cannot hold (a line break in a file name) is stored empty, so that
+        // the load skips it instead of reading what an earlier queue left under its key.
+        if (!profile.WriteString("Source", IndexKey(i), m_list.GetText(i)))
+            profile.WriteString("Source", IndexKey(i), "");
+    }
     profile.Flush();
 
     SaveWindowText(m_log, g_szLogPath);
@@ -88,8 +92,10 @@ void CBatchDialog::LoadSettings()
     wxArrayString paths;
     for (int i : StoredIndices(profile, profile.GetInt("Source", "Count", 0))) {
         const std::string path = profile.GetString("Source", IndexKey(i), "");
-        if (!path.empty())
-            paths.Add(wxString::FromUTF8(path));
+        // Text that is not UTF-8 (an entry edited in by hand) cannot be shown; skip it too.
+        const wxString entry = wxString::FromUTF8(path);
+        if (!entry.empty())
+            paths.Add(entry);
     }
     if (!paths.empty())
         m_list.GetWindow()->Append(paths);

@@ -198,9 +198,10 @@ TEST_F(SettingsDialogTest, TheQueueLoadsByIndexBelowCount)
     }
 
     // A hand-edited huge count loads the entries that are there (and does not walk to it).
-    WriteRaw(m_ini, "[Source]\nCount=2147483647\n7=/h.mpg\n0=/g.mpg\n");
+    WriteRaw(m_ini, "[Source]\nCount=2147483647\n7=/h.mpg\n0=/g.mpg\n3=/gbk-\xB9\xE2.mpg\n");
     m_dialog->LoadSettings();
-    EXPECT_EQ(QueueEntries(), (std::vector<std::string>{"/g.mpg", "/h.mpg"}));
+    EXPECT_EQ(QueueEntries(), (std::vector<std::string>{"/g.mpg", "/h.mpg"}))
+        << "an entry that is not UTF-8 is skipped, not shown as an empty line";
 }
 
 TEST_F(SettingsDialogTest, ASavedShorterQueueLeavesStaleKeysThatAreNotRead)
@@ -219,6 +220,17 @@ TEST_F(SettingsDialogTest, ASavedShorterQueueLeavesStaleKeysThatAreNotRead)
     EXPECT_EQ(saved.GetString("Source", "4", ""), "/v/4.mpg");
     OpenDialog();
     EXPECT_EQ(QueueEntries(), (std::vector<std::string>{"/w/0.mpg", "/w/1.mpg"}));
+
+    // A file name with a line break cannot be stored; it must not bring back the stale entry
+    // under its key, nor add lines of its own.
+    m_dialog->m_list.ResetContent();
+    m_dialog->m_list.AddString("/w/0.mpg");
+    m_dialog->m_list.AddString("/w/new\n[Config]\nBitRate=1.mpg");
+    m_dialog->m_list.AddString("/w/2.mpg");
+    m_dialog->SaveSettings();
+    OpenDialog();
+    EXPECT_EQ(QueueEntries(), (std::vector<std::string>{"/w/0.mpg", "/w/2.mpg"}));
+    EXPECT_EQ(BitRate().GetValue(), "450");
 }
 
 TEST_F(SettingsDialogTest, LongAuthorEmptyLogAndOutOfRangeAudioSetting)
