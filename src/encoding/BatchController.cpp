@@ -119,6 +119,14 @@ long CBatchDialog::OnEncodeNext(long, long)
         m_producer.DestroyWindow();
     m_rcPlaceholder = GetDlgItem(res::IDC_PLACEHOLDER)->GetScreenRect();
     CreateProducerInPlaceholder();
+    if (!m_producer.GetSafeHwnd()) {
+        // Nothing would ever report on this file, and the button could no longer stop the
+        // batch: end it here, leaving the file at the head of the queue.
+        KillTimer(m_nTimerId);
+        SetStartStopCaption(*this, batchtext::kStartCaption);
+        platform::AfxMessageBox(batchtext::kNoEncoderControl);
+        return 0;
+    }
 
     ConfigureEncoder(m_producer, source, target, m_strAuthor, audioSetting, m_nBitRate,
                      m_bDeInterlace, FALSE);

@@ -180,6 +180,22 @@ TEST_F(BatchControllerTest, WithoutAControlStartRefusesAndCloseSaves)
     EXPECT_FALSE(dialog->IsShown());
 }
 
+TEST_F(BatchControllerTest, AControlThatCannotBeCreatedForTheNextFileEndsTheBatch)
+{
+    StartBatch({kFirst, kSecond});
+    automation::ScopedControlRegistration failing(
+        kProducerControlClsid, [](const automation::ControlCreateParams&) { return automation::ControlInstance{}; });
+    encoding = false;
+    FireFinished();
+    Pump();
+    ASSERT_EQ(boxes.Calls().size(), 1u);
+    EXPECT_NE(boxes.Calls()[0].text.find("encoder control could not be created"), std::string::npos);
+    EXPECT_EQ(Caption(), "Start");
+    EXPECT_FALSE(WatchdogRunning());
+    EXPECT_EQ(QueueContents(), std::vector<std::string>{kSecond});
+    EXPECT_EQ(log.CountOf(dispid::kStartEncoding), 1u);
+}
+
 TEST_F(BatchControllerTest, StopThenFinishedKeepsTheFile)
 {
     StartBatch({kFirst, kSecond});
