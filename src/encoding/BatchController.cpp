@@ -5,7 +5,6 @@
 
 #include <cstdio>
 
-#include <wx/button.h>
 #include <wx/choice.h>
 #include <wx/toplevel.h>
 
@@ -15,7 +14,6 @@
 #include "platform/MessageBox.h"
 #include "platform/PowerOff.h"
 #include "res/Resources.h"
-#include "sources/SettingsStore.h"
 
 namespace {
 
