@@ -7,13 +7,13 @@
 #include <unistd.h>
 
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "platform/PrivateProfile.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -21,18 +21,8 @@ namespace {
 
 class PrivateProfileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "quenlar-ini-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
-        m_ini = (m_dir / "Quenlar.ini").string();
-    }
-    void TearDown() override
-    {
-        SetAtomicWriteHookForTests(nullptr);
-        fs::remove_all(m_dir);
-    }
+    void SetUp() override { ASSERT_FALSE(m_folder.Path().empty()); }
+    void TearDown() override { SetAtomicWriteHookForTests(nullptr); }
 
     void WriteRaw(const std::string& bytes) { std::ofstream(m_ini, std::ios::binary) << bytes; }
     std::string ReadRaw() const
@@ -46,8 +36,9 @@ protected:
         return static_cast<int>(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()));
     }
 
-    fs::path m_dir;
-    std::string m_ini;
+    TempDir m_folder;
+    const fs::path& m_dir = m_folder.Path();
+    const std::string m_ini = m_folder.File("Quenlar.ini");
 };
 
 TEST_F(PrivateProfileTest, ReadsHandEditedFilesWhateverTheirLineEnds)

@@ -1,7 +1,6 @@
 // SaveSettings and LoadSettings on the real main dialog: defaults without a file, a full round
 // trip through the controls, and the queue, bitrate and log cases a stored file can hold.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -16,11 +15,11 @@
 
 #include "app/BatchDialog.h"
 #include "platform/DataExchange.h"
-#include "platform/Paths.h"
 #include "platform/PrivateProfile.h"
 #include "res/Resources.h"
 #include "sources/SettingsStore.h"
 #include "support/MessageBoxRecorder.h"
+#include "support/TempDir.h"
 #include "support/WxTestEnvironment.h"
 
 namespace fs = std::filesystem;
@@ -32,20 +31,9 @@ protected:
     void SetUp() override
     {
         REQUIRE_DISPLAY();
-        std::string pattern = (fs::temp_directory_path() / "quenlar-dlg-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
-        platform::SetModuleFileNameForTesting((m_dir / "Quenlar").string());
-        m_ini = (m_dir / "Quenlar.ini").string();
-        m_log = (m_dir / "Quenlar.inf").string();
+        ASSERT_FALSE(m_folder.Path().empty());
     }
-    void TearDown() override
-    {
-        CloseDialog();
-        platform::SetModuleFileNameForTesting("");
-        if (!m_dir.empty())
-            fs::remove_all(m_dir);
-    }
+    void TearDown() override { CloseDialog(); }
 
     // Opens the dialog as the program does: OnInitDialog builds the paths and loads.
     CBatchDialog& OpenDialog()
@@ -98,9 +86,10 @@ protected:
         return data;
     }
 
-    fs::path m_dir;
-    std::string m_ini;
-    std::string m_log;
+    TempDir m_folder;
+    ScopedModulePath m_module{m_folder};
+    const std::string m_ini = m_folder.File("Quenlar.ini");
+    const std::string m_log = m_folder.File("Quenlar.inf");
     CBatchDialog* m_dialog = nullptr;
 };
 

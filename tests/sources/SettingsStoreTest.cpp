@@ -1,7 +1,6 @@
 // The settings store's own routines: where the files go, integers as text, and the log file's
 // format (text + one NUL) read back as the program and a hand-made file would have it.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <climits>
 #include <filesystem>
@@ -15,6 +14,7 @@
 #include "platform/Paths.h"
 #include "platform/PrivateProfile.h"
 #include "sources/SettingsStore.h"
+#include "support/TempDir.h"
 #include "support/WxTestEnvironment.h"
 
 namespace fs = std::filesystem;
@@ -23,18 +23,9 @@ namespace {
 
 class SettingsStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        std::string pattern = (fs::temp_directory_path() / "quenlar-store-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
-    }
-    void TearDown() override
-    {
-        platform::SetModuleFileNameForTesting("");
-        fs::remove_all(m_dir);
-    }
-    std::string PathOf(const char* name) const { return (m_dir / name).string(); }
+    void SetUp() override { ASSERT_FALSE(m_folder.Path().empty()); }
+    void TearDown() override { platform::SetModuleFileNameForTesting(""); }
+    std::string PathOf(const char* name) const { return m_folder.File(name); }
     void WriteRaw(const std::string& path, const std::string& bytes)
     {
         std::ofstream(path, std::ios::binary) << bytes;
@@ -46,7 +37,7 @@ protected:
         return data;
     }
 
-    fs::path m_dir;
+    TempDir m_folder;
 };
 
 TEST_F(SettingsStoreTest, PathsSitBesideTheExecutable)
