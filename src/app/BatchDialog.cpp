@@ -6,6 +6,7 @@
 #include "res/Resources.h"
 #include "encoding/EncoderDispIds.h"
 #include "sources/SettingsStore.h"
+#include "sources/SourceListDrop.h"
 
 using automation::ArgI4;
 using automation::ArgStr;
@@ -86,6 +87,7 @@ BOOL CBatchDialog::OnInitDialog()
     SetIcon(m_hIcon);  // big and small alike
     m_aboutIcon.SubclassDlgItem(res::IDC_ABOUT_ICON, this);
     m_progress.SetRange(0, 100);
+    AcceptDroppedSourceFiles(*this);
     m_rcDialog = GetScreenRect();
     CreateProducerInPlaceholder();
     BuildProfilePaths();

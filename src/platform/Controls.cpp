@@ -6,6 +6,10 @@
 #include <wx/listbox.h>
 #include <wx/textctrl.h>
 
+#if defined(__WXGTK__)
+#include <gtk/gtk.h>
+#endif
+
 namespace platform {
 
 namespace {
@@ -155,6 +159,16 @@ int CListBox::GetHorizontalExtent() const
 void CListBox::SetHorizontalExtent(int extent)
 {
     m_horizontalExtent = extent;
+#if defined(__WXGTK__)
+    // The list is a one-column tree view: a column at least this wide gives the scroll range.
+    if (GtkTreeViewColumn* column = gtk_tree_view_get_column(m_list->m_treeview, 0))
+        gtk_tree_view_column_set_min_width(column, std::max(extent, 0));
+#endif
+}
+
+int CListBox::GetTextWidth(const std::string& text) const
+{
+    return m_list->GetTextExtent(Wx(text)).GetWidth();
 }
 
 }  // namespace platform

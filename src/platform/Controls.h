@@ -57,8 +57,11 @@ public:
     int GetSelCount() const;
     std::vector<int> GetSelItems() const;
     void SetSel(int index, bool select = true);
+    // The width in pixels the list can be scrolled across; the content is made that wide.
     int GetHorizontalExtent() const;
     void SetHorizontalExtent(int extent);
+    // Width of `text` in pixels as the list draws it.
+    int GetTextWidth(const std::string& text) const;
 
 private:
     wxListBox* m_list = nullptr;

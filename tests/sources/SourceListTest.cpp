@@ -1,0 +1,208 @@
+// The queue on the real main dialog: adding through "+" (the chooser answered by the test),
+// removing through "-", the horizontal extent, and files dropped onto the list.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtk/gtk.h>
+#include <wx/app.h>
+#include <wx/dnd.h>
+#include <wx/listbox.h>
+
+#include "app/BatchDialog.h"
+#include "platform/Paths.h"
+#include "sources/DlgFileMultiSel.h"
+#include "support/MessageBoxRecorder.h"
+#include "support/WxTestEnvironment.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Paths = std::vector<std::string>;
+
+class SourceListTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        REQUIRE_DISPLAY();
+        std::string pattern = (fs::temp_directory_path() / "quenlar-list-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        m_dir = pattern;
+        // No settings file beside this "executable": the queue starts empty.
+        platform::SetModuleFileNameForTesting((m_dir / "Quenlar").string());
+        m_dialog = new CBatchDialog();
+        ASSERT_TRUE(m_dialog->Create());
+        ASSERT_EQ(m_dialog->m_list.GetCount(), 0);
+    }
+    void TearDown() override
+    {
+        CDlgFileMultiSel::SetChooser({});
+        if (m_dialog) {
+            m_dialog->Destroy();
+            wxTheApp->ProcessIdle();
+        }
+        platform::SetModuleFileNameForTesting("");
+        if (!m_dir.empty())
+            fs::remove_all(m_dir);
+    }
+
+    // "+" with the chooser answering `choice`; records what the chooser was given.
+    void AddThroughChooser(const FileChoice& choice)
+    {
+        CDlgFileMultiSel::SetChooser([this, choice](wxFileDialog& chooser, FileChoice& out) {
+            m_title = chooser.GetTitle().utf8_string();
+            m_wildcard = chooser.GetWildcard().utf8_string();
+            m_style = chooser.GetWindowStyleFlag();
+            out = choice;
+            return IDOK;
+        });
+        m_dialog->OnAddFiles();
+    }
+
+    Paths Entries() const
+    {
+        Paths entries;
+        for (int n = 0; n < m_dialog->m_list.GetCount(); ++n)
+            entries.push_back(m_dialog->m_list.GetText(n));
+        return entries;
+    }
+
+    void Fill(const Paths& paths)
+    {
+        for (const std::string& path : paths)
+            m_dialog->m_list.AddString(path);
+    }
+
+    int PixelWidth(const std::string& text) const
+    {
+        return m_dialog->m_list.GetWindow()->GetTextExtent(wxString::FromUTF8(text)).GetWidth();
+    }
+
+    std::string MakeFile(const std::string& name)
+    {
+        const fs::path path = m_dir / name;
+        std::ofstream(path) << "x";
+        return path.string();
+    }
+
+    fs::path m_dir;
+    CBatchDialog* m_dialog = nullptr;
+    std::string m_title;
+    std::string m_wildcard;
+    long m_style = 0;
+};
+
+}  // namespace
+
+TEST_F(SourceListTest, AddsNewFilesInOrderAndSkipsQueuedOnesInAnyCase)
+{
+    Fill({"/V/CLIP A.MPG", "/v/b.mpg"});
+    AddThroughChooser({"/v", {"new2.dat", "clip a.mpg", "B.mpg", "new1.mpeg"}});
+    EXPECT_EQ(Entries(), (Paths{"/V/CLIP A.MPG", "/v/b.mpg", "/v/new2.dat", "/v/new1.mpeg"}));
+
+    // The chooser as "+" sets it up.
+    EXPECT_EQ(m_title, "Source Files");
+    EXPECT_EQ(m_wildcard, "Mpeg Files (.dat;.mpg;.mpeg)|*.[dD][aA][tT];*.[mM][pP][gG];*.[mM][pP][eE][gG]"
+                          "|All Files (*.*)|*");
+    EXPECT_TRUE(m_style & wxFD_OPEN);
+    EXPECT_TRUE(m_style & wxFD_MULTIPLE);
+    EXPECT_TRUE(m_style & wxFD_FILE_MUST_EXIST);
+
+    // A whole-string match only: a longer path that starts with a queued one is new.
+    AddThroughChooser({"/v", {"b.mpg.bak"}});
+    EXPECT_EQ(Entries().back(), "/v/b.mpg.bak");
+
+    // Cancelled: nothing changes.
+    CDlgFileMultiSel::SetChooser([](wxFileDialog&, FileChoice& out) {
+        out = {"/v", {"c.mpg"}};
+        return IDCANCEL;
+    });
+    m_dialog->OnAddFiles();
+    EXPECT_EQ(m_dialog->m_list.GetCount(), 5);
+}
+
+TEST_F(SourceListTest, RemovesTheSelectedEntriesOrSaysWhy)
+{
+    MessageBoxRecorder boxes;
+    m_dialog->OnRemoveFiles();
+    ASSERT_EQ(boxes.Calls().size(), 1u);
+    EXPECT_EQ(boxes.Calls()[0].text, "Sorry, nothing to delete.");
+    EXPECT_EQ(boxes.Calls()[0].type, MB_OK | MB_ICONEXCLAMATION);
+
+    Fill({"/q/0", "/q/1", "/q/2", "/q/3", "/q/4", "/q/5"});
+    m_dialog->OnRemoveFiles();
+    ASSERT_EQ(boxes.Calls().size(), 2u);
+    EXPECT_EQ(boxes.Calls()[1].text, "Please select the files you want ro delete from the list.");
+    EXPECT_EQ(boxes.Calls()[1].type, MB_OK | MB_ICONEXCLAMATION);
+    EXPECT_EQ(m_dialog->m_list.GetCount(), 6);
+
+    m_dialog->m_list.SetSel(4);
+    m_dialog->m_list.SetSel(1);
+    m_dialog->m_list.SetSel(3);
+    m_dialog->OnRemoveFiles();
+    EXPECT_EQ(Entries(), (Paths{"/q/0", "/q/2", "/q/5"}));
+    EXPECT_EQ(boxes.Calls().size(), 2u);
+}
+
+TEST_F(SourceListTest, ExtentFollowsTheWidestPathAddedAndNeverNarrows)
+{
+    platform::CListBox& list = m_dialog->m_list;
+    const std::string wide = "/media/archive/" + std::string(120, 'W') + ".mpg";
+    const std::string narrow = "/media/n.mpg";
+
+    AddThroughChooser({"/media", {"n.mpg"}});
+    EXPECT_EQ(list.GetHorizontalExtent(), PixelWidth(narrow) + 5);
+    AddThroughChooser({"/media/archive", {std::string(120, 'W') + ".mpg"}});
+    const int extent = list.GetHorizontalExtent();
+    EXPECT_EQ(extent, PixelWidth(wide) + 5);
+    EXPECT_GT(extent, PixelWidth(narrow) + 5);
+
+    AddThroughChooser({"/media", {"m.mpg"}});
+    EXPECT_EQ(list.GetHorizontalExtent(), extent);
+
+    list.SetSel(1);
+    m_dialog->OnRemoveFiles();
+    ASSERT_EQ(list.GetCount(), 2);
+    EXPECT_EQ(list.GetHorizontalExtent(), extent);
+
+    // The extent is the scroll range on screen, even with only short entries left.
+    list.SetHorizontalExtent(3000);
+    m_dialog->Show();
+    GtkAdjustment* across = gtk_scrollable_get_hadjustment(GTK_SCROLLABLE(list.GetWindow()->m_treeview));
+    for (int n = 0; n < 200 && gtk_adjustment_get_upper(across) < 3000; ++n) {
+        wxTheApp->Yield(true);
+        g_usleep(10000);
+    }
+    EXPECT_GE(gtk_adjustment_get_upper(across), 3000);
+    EXPECT_LT(gtk_adjustment_get_page_size(across), gtk_adjustment_get_upper(across));
+}
+
+TEST_F(SourceListTest, DroppedFilesJoinAsIfChosenAndFoldersAreIgnored)
+{
+    const std::string clip = MakeFile("clip.mpg");
+    const std::string queued = MakeFile("Queued.DAT");
+    fs::create_directory(m_dir / "folder.mpg");
+    const std::string fifo = (m_dir / "pipe.mpg").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string upper = queued;
+    for (char& c : upper)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    Fill({upper});
+
+    auto* target = dynamic_cast<wxFileDropTarget*>(m_dialog->m_list.GetWindow()->GetDropTarget());
+    ASSERT_NE(target, nullptr);
+    wxArrayString dropped;
+    for (const std::string& path : {clip, (m_dir / "folder.mpg").string(), clip, queued, fifo,
+                                    (m_dir / "missing.mpg").string()})
+        dropped.Add(wxString::FromUTF8(path));
+    target->OnDropFiles(0, 0, dropped);
+
+    EXPECT_EQ(Entries(), (Paths{upper, clip}));
+    EXPECT_EQ(m_dialog->m_list.GetHorizontalExtent(), PixelWidth(clip) + 5);
+}
