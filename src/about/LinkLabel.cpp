@@ -19,35 +19,14 @@ CLinkLabel::CLinkLabel()
 
 CLinkLabel::~CLinkLabel()
 {
-    CStaticWindow* wnd = m_pWnd.get();
-    if (!wnd)
-        return;
-    if (wnd->HasCapture())
-        wnd->ReleaseMouse();
-    wnd->SetColourSource({});
-    wnd->Unbind(wxEVT_LEFT_DOWN, &CLinkLabel::OnLeftDown, this);
-    wnd->Unbind(wxEVT_MOTION, &CLinkLabel::OnMouseMoveEvent, this);
-    wnd->Unbind(wxEVT_MOUSE_CAPTURE_LOST, &CLinkLabel::OnCaptureLost, this);
-}
-
-BOOL CLinkLabel::SubclassDlgItem(int id, wxWindow* parent)
-{
-    CStaticWindow* wnd = ReplaceStatic(parent, id);
-    if (!wnd)
-        return FALSE;
-    m_pWnd = wnd;
-    PreSubclassWindow();
-    wnd->SetColourSource([this] { return CtlColor(); });
-    wnd->Bind(wxEVT_LEFT_DOWN, &CLinkLabel::OnLeftDown, this);
-    wnd->Bind(wxEVT_MOTION, &CLinkLabel::OnMouseMoveEvent, this);
-    wnd->Bind(wxEVT_MOUSE_CAPTURE_LOST, &CLinkLabel::OnCaptureLost, this);
-    return TRUE;
+    // The window may outlive the label; it must not ask a gone label for its colour.
+    if (CStaticWindow* wnd = GetWindow())
+        wnd->SetColourSource({});
 }
 
 void CLinkLabel::PreSubclassWindow()
 {
-    CStaticWindow* wnd = m_pWnd.get();
-    wnd->SetStaticStyle(wnd->GetStaticStyle() | SS_NOTIFY);
+    CStaticWindow* wnd = GetWindow();
     if (m_strUrl.empty())
         m_strUrl = wnd->GetLabel().utf8_string();
     if (wnd->GetLabel().empty())
@@ -61,16 +40,14 @@ void CLinkLabel::PreSubclassWindow()
     wnd->Refresh();
 
     FitToText();
-    LoadHandCursor();
-    if (m_hHandCursor.IsOk())
-        wnd->SetCursor(m_hHandCursor);
     wnd->SetToolTip(wxString::FromUTF8(m_strUrl));
+    wnd->SetColourSource([this] { return CtlColor(); });
 }
 
 void CLinkLabel::SetTargetUrl(const std::string& url)
 {
     m_strUrl = url;
-    if (CStaticWindow* wnd = m_pWnd.get()) {
+    if (CStaticWindow* wnd = GetWindow()) {
         FitToText();
         wnd->SetToolTip(wxString::FromUTF8(m_strUrl));
     }
@@ -79,7 +56,7 @@ void CLinkLabel::SetTargetUrl(const std::string& url)
 void CLinkLabel::MarkVisited(BOOL visited)
 {
     m_bVisited = visited;
-    if (CStaticWindow* wnd = m_pWnd.get())
+    if (CStaticWindow* wnd = GetWindow())
         wnd->Refresh();
 }
 
@@ -95,7 +72,7 @@ void CLinkLabel::ShowOpenError(int code)
 
 void CLinkLabel::FitToText()
 {
-    CStaticWindow* wnd = m_pWnd.get();
+    CStaticWindow* wnd = GetWindow();
     if (!wnd || !m_bFitToText)
         return;
 
@@ -136,15 +113,9 @@ void CLinkLabel::FitToText()
 
 wxColour CLinkLabel::CtlColor() const
 {
-    if (m_bHover)
+    if (IsHover())
         return m_clrHover;
     return m_bVisited ? m_clrVisited : m_clrLink;
-}
-
-void CLinkLabel::LoadHandCursor()
-{
-    if (!m_hHandCursor.IsOk())
-        m_hHandCursor = wxCursor(wxCURSOR_HAND);
 }
 
 void CLinkLabel::OnClicked()
@@ -161,55 +132,9 @@ void CLinkLabel::OnClicked()
     ShowOpenError(code);
 }
 
-void CLinkLabel::OnMouseMove(const wxPoint& point)
+void CLinkLabel::OnHoverLost()
 {
-    CStaticWindow* wnd = m_pWnd.get();
-    if (!wnd)
-        return;
-    if (m_bHover) {
-        // The right and bottom edges are outside, as for any rectangle test of the platform.
-        if (!wxRect(wnd->GetClientSize()).Contains(point))
-            LeaveHover();
-        return;
-    }
-    m_bHover = TRUE;
-    wnd->Refresh();
-    wnd->Update();
-    // Captured, the label keeps getting moves after the pointer has left it.
-    if (!wnd->HasCapture())
-        wnd->CaptureMouse();
-}
-
-void CLinkLabel::LeaveHover()
-{
-    CStaticWindow* wnd = m_pWnd.get();
-    m_bHover = FALSE;
-    if (!wnd)
-        return;
-    if (wnd->HasCapture())
-        wnd->ReleaseMouse();
-    wnd->Refresh();
-    wnd->Update();
-}
-
-void CLinkLabel::OnLeftDown(wxMouseEvent& event)
-{
-    event.Skip();
-    // While captured, a press anywhere reaches the label; only one on it is a click.
-    if (m_pWnd && wxRect(m_pWnd->GetClientSize()).Contains(event.GetPosition()))
-        OnClicked();
-}
-
-void CLinkLabel::OnMouseMoveEvent(wxMouseEvent& event)
-{
-    event.Skip();
-    OnMouseMove(event.GetPosition());
-}
-
-void CLinkLabel::OnCaptureLost(wxMouseCaptureLostEvent&)
-{
-    // Another window took the mouse: the label can no longer tell when the pointer leaves.
-    m_bHover = FALSE;
-    if (CStaticWindow* wnd = m_pWnd.get())
+    // The text is still in the hover colour.
+    if (CStaticWindow* wnd = GetWindow())
         wnd->Refresh();
 }
