@@ -93,7 +93,8 @@ EncoderControlWindow::EncoderControlWindow(wxWindow* parent, int id, const wxRec
                                            std::shared_ptr<ControlSettings> settings)
     : wxWindow(parent, id, rect.GetPosition(), rect.GetSize(), wxFULL_REPAINT_ON_RESIZE),
       m_sink(sink),
-      m_settings(std::move(settings))
+      m_settings(std::move(settings)),
+      m_createdSize(rect.GetSize())
 {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
 }
@@ -203,6 +204,9 @@ void EncoderControlWindow::OnFinished(EncodeResult result)
         m_status = _("Stopped");
     else if (OutputWritten(result))
         m_status = _("Finished");
+    // Back to the area the container gave: it returns to its own size now, and a control left
+    // at the preview's size would cover what lies below the placeholder.
+    SetSize(m_createdSize);
     Refresh();
     // A handler may destroy this control; then nothing more is delivered.
     wxWeakRef<EncoderControlWindow> self(this);

@@ -57,6 +57,7 @@ private:
     uint64_t m_generation = 0;  // which encode posted calls belong to
     bool m_encoding = false;
 
+    wxSize m_createdSize;  // the area the container created the control in
     wxSize m_pictureSize{352, 288};
     wxBitmap m_source;
     wxBitmap m_encoded;

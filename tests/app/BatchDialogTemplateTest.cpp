@@ -79,15 +79,18 @@ TEST_F(BatchDialogTemplate, EveryControlInTemplateOrderAtItsRectangle)
     for (const auto& c : tmpl.controls) {
         wxWindow* w = *child++;
         SCOPED_TRACE("control " + std::to_string(c.id) + " '" + c.text + "'");
-        if (c.id == -1)
+        if (c.id == -1) {
             EXPECT_LT(w->GetId(), 0);
-        else
+        } else {
             EXPECT_EQ(w->GetId(), c.id);
+        }
         // The About icon puts a clickable window of its own in the icon static's place.
-        if (c.id != res::IDC_ABOUT_ICON)
+        if (c.id != res::IDC_ABOUT_ICON) {
             EXPECT_TRUE(HasClass(w, c.cls, c.style)) << typeid(*w).name();
-        if (c.cls == ControlClass::Button || (c.cls == ControlClass::Static && (c.style & SS_TYPEMASK) != SS_ICON))
+        }
+        if (c.cls == ControlClass::Button || (c.cls == ControlClass::Static && (c.style & SS_TYPEMASK) != SS_ICON)) {
             EXPECT_EQ(w->GetLabel().utf8_string(), c.text);
+        }
         EXPECT_EQ(w->IsShown(), (c.style & WS_VISIBLE) != 0);
 
         const wxPoint pos = dialog->ConvertDialogToPixels(wxPoint(c.x, c.y));

@@ -93,7 +93,11 @@ TEST_F(EncoderControlTest, EncodesWithEverythingTheSetUpWrote)
     setUp.bitrate = 600;
     setUp.deinterlace = true;
     std::vector<bool> encodingAt;
-    m_container->onEvent = [&](const FiredEvent&) { encodingAt.push_back(IsEncoding()); };
+    std::vector<wxSize> sizeAt;
+    m_container->onEvent = [&](const FiredEvent&) {
+        encodingAt.push_back(IsEncoding());
+        sizeAt.push_back(m_control.window->GetSize());
+    };
     ConfigureAndStart(m_control.dispatch, setUp);
     EXPECT_TRUE(IsEncoding()) << "StartEncoding returns while the encode runs";
     ASSERT_TRUE(WaitFinished());
@@ -107,7 +111,10 @@ TEST_F(EncoderControlTest, EncodesWithEverythingTheSetUpWrote)
     // Sized to the two panes and the status line, and said so.
     const FiredEvent& size = events.front();
     ASSERT_EQ(size.params.size(), 2u);
-    EXPECT_EQ(m_control.window->GetSize(), wxSize(size.params[0].lVal, size.params[1].lVal));
+    EXPECT_EQ(sizeAt.front(), wxSize(size.params[0].lVal, size.params[1].lVal));
+    // At the end it returns to the area it was created in, so the container's layout holds.
+    EXPECT_EQ(sizeAt[events.size() - 2], wxSize(300, 200));
+    EXPECT_EQ(m_control.window->GetSize(), wxSize(300, 200));
     EXPECT_GE(size.params[0].lVal, 2 * 352);
     EXPECT_GT(size.params[1].lVal, 288);
     const FiredEvent& last = events[events.size() - 3];
