@@ -115,7 +115,6 @@ long CBatchDialog::OnEncodeNext(long, long)
     // Each file gets a fresh control, so that nothing of the previous encode carries over.
     if (m_producer.GetSafeHwnd())
         m_producer.DestroyWindow();
-    m_rcPlaceholder = GetDlgItem(res::IDC_PLACEHOLDER)->GetScreenRect();
     CreateProducerInPlaceholder();
     if (!m_producer.GetSafeHwnd()) {
         // Nothing would ever report on this file, and the button could no longer stop the

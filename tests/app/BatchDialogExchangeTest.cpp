@@ -12,7 +12,7 @@
 #include "platform/DataExchange.h"
 #include "res/Resources.h"
 #include "support/MessageBoxRecorder.h"
-#include "support/TempDir.h"
+#include "support/BatchDialogHost.h"
 #include "support/WxTestEnvironment.h"
 
 namespace {
@@ -22,15 +22,9 @@ protected:
     void SetUp() override
     {
         REQUIRE_DISPLAY();
-        module = std::make_unique<ScopedModulePath>(folder);
-        dialog = new CBatchDialog(nullptr);
-        ASSERT_TRUE(dialog->Create());
-    }
-    void TearDown() override
-    {
-        if (dialog)
-            dialog->Destroy();
-        wxTheApp->ProcessIdle();
+        host = std::make_unique<BatchDialogHost<>>();
+        ASSERT_TRUE(host->Created());
+        dialog = host->Get();
     }
 
     template <class T>
@@ -39,8 +33,7 @@ protected:
         return dynamic_cast<T*>(dialog->FindWindow(id));
     }
 
-    TempDir folder;
-    std::unique_ptr<ScopedModulePath> module;
+    std::unique_ptr<BatchDialogHost<>> host;
     CBatchDialog* dialog = nullptr;
 };
 

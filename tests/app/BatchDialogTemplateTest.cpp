@@ -16,7 +16,7 @@
 #include "app/BatchDialog.h"
 #include "platform/WinDefs.h"
 #include "res/Resources.h"
-#include "support/TempDir.h"
+#include "support/BatchDialogHost.h"
 #include "support/WxTestEnvironment.h"
 
 using platform::ControlClass;
@@ -47,19 +47,12 @@ protected:
     void SetUp() override
     {
         REQUIRE_DISPLAY();
-        module = std::make_unique<ScopedModulePath>(folder);
-        dialog = new CBatchDialog(nullptr);
-        ASSERT_TRUE(dialog->Create());
-    }
-    void TearDown() override
-    {
-        if (dialog)
-            dialog->Destroy();
-        wxTheApp->ProcessIdle();
+        host = std::make_unique<BatchDialogHost<>>();
+        ASSERT_TRUE(host->Created());
+        dialog = host->Get();
     }
 
-    TempDir folder;
-    std::unique_ptr<ScopedModulePath> module;
+    std::unique_ptr<BatchDialogHost<>> host;
     CBatchDialog* dialog = nullptr;
 };
 

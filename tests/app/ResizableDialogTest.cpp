@@ -9,7 +9,7 @@
 
 #include "app/BatchDialog.h"
 #include "res/Resources.h"
-#include "support/TempDir.h"
+#include "support/BatchDialogHost.h"
 #include "support/WxTestEnvironment.h"
 
 namespace {
@@ -35,20 +35,13 @@ protected:
     void SetUp() override
     {
         REQUIRE_DISPLAY();
-        module = std::make_unique<ScopedModulePath>(folder);
-        dialog = new RecordingBatchDialog;
-        ASSERT_TRUE(dialog->Create());
+        host = std::make_unique<BatchDialogHost<RecordingBatchDialog>>();
+        ASSERT_TRUE(host->Created());
+        dialog = host->Get();
         dialog->Show();
         dialog->layouts.clear();
         initial = Rects();
     }
-    void TearDown() override
-    {
-        if (dialog)
-            dialog->Destroy();
-        wxTheApp->ProcessIdle();
-    }
-
     std::map<int, wxRect> Rects() const
     {
         std::map<int, wxRect> rects;
@@ -73,8 +66,7 @@ protected:
     }
     static wxRect Grown(wxRect r, int dx, int dy) { return wxRect(r.x, r.y, r.width + dx, r.height + dy); }
 
-    TempDir folder;
-    std::unique_ptr<ScopedModulePath> module;
+    std::unique_ptr<BatchDialogHost<RecordingBatchDialog>> host;
     RecordingBatchDialog* dialog = nullptr;
     std::map<int, wxRect> initial;
 };
