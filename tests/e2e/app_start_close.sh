@@ -9,7 +9,7 @@ cp "$out/Quenlar" "$out/Quenlar.htm" "$work/"
 
 "$work/Quenlar" &
 pid=$!
-win=$(timeout 20 xdotool search --sync --onlyvisible --name '^Quenlar$' | head -n 1)
+win=$(timeout 20 xdotool search --sync --onlyvisible --pid "$pid" --name '^Quenlar$' | head -n 1)
 [ -n "$win" ] || { echo "no main window"; exit 1; }
 xdotool windowfocus --sync "$win"
 xdotool key Escape

@@ -55,7 +55,7 @@ second="$trip/旅行_trip.part1.rm"
 
 "$work/Quenlar" &
 pid=$!
-win=$(timeout 20 xdotool search --sync --onlyvisible --name '^Quenlar$' | head -n 1) || true
+win=$(timeout 20 xdotool search --sync --onlyvisible --pid "$pid" --name '^Quenlar$' | head -n 1) || true
 [ -n "$win" ] || fail "no main window"
 xdotool windowfocus --sync "$win"
 xdotool key Return
