@@ -22,6 +22,12 @@ struct BadInput {
     const char* reason;  // the libav reason or our own, in the message
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const BadInput& input, std::ostream* os)
+{
+    *os << input.name;
+}
+
 class BadInputTest : public ::testing::TestWithParam<BadInput> {};
 
 TEST_P(BadInputTest, ReportsAndLeavesNothingBehind)

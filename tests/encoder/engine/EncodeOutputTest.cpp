@@ -17,6 +17,12 @@ struct Expected {
     bool deinterlace;
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const Expected& expected, std::ostream* os)
+{
+    *os << expected.name;
+}
+
 class EncodeOutputTest : public ::testing::TestWithParam<Expected> {};
 
 TEST_P(EncodeOutputTest, WritesPlayableRmWithTagsAtTheTargetRate)
