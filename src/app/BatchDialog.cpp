@@ -46,6 +46,16 @@ const automation::CEventSinkMap<CBatchDialog>& EventSinkMap()
 
 }  // namespace
 
+wxRect CBatchDialog::ScreenRectOf(wxWindow& window) const
+{
+    if (IsShownOnScreen())
+        return window.GetScreenRect();
+    // Before the dialog is first shown GTK knows no screen position of its children; the
+    // position the dialog is about to take stands in (only the sizes are used afterwards).
+    const wxPoint origin = GetPosition();
+    return &window == this ? wxRect(origin, GetSize()) : wxRect(origin + window.GetPosition(), window.GetSize());
+}
+
 wxPoint MinimisedIconPosition(const wxSize& client, const wxSize& icon)
 {
     return wxPoint((client.x - icon.x + 1) / 2, (client.y - icon.y + 1) / 2);
@@ -88,7 +98,7 @@ BOOL CBatchDialog::OnInitDialog()
     m_aboutIcon.SubclassDlgItem(res::IDC_ABOUT_ICON, this);
     m_progress.SetRange(0, 100);
     AcceptDroppedSourceFiles(*this);
-    m_rcDialog = GetScreenRect();
+    m_rcDialog = ScreenRectOf(*this);
     CreateProducerInPlaceholder();
     BuildProfilePaths();
     LoadSettings();
@@ -100,7 +110,7 @@ void CBatchDialog::CreateProducerInPlaceholder()
     // A child's own rectangle is already in client coordinates; going through the screen would
     // fail before the window is first shown (GTK knows no screen position until then).
     wxWindow* placeholder = GetDlgItem(res::IDC_PLACEHOLDER);
-    m_rcPlaceholder = placeholder->GetScreenRect();
+    m_rcPlaceholder = ScreenRectOf(*placeholder);
     const wxRect client = placeholder->GetRect();
     // Whether a control could be created is not examined here; without one every call is skipped.
     m_producer.Create(nullptr, nullptr, WS_VISIBLE, client, this, 1000);

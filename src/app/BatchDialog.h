@@ -90,6 +90,8 @@ private:
     // Takes the placeholder's rectangle into m_rcPlaceholder and creates m_producer over it, as
     // at start-up and before each file.
     void CreateProducerInPlaceholder();
+    // A child's (or the dialog's own) rectangle in screen coordinates, also before the first show.
+    wxRect ScreenRectOf(wxWindow& window) const;
     void OnPaintEvent(wxPaintEvent& event);
 };
 

@@ -9,9 +9,9 @@ CResizableDialog::CResizableDialog(const platform::DialogTemplate& tmpl, wxWindo
 BOOL CResizableDialog::OnInitDialog()
 {
     platform::CDialog::OnInitDialog();
-    const wxRect window = GetScreenRect();
-    m_nMinWidth = window.width;
-    m_nMinHeight = window.height;
+    const wxSize window = GetSize();  // the whole window, frame included
+    m_nMinWidth = window.x;
+    m_nMinHeight = window.y;
     m_rcLastClient = wxRect(wxPoint(0, 0), GetClientSize());
 
     // The window manager asks for the limits up front here, not on every drag.
