@@ -152,18 +152,8 @@ void AudioEncoder::EncodeWhole(bool drain, const PacketSink& sink)
 
 void AudioEncoder::Send(AVFrame* frame, const PacketSink& sink)
 {
-    int error = avcodec_send_frame(m_encoder.get(), frame);
-    if (error < 0)
+    if (const int error = SendAndReceive(m_encoder.get(), frame, m_packet.get(), sink); error < 0)
         ThrowEncoderError("encoding", error);
-    for (;;) {
-        error = avcodec_receive_packet(m_encoder.get(), m_packet.get());
-        if (error == AVERROR(EAGAIN) || error == AVERROR_EOF)
-            return;
-        if (error < 0)
-            ThrowEncoderError("encoding", error);
-        sink(m_packet.get());
-        av_packet_unref(m_packet.get());
-    }
 }
 
 }  // namespace quenlar::encoder

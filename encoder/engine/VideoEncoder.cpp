@@ -54,21 +54,14 @@ VideoEncoder::VideoEncoder(int width, int height, AVRational frameRate, int bitR
 
 void VideoEncoder::Encode(AVFrame* frame, const PacketSink& sink)
 {
-    int error = avcodec_send_frame(m_encoder.get(), frame);
+    const int error = SendAndReceive(m_encoder.get(), frame, m_packet.get(), [&](AVPacket* packet) {
+        // rv20 has no delay, so the packet is the frame just sent.
+        if (frame && m_previewWanted && m_previewSink && (packet->flags & AV_PKT_FLAG_KEY))
+            ShowPreview(*frame, *packet);
+        sink(packet);
+    });
     if (error < 0)
         ThrowEncoderError("encoding", error);
-    for (;;) {
-        error = avcodec_receive_packet(m_encoder.get(), m_packet.get());
-        if (error == AVERROR(EAGAIN) || error == AVERROR_EOF)
-            return;
-        if (error < 0)
-            ThrowEncoderError("encoding", error);
-        // rv20 has no delay, so the packet is the frame just sent.
-        if (frame && m_previewWanted && m_previewSink && (m_packet->flags & AV_PKT_FLAG_KEY))
-            ShowPreview(*frame, *m_packet);
-        sink(m_packet.get());
-        av_packet_unref(m_packet.get());
-    }
 }
 
 void VideoEncoder::OpenPreviewDecoder()
