@@ -17,25 +17,7 @@
 
 namespace {
 
-class BatchDialogExchange : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        REQUIRE_DISPLAY();
-        host = std::make_unique<BatchDialogHost<>>();
-        ASSERT_TRUE(host->Created());
-        dialog = host->Get();
-    }
-
-    template <class T>
-    T* Control(int id) const
-    {
-        return dynamic_cast<T*>(dialog->FindWindow(id));
-    }
-
-    std::unique_ptr<BatchDialogHost<>> host;
-    CBatchDialog* dialog = nullptr;
-};
+using BatchDialogExchange = BatchDialogTest<>;
 
 }  // namespace
 

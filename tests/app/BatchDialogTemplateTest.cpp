@@ -42,19 +42,7 @@ bool HasClass(wxWindow* w, ControlClass cls, uint32_t style)
     return false;
 }
 
-class BatchDialogTemplate : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        REQUIRE_DISPLAY();
-        host = std::make_unique<BatchDialogHost<>>();
-        ASSERT_TRUE(host->Created());
-        dialog = host->Get();
-    }
-
-    std::unique_ptr<BatchDialogHost<>> host;
-    CBatchDialog* dialog = nullptr;
-};
+using BatchDialogTemplate = BatchDialogTest<>;
 
 }  // namespace
 

@@ -30,14 +30,13 @@ protected:
 const int kLaidOutIds[] = {res::IDC_SOURCE_LIST, res::IDC_LOG, res::IDC_PROGRESS, IDOK, res::IDC_HELP_PAGE,
                            res::IDC_INFO_LABEL, res::IDC_PLACEHOLDER, res::IDC_AUTHOR, res::IDC_AUDIO_SETTING};
 
-class ResizableDialog : public ::testing::Test {
+class ResizableDialog : public BatchDialogTest<RecordingBatchDialog> {
 protected:
     void SetUp() override
     {
-        REQUIRE_DISPLAY();
-        host = std::make_unique<BatchDialogHost<RecordingBatchDialog>>();
-        ASSERT_TRUE(host->Created());
-        dialog = host->Get();
+        BatchDialogTest::SetUp();
+        if (HasFatalFailure())
+            return;
         dialog->Show();
         dialog->layouts.clear();
         initial = Rects();
@@ -66,8 +65,6 @@ protected:
     }
     static wxRect Grown(wxRect r, int dx, int dy) { return wxRect(r.x, r.y, r.width + dx, r.height + dy); }
 
-    std::unique_ptr<BatchDialogHost<RecordingBatchDialog>> host;
-    RecordingBatchDialog* dialog = nullptr;
     std::map<int, wxRect> initial;
 };
 
