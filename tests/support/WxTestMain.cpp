@@ -4,6 +4,10 @@
 #include <wx/app.h>
 #include <wx/init.h>
 
+#include <cstdio>
+#include <cstdlib>
+
+#include "support/DisplayProbe.h"
 #include "support/WxTestEnvironment.h"
 
 namespace {
@@ -30,7 +34,12 @@ int main(int argc, char** argv)
     wxApp::SetInstance(new wxApp);
     int wxArgc = 1;
     char* wxArgv[] = {argv[0], nullptr};
-    g_haveDisplay = wxEntryStart(wxArgc, wxArgv);
+    {
+        const DisplayProbe probe;
+        g_haveDisplay = probe.Answered() && wxEntryStart(wxArgc, wxArgv);
+        if (probe.Answered() && !g_haveDisplay)
+            std::fprintf(stderr, "the toolkit did not start on display %s\n", std::getenv("DISPLAY"));
+    }
     if (g_haveDisplay)
         wxTheApp->CallOnInit();
     wxSetAssertHandler(FailOnAssert);
