@@ -10,7 +10,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 # Outside ctest's Xvfb (run by hand), bring a screen of our own.
 if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1600x1200x24" bash "$0" "$@"
+  exec xvfb-run -a -s "-screen 0 1600x1200x24 -noreset" bash "$0" "$@"
 fi
 export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
 
@@ -68,7 +68,16 @@ for _ in $(seq 1 1200); do
 done
 [ -f "$first" ] || fail "no $first"
 [ -f "$second" ] || fail "no $second"
-sleep 2  # the finished event follows the rename
+# The finished event follows the rename; Escape before it would ask whether to stop encoding.
+# Wait until the program has gone idle: its CPU time stops growing.
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$pid/stat"; }
+last=$(cpu_ticks)
+for _ in $(seq 1 60); do
+  sleep 0.5
+  now=$(cpu_ticks)
+  [ $((now - last)) -le 1 ] && break
+  last=$now
+done
 
 xdotool windowfocus --sync "$win"
 xdotool key Escape
