@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "engine/EncodeFailure.h"
 
@@ -12,6 +13,10 @@ namespace {
 constexpr int kSampleRate = 44'100;
 // Room for the resampler's output of one decoded frame beyond what the decoder hands over.
 constexpr int kResamplerSlack = 256;
+// A first sound further off the first picture than this has a wrong time, not a real delay.
+constexpr double kMaxStartOffsetSeconds = 30.0;
+// Later on, sound further off its time than this is moved back into step.
+constexpr double kResyncSeconds = 0.1;
 
 [[noreturn]] void ThrowEncoderError(const std::string& what, int error)
 {
@@ -21,8 +26,8 @@ constexpr int kResamplerSlack = 256;
 
 }  // namespace
 
-AudioEncoder::AudioEncoder(int ac3Kbps, double offsetSeconds)
-    : m_frame(MakeFrame()), m_packet(MakePacket())
+AudioEncoder::AudioEncoder(int ac3Kbps, AVRational inputTimeBase)
+    : m_frame(MakeFrame()), m_packet(MakePacket()), m_inputTimeBase(inputTimeBase)
 {
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_AC3);
     if (!codec)
@@ -35,29 +40,12 @@ AudioEncoder::AudioEncoder(int ac3Kbps, double offsetSeconds)
     av_channel_layout_default(&m_encoder->ch_layout, 2);
     m_encoder->bit_rate = static_cast<int64_t>(ac3Kbps) * 1000;
     m_encoder->time_base = {1, kSampleRate};
-    int error = avcodec_open2(m_encoder.get(), codec, nullptr);
+    const int error = avcodec_open2(m_encoder.get(), codec, nullptr);
     if (error < 0)
         ThrowEncoderError("opening ac3 at " + std::to_string(ac3Kbps) + " kbit/s", error);
     m_fifo.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, 2, m_encoder->frame_size * 4));
     if (!m_fifo)
         ThrowEncoderError("set-up", AVERROR(ENOMEM));
-    const int64_t offset = std::llround(offsetSeconds * kSampleRate);
-    if (offset > 0) {
-        error = av_audio_fifo_realloc(m_fifo.get(), static_cast<int>(offset) + m_encoder->frame_size * 4);
-        if (error >= 0) {
-            uint8_t* planes[2] = {};
-            error = av_samples_alloc(planes, nullptr, 2, static_cast<int>(offset), AV_SAMPLE_FMT_FLTP, 0);
-            if (error >= 0) {
-                av_samples_set_silence(planes, 0, static_cast<int>(offset), 2, AV_SAMPLE_FMT_FLTP);
-                error = av_audio_fifo_write(m_fifo.get(), reinterpret_cast<void**>(planes), static_cast<int>(offset));
-                av_freep(&planes[0]);
-            }
-        }
-        if (error < 0)
-            ThrowEncoderError("set-up", error);
-    } else {
-        m_samplesToSkip = -offset;
-    }
 }
 
 void AudioEncoder::SetUpResampler(const AVFrame& frame)
@@ -87,10 +75,50 @@ void AudioEncoder::SetUpResampler(const AVFrame& frame)
     m_inChannels = frame.ch_layout.nb_channels;
 }
 
+// Where the frame belongs on the picture's clock against where the sound so far ends.
+void AudioEncoder::Align(const AVFrame& frame, const PacketSink& sink)
+{
+    if (frame.pts == AV_NOPTS_VALUE)
+        return;
+    const double offset = frame.pts * av_q2d(m_inputTimeBase) - m_videoStart;
+    const int64_t gap = std::llround(offset * kSampleRate) - m_samplesPlaced;
+    const bool first = !m_aligned;
+    m_aligned = true;
+    if (first ? std::abs(offset) > kMaxStartOffsetSeconds : std::abs(gap) <= kResyncSeconds * kSampleRate)
+        return;
+    if (gap > 0)
+        PadWithSilence(gap, sink);
+    else
+        m_samplesToSkip = -gap;
+}
+
+// In encoder frames, so that a long gap never sits in memory whole.
+void AudioEncoder::PadWithSilence(int64_t samples, const PacketSink& sink)
+{
+    const int chunk = m_encoder->frame_size;
+    uint8_t* planes[2] = {};
+    int error = av_samples_alloc(planes, nullptr, 2, chunk, AV_SAMPLE_FMT_FLTP, 0);
+    if (error < 0)
+        ThrowEncoderError("buffering", error);
+    std::unique_ptr<uint8_t, void (*)(uint8_t*)> owned(planes[0], [](uint8_t* data) { av_free(data); });
+    av_samples_set_silence(planes, 0, chunk, 2, AV_SAMPLE_FMT_FLTP);
+    while (samples > 0) {
+        const int count = static_cast<int>(std::min<int64_t>(samples, chunk));
+        error = av_audio_fifo_write(m_fifo.get(), reinterpret_cast<void**>(planes), count);
+        if (error < 0)
+            ThrowEncoderError("buffering", error);
+        samples -= count;
+        m_samplesPlaced += count;
+        EncodeWhole(false, sink);
+    }
+}
+
 void AudioEncoder::Encode(const AVFrame* frame, const PacketSink& sink)
 {
-    if (frame)
+    if (frame) {
         SetUpResampler(*frame);
+        Align(*frame, sink);
+    }
     if (m_resampler) {
         const int capacity = frame ? static_cast<int>(av_rescale_rnd(frame->nb_samples, kSampleRate,
                                                                      frame->sample_rate, AV_ROUND_UP)) +
@@ -104,7 +132,7 @@ void AudioEncoder::Encode(const AVFrame* frame, const PacketSink& sink)
             swr_convert(m_resampler.get(), planes, capacity,
                         frame ? const_cast<const uint8_t**>(frame->extended_data) : nullptr,
                         frame ? frame->nb_samples : 0);
-        // Audio from before the first picture is dropped.
+        // Sound from before its place on the clock is dropped.
         int skipped = 0;
         if (converted > 0 && m_samplesToSkip > 0) {
             skipped = static_cast<int>(std::min<int64_t>(m_samplesToSkip, converted));
@@ -113,6 +141,7 @@ void AudioEncoder::Encode(const AVFrame* frame, const PacketSink& sink)
         if (converted > skipped) {
             void* kept[2] = {planes[0] + skipped * sizeof(float), planes[1] + skipped * sizeof(float)};
             error = av_audio_fifo_write(m_fifo.get(), kept, converted - skipped);
+            m_samplesPlaced += converted - skipped;
         }
         av_freep(&planes[0]);
         if (converted < 0)

@@ -12,10 +12,14 @@ public:
     // Encoded packets go here, in the encoder's time base (1/44100).
     using PacketSink = std::function<void(AVPacket*)>;
 
-    // Throws EncodeFailure when the encoder or resampler cannot be set up.
-    // `offsetSeconds` is when the audio starts after the video (before it when negative):
-    // the gap is filled with silence, or the audio before the first picture is dropped.
-    AudioEncoder(int ac3Kbps, double offsetSeconds);
+    // Throws EncodeFailure when the encoder or resampler cannot be set up. Decoded frames
+    // carry their times in `inputTimeBase`.
+    AudioEncoder(int ac3Kbps, AVRational inputTimeBase);
+
+    // When the first picture is shown, in input time; call before the first Encode. Sound
+    // is kept on the picture's clock: late sound is preceded by silence, sound from before
+    // the first picture is dropped, and gaps and overlaps later on are evened out.
+    void StartAt(double videoStartSeconds) { m_videoStart = videoStartSeconds; }
 
     const AVCodecContext& Context() const { return *m_encoder; }
 
@@ -24,6 +28,8 @@ public:
 
 private:
     void SetUpResampler(const AVFrame& frame);
+    void Align(const AVFrame& frame, const PacketSink& sink);
+    void PadWithSilence(int64_t samples, const PacketSink& sink);
     void EncodeWhole(bool drain, const PacketSink& sink);
     void Send(AVFrame* frame, const PacketSink& sink);
 
@@ -32,7 +38,11 @@ private:
     AudioFifoPtr m_fifo;
     FramePtr m_frame;
     PacketPtr m_packet;
-    int64_t m_samplesOut = 0;
+    AVRational m_inputTimeBase;
+    double m_videoStart = 0;
+    bool m_aligned = false;
+    int64_t m_samplesOut = 0;     // sent to the encoder
+    int64_t m_samplesPlaced = 0;  // put on the output's clock, silence included
     int64_t m_samplesToSkip = 0;
     // The input format the resampler was made for; decoders may change it mid-stream.
     int m_inRate = 0;

@@ -1,6 +1,8 @@
 #include "engine/EncodeJob.h"
 
 #include <algorithm>
+#include <deque>
+#include <utility>
 #include <filesystem>
 #include <new>
 
@@ -20,6 +22,8 @@ constexpr std::size_t kVideoQueueFrames = 8;
 // Decoded audio frames (about 26 ms each): the reader must never wait on audio while the
 // video encoder is hungry.
 constexpr std::size_t kAudioQueueFrames = 64;
+// Decoded sound kept while the first picture is awaited: several seconds of it.
+constexpr std::size_t kHeldAudioFrames = 256;
 constexpr auto kProgressInterval = std::chrono::milliseconds(500);
 constexpr auto kPreviewInterval = std::chrono::milliseconds(250);
 
@@ -167,7 +171,8 @@ EncodeResult EncodeJob::Encode(std::string& message)
                                 ": it is the input file");
     }
     const AVRational frameRate = reader.FrameRate();
-    VideoFilter filter(reader.Video(), reader.VideoTimeBase(), frameRate, m_settings.deinterlace);
+    VideoFilter filter(reader.Video(), reader.VideoTimeBase(), reader.SampleAspectRatio(), frameRate,
+                       m_settings.deinterlace);
     const FrameSize size = filter.Size();
     const bool hasAudio = reader.Audio() != nullptr;
     const int ac3Kbps = NearestAc3Kbps(m_settings.audioKbps);
@@ -175,7 +180,7 @@ EncodeResult EncodeJob::Encode(std::string& message)
                        VideoBitRateFor(m_settings.totalKbps, hasAudio ? ac3Kbps : 0));
     std::optional<AudioEncoder> audio;
     if (hasAudio)
-        audio.emplace(ac3Kbps, reader.AudioOffsetSeconds());
+        audio.emplace(ac3Kbps, reader.AudioTimeBase());
 
     RmWriter writer(m_settings.outputPath, m_halt);
     const int videoStream = writer.AddStream(video.Context());
@@ -240,22 +245,50 @@ EncodeResult EncodeJob::Encode(std::string& message)
     return EncodeResult::Ok;
 }
 
-// Job thread: demux, decode and filter into the queues.
+// Job thread: demux, decode and filter into the queues. Sound is held back until the first
+// picture has been decoded, which gives the clock the audio stage keeps it on.
 void EncodeJob::ReadStage(InputReader& reader, VideoFilter& filter)
 {
-    auto queue = [](BoundedQueue<FramePtr>& queue, AVFrame* frame) {
+    auto queue = [](BoundedQueue<FramePtr>& target, FramePtr owned) { return target.Push(std::move(owned)); };
+    auto own = [](AVFrame* frame) {
         FramePtr owned = MakeFrame();
         if (!owned)
             throw std::bad_alloc();
         av_frame_move_ref(owned.get(), frame);
-        return queue.Push(std::move(owned));
+        return owned;
     };
-    auto queueVideo = [&](AVFrame* picture) { return queue(m_videoQueue, picture); };
-    auto filterVideo = [&](AVFrame* decoded) { return filter.Push(decoded, queueVideo); };
-    auto queueAudio = [&](AVFrame* samples) { return queue(m_audioQueue, samples); };
+    std::deque<FramePtr> heldAudio;
+    bool clockKnown = false;
+    auto setClock = [&](double videoStartSeconds) {
+        clockKnown = true;
+        m_videoStartSeconds = videoStartSeconds;
+        bool more = true;
+        for (; more && !heldAudio.empty(); heldAudio.pop_front())
+            more = queue(m_audioQueue, std::move(heldAudio.front()));
+        return more;
+    };
+    const AVRational videoTimeBase = reader.VideoTimeBase();
+    auto queueVideo = [&](AVFrame* picture) { return queue(m_videoQueue, own(picture)); };
+    auto filterVideo = [&](AVFrame* decoded) {
+        if (!clockKnown &&
+            !setClock(decoded->pts != AV_NOPTS_VALUE ? decoded->pts * av_q2d(videoTimeBase)
+                                                     : reader.VideoStartSeconds()))
+            return false;
+        return filter.Push(decoded, queueVideo);
+    };
+    auto queueAudio = [&](AVFrame* samples) {
+        if (clockKnown)
+            return queue(m_audioQueue, own(samples));
+        heldAudio.push_back(own(samples));
+        // Picture this late: the stream's start time has to do.
+        return heldAudio.size() < kHeldAudioFrames || setClock(reader.VideoStartSeconds());
+    };
     reader.DecodeAll(filterVideo, queueAudio);
-    if (!m_halt)
-        filter.Push(nullptr, queueVideo);
+    if (m_halt)
+        return;
+    if (!clockKnown && !setClock(reader.VideoStartSeconds()))
+        return;
+    filter.Push(nullptr, queueVideo);
 }
 
 // Video thread: the frames from the filter, encoded and written.
@@ -288,8 +321,13 @@ void EncodeJob::VideoStage(VideoEncoder& video, AVRational filterTimeBase, const
 // Audio thread: the decoded sound, resampled, encoded and written.
 void EncodeJob::AudioStage(AudioEncoder& audio, const PacketSink& write)
 {
-    while (std::optional<FramePtr> frame = m_audioQueue.Pop())
+    // The reader set the clock before it queued the first sound.
+    bool started = false;
+    while (std::optional<FramePtr> frame = m_audioQueue.Pop()) {
+        if (!std::exchange(started, true))
+            audio.StartAt(m_videoStartSeconds);
         audio.Encode(frame->get(), write);
+    }
     if (!m_halt)
         audio.Encode(nullptr, write);
 }

@@ -75,6 +75,7 @@ private:
     std::atomic<int64_t> m_frames{0};
     std::atomic<int64_t> m_durationMs{0};
     std::atomic<int64_t> m_expectedFrames{0};
+    std::atomic<double> m_videoStartSeconds{0};  // the first picture's time, set by the reader
 
     std::mutex m_progressMutex;  // protects m_progressDone
     std::condition_variable m_progressWake;

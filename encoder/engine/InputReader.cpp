@@ -1,7 +1,7 @@
 #include "engine/InputReader.h"
 
+#include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "engine/EncodeFailure.h"
 
@@ -9,8 +9,24 @@ namespace quenlar::encoder {
 
 namespace {
 
-// The demuxer of MPEG-1/2 program streams; it also reads Video CD .dat files.
-constexpr const char* kProgramStreamFormat = "mpeg";
+// rm holds a whole number of frames per second; beyond these the rate is surely wrong.
+constexpr int kMinFrameRate = 1;
+constexpr int kMaxFrameRate = 60;
+
+// The video stream to convert: cover art is a still picture, not the programme.
+int FindVideoStream(AVFormatContext& format)
+{
+    const int index = av_find_best_stream(&format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (index >= 0 && !(format.streams[index]->disposition & AV_DISPOSITION_ATTACHED_PIC))
+        return index;
+    for (unsigned i = 0; i < format.nb_streams; ++i) {
+        const AVStream* stream = format.streams[i];
+        if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+            !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
 
 }  // namespace
 
@@ -36,11 +52,6 @@ void InputReader::Open()
                             "Cannot open input file " + Quoted(m_path) + ": " + AvErrorText(error));
     }
     m_format.reset(format);
-    if (std::strcmp(m_format->iformat->name, kProgramStreamFormat) != 0) {
-        throw EncodeFailure(EncodeResult::UnsupportedInput,
-                            "Input file " + Quoted(m_path) + " is not an MPEG program stream (it reads as " +
-                                m_format->iformat->name + ")");
-    }
     error = avformat_find_stream_info(m_format.get(), nullptr);
     if (error < 0) {
         if (m_halt)
@@ -48,7 +59,7 @@ void InputReader::Open()
         throw EncodeFailure(EncodeResult::CannotOpenInput,
                             "Cannot read the streams of " + Quoted(m_path) + ": " + AvErrorText(error));
     }
-    m_videoIndex = av_find_best_stream(m_format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    m_videoIndex = FindVideoStream(*m_format);
     if (m_videoIndex < 0 || m_format->streams[m_videoIndex]->codecpar->width <= 0) {
         throw EncodeFailure(EncodeResult::NoVideoStream,
                             "Input file " + Quoted(m_path) + " has no video stream");
@@ -64,6 +75,8 @@ void InputReader::Open()
         if (static_cast<int>(i) != m_videoIndex && static_cast<int>(i) != m_audioIndex)
             m_format->streams[i]->discard = AVDISCARD_ALL;
     }
+    m_mender = std::make_unique<TimestampMender>((m_format->iformat->flags & AVFMT_TS_DISCONT) != 0);
+    m_videoFrameTicks = av_rescale_q(1, av_inv_q(FrameRate()), VideoTimeBase());
 }
 
 void InputReader::OpenDecoder(int streamIndex, CodecContextPtr& decoder)
@@ -96,6 +109,11 @@ AVRational InputReader::VideoTimeBase() const
     return m_format->streams[m_videoIndex]->time_base;
 }
 
+AVRational InputReader::AudioTimeBase() const
+{
+    return m_audioIndex >= 0 ? m_format->streams[m_audioIndex]->time_base : AVRational{1, 1};
+}
+
 AVRational InputReader::FrameRate() const
 {
     AVRational rate = av_guess_frame_rate(m_format.get(), m_format->streams[m_videoIndex], nullptr);
@@ -104,7 +122,15 @@ AVRational InputReader::FrameRate() const
     // rm keeps a whole number of frames per second in its header (29.97 becomes 29, and
     // players' timestamps then collide); at the nearest whole rate the fps filter adds one
     // frame in a thousand and the file stays exact.
-    return {static_cast<int>(std::lround(av_q2d(rate))), 1};
+    const long whole = std::clamp<long>(std::lround(av_q2d(rate)), kMinFrameRate, kMaxFrameRate);
+    return {static_cast<int>(whole), 1};
+}
+
+AVRational InputReader::SampleAspectRatio() const
+{
+    const AVRational sar =
+        av_guess_sample_aspect_ratio(m_format.get(), m_format->streams[m_videoIndex], nullptr);
+    return sar.num > 0 && sar.den > 0 ? sar : AVRational{1, 1};
 }
 
 int64_t InputReader::DurationMs() const
@@ -114,18 +140,10 @@ int64_t InputReader::DurationMs() const
     return av_rescale(m_format->duration, 1000, AV_TIME_BASE);
 }
 
-double InputReader::AudioOffsetSeconds() const
+double InputReader::VideoStartSeconds() const
 {
-    // Beyond this the start times are more likely wrong than the streams that far apart.
-    constexpr double kMaxOffsetSeconds = 2.0;
-    if (m_audioIndex < 0)
-        return 0;
     const AVStream* video = m_format->streams[m_videoIndex];
-    const AVStream* audio = m_format->streams[m_audioIndex];
-    if (video->start_time == AV_NOPTS_VALUE || audio->start_time == AV_NOPTS_VALUE)
-        return 0;
-    const double offset = audio->start_time * av_q2d(audio->time_base) - video->start_time * av_q2d(video->time_base);
-    return std::abs(offset) > kMaxOffsetSeconds ? 0 : offset;
+    return video->start_time == AV_NOPTS_VALUE ? 0 : video->start_time * av_q2d(video->time_base);
 }
 
 bool InputReader::Decode(AVCodecContext* decoder, const AVPacket* packet, AVFrame* frame,
@@ -174,6 +192,11 @@ void InputReader::DecodeAll(const FrameSink& video, const FrameSink& audio)
         }
         if (packet->flags & AV_PKT_FLAG_CORRUPT)
             ++m_damaged;
+        const int index = packet->stream_index;
+        if (index == m_videoIndex || index == m_audioIndex) {
+            m_mender->Mend(*packet, m_format->streams[index]->time_base,
+                           index == m_videoIndex ? m_videoFrameTicks : 0);
+        }
         if (packet->stream_index == m_videoIndex)
             more = Decode(m_video.get(), packet.get(), frame.get(), video);
         else if (packet->stream_index == m_audioIndex)

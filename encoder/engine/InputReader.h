@@ -1,11 +1,14 @@
-// Opens an MPEG program stream and decodes its video and audio (runs on the job's reader thread).
+// Opens any file libavformat reads that has a video stream, and decodes its video and audio
+// with continuous timestamps (runs on the job's reader thread).
 #pragma once
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "engine/LibavPtr.h"
+#include "engine/TimestampMender.h"
 
 namespace quenlar::encoder {
 
@@ -16,16 +19,19 @@ public:
 
     InputReader(std::string path, const std::atomic<bool>& halt);
 
-    // Throws EncodeFailure: cannot open, not an MPEG program stream, no video, no decoder.
+    // Throws EncodeFailure: cannot open, no video, no decoder.
     void Open();
 
     const AVCodecContext& Video() const { return *m_video; }
     const AVCodecContext* Audio() const { return m_audio.get(); }
     AVRational VideoTimeBase() const;
+    AVRational AudioTimeBase() const;
     AVRational FrameRate() const;
+    // The shape of one stored pixel, from the container or the stream (1:1 when unknown).
+    AVRational SampleAspectRatio() const;
     int64_t DurationMs() const;
-    // When the audio starts after the video, in seconds; negative when it starts before.
-    double AudioOffsetSeconds() const;
+    // When the video stream starts, in seconds; 0 when unknown.
+    double VideoStartSeconds() const;
 
     // Reads and decodes to the end of the file, then flushes both decoders. Read and decode
     // errors do not end it early unless nothing more can be read; they are counted as damage.
@@ -48,6 +54,8 @@ private:
     CodecContextPtr m_audio;
     int m_videoIndex = -1;
     int m_audioIndex = -1;
+    std::unique_ptr<TimestampMender> m_mender;
+    int64_t m_videoFrameTicks = 0;  // one frame in the video stream's time base
     int m_damaged = 0;
     int m_readError = 0;
 };

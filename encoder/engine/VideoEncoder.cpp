@@ -12,13 +12,17 @@ namespace quenlar::encoder {
 
 namespace {
 
-// Rate control: without a tolerance this near the target rv20 overshoots by about 5%.
-constexpr int kBitRateTolerance = 40'000;
+// Rate control: how far (in bits) the encode may run ahead of or behind the target, as a
+// fraction of one second's bits. Much tighter costs picture (a tenth of a second loses about
+// half a dB); much looser overshoots the target by several per cent.
+constexpr int kToleranceDivisor = 4;
 // The decoder's buffer bounds the size of one frame; rm cannot hold a packet over 64 KB,
 // and a noisy first I-frame reaches several times that without the bound.
 constexpr int kMaxBufferBits = 48 * 1024 * 8;
 // The peak rate the buffer model allows; equal to the mean rate the rate control cannot work.
 constexpr int kMaxRateFactor = 2;
+// Row alignment and padding libswscale's converters may use.
+constexpr int kRgbAlignment = 64;
 
 [[noreturn]] void ThrowEncoderError(const std::string& what, int error)
 {
@@ -27,6 +31,11 @@ constexpr int kMaxRateFactor = 2;
 }
 
 }  // namespace
+
+int64_t MaxVideoBitRate(AVRational frameRate)
+{
+    return av_rescale(kMaxBufferBits, frameRate.num, frameRate.den);
+}
 
 VideoEncoder::VideoEncoder(int width, int height, AVRational frameRate, int bitRate)
     : m_packet(MakePacket())
@@ -43,10 +52,13 @@ VideoEncoder::VideoEncoder(int width, int height, AVRational frameRate, int bitR
     // rm and the rate control both need exactly one tick per frame.
     m_encoder->time_base = av_inv_q(frameRate);
     m_encoder->framerate = frameRate;
-    m_encoder->bit_rate = bitRate;
-    m_encoder->bit_rate_tolerance = kBitRateTolerance;
-    m_encoder->rc_max_rate = static_cast<int64_t>(bitRate) * kMaxRateFactor;
-    m_encoder->rc_buffer_size = std::min(bitRate, kMaxBufferBits);
+    // One second's bits must fit in the frames the buffer allows; above that the rate is one
+    // rm cannot carry at this frame rate, and the encode runs at the highest it can.
+    const int64_t rate = std::min<int64_t>(bitRate, MaxVideoBitRate(frameRate));
+    m_encoder->bit_rate = rate;
+    m_encoder->bit_rate_tolerance = static_cast<int>(rate / kToleranceDivisor);
+    m_encoder->rc_max_rate = rate * kMaxRateFactor;
+    m_encoder->rc_buffer_size = static_cast<int>(std::min<int64_t>(rate, kMaxBufferBits));
     const int error = avcodec_open2(m_encoder.get(), codec, nullptr);
     if (error < 0)
         ThrowEncoderError("opening rv20 at " + std::to_string(width) + "x" + std::to_string(height), error);
@@ -91,6 +103,8 @@ void VideoEncoder::OpenPreviewDecoder()
         m_previewDecoder.reset();
 }
 
+// libswscale writes past rows that are exactly width x 3 bytes for widths that are not a
+// multiple of 16, so it converts into a padded, aligned frame and the rows are copied out.
 void VideoEncoder::ToRgb(const AVFrame& frame, PreviewPicture& picture)
 {
     m_toRgb.reset(sws_getCachedContext(m_toRgb.release(), frame.width, frame.height,
@@ -99,12 +113,27 @@ void VideoEncoder::ToRgb(const AVFrame& frame, PreviewPicture& picture)
                                        nullptr));
     if (!m_toRgb)
         return;
+    if (!m_rgbFrame || m_rgbFrame->width != frame.width || m_rgbFrame->height != frame.height) {
+        m_rgbFrame = MakeFrame();
+        if (!m_rgbFrame)
+            return;
+        m_rgbFrame->format = AV_PIX_FMT_RGB24;
+        m_rgbFrame->width = frame.width;
+        m_rgbFrame->height = frame.height;
+        if (av_frame_get_buffer(m_rgbFrame.get(), kRgbAlignment) < 0) {
+            m_rgbFrame.reset();
+            return;
+        }
+    }
+    sws_scale(m_toRgb.get(), frame.data, frame.linesize, 0, frame.height, m_rgbFrame->data,
+              m_rgbFrame->linesize);
     picture.width = frame.width;
     picture.height = frame.height;
-    picture.rgb.resize(static_cast<size_t>(frame.width) * frame.height * 3);
-    uint8_t* planes[4] = {picture.rgb.data(), nullptr, nullptr, nullptr};
-    int strides[4] = {frame.width * 3, 0, 0, 0};
-    sws_scale(m_toRgb.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
+    const size_t row = static_cast<size_t>(frame.width) * 3;
+    picture.rgb.resize(row * frame.height);
+    for (int y = 0; y < frame.height; ++y)
+        std::copy_n(m_rgbFrame->data[0] + static_cast<ptrdiff_t>(y) * m_rgbFrame->linesize[0], row,
+                    picture.rgb.data() + row * y);
 }
 
 // A preview that fails to decode is skipped: it must never end the encode.

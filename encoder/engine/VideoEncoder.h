@@ -8,6 +8,9 @@
 
 namespace quenlar::encoder {
 
+// The highest video rate (bit/s) rv20 can be given at this frame rate within rm's frame size.
+int64_t MaxVideoBitRate(AVRational frameRate);
+
 class VideoEncoder {
 public:
     // Encoded packets go here, in the encoder's time base.
@@ -40,6 +43,7 @@ private:
     FramePtr m_previewFrame;
     PacketPtr m_previewPacket;
     SwsPtr m_toRgb;
+    FramePtr m_rgbFrame;
     PreviewPicture m_sourcePicture;
     PreviewPicture m_encodedPicture;
 };

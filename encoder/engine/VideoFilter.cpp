@@ -1,5 +1,7 @@
 #include "engine/VideoFilter.h"
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 extern "C" {
@@ -17,6 +19,14 @@ namespace {
 // Wider or taller sources are halved: DVD video at Video CD rates only wastes bits.
 constexpr int kMaxFullWidth = 400;
 constexpr int kMaxFullHeight = 300;
+// Display aspects beyond these come from a wrong pixel shape; the storage shape is kept then.
+constexpr double kMinAspect = 1.0 / 3;
+constexpr double kMaxAspect = 3.0;
+
+bool Halved(int width, int height)
+{
+    return width > kMaxFullWidth || height > kMaxFullHeight;
+}
 
 void ThrowFilterError(const std::string& what, int error)
 {
@@ -31,20 +41,25 @@ std::string Rational(AVRational value)
 
 }  // namespace
 
-FrameSize EncodedSizeFor(int sourceWidth, int sourceHeight)
+FrameSize EncodedSizeFor(int sourceWidth, int sourceHeight, AVRational sampleAspect)
 {
-    FrameSize size{sourceWidth, sourceHeight};
-    while (size.width > kMaxFullWidth || size.height > kMaxFullHeight) {
-        size.width /= 2;
-        size.height /= 2;
+    int width = sourceWidth;
+    int height = sourceHeight;
+    while (Halved(width, height)) {
+        width /= 2;
+        height /= 2;
     }
-    size.width &= ~3;
-    size.height &= ~3;
+    double aspect = static_cast<double>(sourceWidth) * sampleAspect.num / (static_cast<double>(sourceHeight) * sampleAspect.den);
+    if (!(aspect >= kMinAspect && aspect <= kMaxAspect))
+        aspect = static_cast<double>(sourceWidth) / sourceHeight;
+    FrameSize size;
+    size.height = std::max(height & ~3, 4);
+    size.width = std::max(static_cast<int>(std::lround(size.height * aspect / 4)) * 4, 4);
     return size;
 }
 
-VideoFilter::VideoFilter(const AVCodecContext& decoder, AVRational timeBase, AVRational frameRate,
-                         bool deinterlace)
+VideoFilter::VideoFilter(const AVCodecContext& decoder, AVRational timeBase, AVRational sampleAspect,
+                         AVRational frameRate, bool deinterlace)
     : m_graph(avfilter_graph_alloc()), m_frameTicks(av_rescale_q(1, av_inv_q(frameRate), timeBase))
 {
     if (!m_graph)
@@ -52,12 +67,10 @@ VideoFilter::VideoFilter(const AVCodecContext& decoder, AVRational timeBase, AVR
     // One thread: the filters are cheap and the pipeline's own threads use the cores.
     m_graph->nb_threads = 1;
 
-    const AVRational sar = decoder.sample_aspect_ratio.num > 0 ? decoder.sample_aspect_ratio
-                                                               : AVRational{1, 1};
     const std::string sourceArgs =
         "video_size=" + std::to_string(decoder.width) + "x" + std::to_string(decoder.height) +
         ":pix_fmt=" + std::to_string(decoder.pix_fmt) + ":time_base=" + Rational(timeBase) +
-        ":pixel_aspect=" + Rational(sar);
+        ":pixel_aspect=" + Rational(sampleAspect);
     int error = avfilter_graph_create_filter(&m_source, avfilter_get_by_name("buffer"), "in",
                                              sourceArgs.c_str(), nullptr, m_graph.get());
     if (error < 0)
@@ -67,19 +80,22 @@ VideoFilter::VideoFilter(const AVCodecContext& decoder, AVRational timeBase, AVR
     if (error < 0)
         ThrowFilterError("sink", error);
 
-    m_size = EncodedSizeFor(decoder.width, decoder.height);
+    m_size = EncodedSizeFor(decoder.width, decoder.height, sampleAspect);
     std::string chain;
     // MPEG-1 frames are never flagged interlaced, so every frame must be treated.
     if (deinterlace)
         chain += "bwdif=mode=send_frame:deint=all,";
-    const bool halved = decoder.width > kMaxFullWidth || decoder.height > kMaxFullHeight;
-    if (halved) {
-        chain += "scale=" + std::to_string(m_size.width) + ":" + std::to_string(m_size.height) +
-                 ":flags=area,";
-    } else if (m_size.width != decoder.width || m_size.height != decoder.height) {
+    const bool onlyCut = !Halved(decoder.width, decoder.height) && m_size.width == (decoder.width & ~3) &&
+                         m_size.height == (decoder.height & ~3);
+    if (onlyCut && (m_size.width != decoder.width || m_size.height != decoder.height)) {
         // Only a few pixels too many: cutting them costs nothing, scaling would blur.
         chain += "crop=" + std::to_string(m_size.width) + ":" + std::to_string(m_size.height) +
                  ":0:0,";
+    } else if (!onlyCut) {
+        // Area averaging where the picture shrinks; bicubic where a side has to grow.
+        const bool shrinks = m_size.width <= decoder.width && m_size.height <= decoder.height;
+        chain += "scale=" + std::to_string(m_size.width) + ":" + std::to_string(m_size.height) +
+                 ":flags=" + (shrinks ? "area" : "bicubic") + ",setsar=1,";
     }
     // rm numbers video frames by the stream's time base, so the rate must be constant;
     // eof_action=pass keeps the last frame.

@@ -13,16 +13,18 @@ struct FrameSize {
 };
 
 // The size rv20 gets for a source: DVD-size and larger halved (the bit rates we are asked for
-// are Video CD rates), then cut to multiples of 4, which rv20 requires.
-FrameSize EncodedSizeFor(int sourceWidth, int sourceHeight);
+// are Video CD rates), then made square-pixel at the source's display aspect (rm carries no
+// pixel shape) by keeping the height and fitting the width, both multiples of 4 as rv20
+// requires.
+FrameSize EncodedSizeFor(int sourceWidth, int sourceHeight, AVRational sampleAspect);
 
 class VideoFilter {
 public:
     using FrameSink = std::function<bool(AVFrame*)>;
 
     // Throws EncodeFailure when the graph cannot be built.
-    VideoFilter(const AVCodecContext& decoder, AVRational timeBase, AVRational frameRate,
-                bool deinterlace);
+    VideoFilter(const AVCodecContext& decoder, AVRational timeBase, AVRational sampleAspect,
+                AVRational frameRate, bool deinterlace);
 
     FrameSize Size() const { return m_size; }
     // The time base of filtered frames: exactly 1/frame rate.

@@ -98,7 +98,40 @@ const std::string& Clips::VideoCdDat()
 
 const std::string& Clips::Dvd()
 {
-    return Make("dvd.mpg", "-f lavfi -i testsrc2=size=720x576:rate=25 " + kTone, "-t 3 -target pal-dvd");
+    return Make("dvd.mpg", "-f lavfi -i testsrc2=size=720x576:rate=25 " + kTone, "-t 3 -target pal-dvd -aspect 4:3");
+}
+
+const std::string& Clips::WideDvd()
+{
+    return Make("wide.mpg", "-f lavfi -i testsrc2=size=720x576:rate=25 " + kTone, "-t 3 -target pal-dvd -aspect 16:9");
+}
+
+const std::string& Clips::NtscDvd()
+{
+    return Make("ntscdvd.mpg", "-f lavfi -i testsrc2=size=720x480:rate=30000/1001 " + kTone,
+                "-t 3 -target ntsc-dvd -aspect 4:3");
+}
+
+const std::string& Clips::Transport()
+{
+    return Make("transport.mpg", kPicture + " " + kTone, "-t 3 -c:v mpeg2video -c:a mp2 -f mpegts");
+}
+
+const std::string& Clips::Mp4()
+{
+    return Make("clip.mp4", kPicture + " " + kTone, "-t 3 -c:v libx264 -preset ultrafast -c:a aac");
+}
+
+const std::string& Clips::Joined(const std::string& clip)
+{
+    static std::map<std::string, std::string> joined;
+    auto found = joined.find(clip);
+    if (found != joined.end())
+        return found->second;
+    const std::string path = Folder() + "/joined" + std::to_string(joined.size()) + ".mpg";
+    if (Run("cat " + Quote(clip) + " " + Quote(clip) + " > " + Quote(path)) != 0)
+        throw std::runtime_error("cannot join " + clip);
+    return joined.emplace(clip, path).first->second;
 }
 
 const std::string& Clips::OddSize()
@@ -114,7 +147,7 @@ const std::string& Clips::Short()
 
 const std::string& Clips::LateAudio()
 {
-    return Make("late.mpg", kPicture + " -itsoffset 0.5 " + kTone, "-t 3 -target pal-vcd");
+    return Make("late.mpg", kPicture + " -itsoffset 3 " + kTone, "-t 6 -target pal-vcd");
 }
 
 const std::string& Clips::Noisy()
@@ -152,11 +185,6 @@ const std::string& Clips::RandomBytes()
         return noise;
     }();
     return path;
-}
-
-const std::string& Clips::NotProgramStream()
-{
-    return Make("clip.avi", kPicture, "-t 1 -c:v mpeg4");
 }
 
 const std::string& Clips::AudioOnly()

@@ -12,16 +12,22 @@ public:
     static const std::string& PalVcd();     // 352x288, 25 fps, MPEG-1, mp2 44.1 kHz, 3 s
     static const std::string& NtscVcd();    // 352x240, 29.97 fps, 3 s
     static const std::string& VideoCdDat(); // PalVcd wrapped in RIFF/CDXA raw sectors
-    static const std::string& Dvd();        // 720x576 MPEG-2, ac3 48 kHz, 3 s
+    static const std::string& Dvd();        // 720x576 MPEG-2 4:3, ac3 48 kHz, 3 s
+    static const std::string& WideDvd();    // the same at 16:9
+    static const std::string& NtscDvd();    // 720x480 MPEG-2 4:3, 29.97 fps, 3 s
+    static const std::string& Transport();  // PalVcd's content as an MPEG transport stream .mpg
+    static const std::string& Mp4();        // H.264 and AAC in MP4, 352x288, 3 s
     static const std::string& OddSize();    // 350x286 MPEG-2, 3 s
     static const std::string& Short();      // 352x288, 1 s, for many quick encodes
     static const std::string& Long();       // 352x288, 20 s, for stopping mid-way
-    static const std::string& LateAudio();  // PAL VCD whose sound starts 0.5 s after the picture
+    static const std::string& LateAudio();  // PAL VCD whose sound starts 3 s after the picture, 6 s
     static const std::string& Noisy();      // 720x576 noise, 1 s: the hardest frames rv20 gets
     static const std::string& Truncated();  // PalVcd cut off inside a packet
     static const std::string& RandomBytes();
-    static const std::string& NotProgramStream();  // an AVI
     static const std::string& AudioOnly();         // an MPEG program stream without video
+
+    // `clip` twice over, as `cat a b > joined` makes it.
+    static const std::string& Joined(const std::string& clip);
 
     // A fresh empty folder inside the run's temporary folder.
     static std::string NewFolder();

@@ -53,8 +53,6 @@ INSTANTIATE_TEST_SUITE_P(
         BadInput{"Folder", [] { return Clips::NewFolder(); }, EncodeResult::CannotOpenInput, "Is a directory"},
         BadInput{"RandomBytes", [] { return Clips::RandomBytes(); }, EncodeResult::CannotOpenInput,
                  "Invalid data found when processing input"},
-        BadInput{"Avi", [] { return Clips::NotProgramStream(); }, EncodeResult::UnsupportedInput,
-                 "is not an MPEG program stream"},
         BadInput{"AudioOnly", [] { return Clips::AudioOnly(); }, EncodeResult::NoVideoStream, "has no video stream"}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -70,8 +70,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Expected{"PalVcd", &Clips::PalVcd, 352, 288, false},
                       Expected{"NtscVcd", &Clips::NtscVcd, 352, 240, false},
                       Expected{"VideoCdDat", &Clips::VideoCdDat, 352, 288, true},
-                      Expected{"Dvd", &Clips::Dvd, 360, 288, true},
-                      Expected{"OddSize", &Clips::OddSize, 348, 284, false}),
+                      // Square pixels at the display aspect: 4:3 and 16:9 at half the height.
+                      Expected{"Dvd", &Clips::Dvd, 384, 288, true},
+                      Expected{"WideDvd", &Clips::WideDvd, 512, 288, false},
+                      Expected{"NtscDvd", &Clips::NtscDvd, 320, 240, false},
+                      Expected{"OddSize", &Clips::OddSize, 348, 284, false},
+                      Expected{"Transport", &Clips::Transport, 352, 288, false},
+                      Expected{"Mp4", &Clips::Mp4, 352, 288, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(EncodeOutput, DatFileGivesTheSamePicturesAsThePlainStream)
@@ -115,30 +120,52 @@ TEST(EncodeOutput, EveryAudioRowGetsItsNearestAc3Rate)
     }
 }
 
-TEST(EncodeOutput, PreviewShowsTheSourceAndTheEncodedFrameDecodedBack)
+TEST(EncodeOutput, PreviewShowsTheSourceAndTheEncodedFrameDecodedBackAtEverySize)
 {
+    // Widths that are not a multiple of 16 once halved (360) made the conversion write past
+    // the picture; two encodes in a row met the damage.
     const std::string folder = Clips::NewFolder();
-    EncodeSettings settings = SettingsFor(Clips::PalVcd(), folder + "/out.rm");
-    settings.preview = true;
+    for (const std::string& clip : {Clips::PalVcd(), Clips::Dvd(), Clips::NtscDvd(), Clips::OddSize()}) {
+        for (int round = 0; round < 2; ++round) {
+            SCOPED_TRACE(clip + " round " + std::to_string(round));
+            EncodeSettings settings = SettingsFor(clip, folder + "/out.rm");
+            settings.preview = true;
+            RecordingListener listener;
+            EncodeToEnd(settings, listener);
+            ASSERT_EQ(listener.Result(), EncodeResult::Ok) << listener.ErrorText();
+            ASSERT_GE(listener.Previews(), 1);
+            const PreviewPicture source = listener.LastSource();
+            const PreviewPicture encoded = listener.LastEncoded();
+            EXPECT_EQ(source.width, listener.Width());
+            EXPECT_EQ(source.height, listener.Height());
+            EXPECT_EQ(encoded.width, listener.Width());
+            EXPECT_EQ(encoded.height, listener.Height());
+            ASSERT_EQ(source.rgb.size(), size_t(listener.Width()) * listener.Height() * 3);
+            ASSERT_EQ(encoded.rgb.size(), source.rgb.size());
+            // The encoded picture is the same scene with some loss: near, but not identical.
+            double difference = 0;
+            for (size_t i = 0; i < source.rgb.size(); ++i)
+                difference += std::abs(int(source.rgb[i]) - int(encoded.rgb[i]));
+            difference /= static_cast<double>(source.rgb.size());
+            EXPECT_LT(difference, 20.0);
+            EXPECT_GT(difference, 0.0);
+        }
+    }
+}
+
+TEST(EncodeOutput, JoinedClipsKeepBothHalvesInStep)
+{
+    // The second half's times start again from the first's; every picture must stay.
+    const std::string target = Clips::NewFolder() + "/out.rm";
     RecordingListener listener;
-    EncodeToEnd(settings, listener);
+    EncodeToEnd(SettingsFor(Clips::Joined(Clips::PalVcd()), target), listener);
     ASSERT_EQ(listener.Result(), EncodeResult::Ok) << listener.ErrorText();
-    ASSERT_GE(listener.Previews(), 1);
-    const PreviewPicture source = listener.LastSource();
-    const PreviewPicture encoded = listener.LastEncoded();
-    EXPECT_EQ(source.width, 352);
-    EXPECT_EQ(source.height, 288);
-    EXPECT_EQ(encoded.width, 352);
-    EXPECT_EQ(encoded.height, 288);
-    ASSERT_EQ(source.rgb.size(), 352u * 288 * 3);
-    ASSERT_EQ(encoded.rgb.size(), source.rgb.size());
-    // The encoded picture is the same scene with some loss: near, but not identical.
-    double difference = 0;
-    for (size_t i = 0; i < source.rgb.size(); ++i)
-        difference += std::abs(int(source.rgb[i]) - int(encoded.rgb[i]));
-    difference /= static_cast<double>(source.rgb.size());
-    EXPECT_LT(difference, 20.0);
-    EXPECT_GT(difference, 0.0);
+    const auto out = Probe(target);
+    EXPECT_NEAR(ProbeNumber(out, "streams.stream.0.duration"), 6.0, 0.2);
+    EXPECT_NEAR(ProbeNumber(out, "streams.stream.1.duration"), 6.0, 0.2);
+    ASSERT_FALSE(listener.Progress().empty());
+    EXPECT_NEAR(listener.Progress().back().frames, 150, 3);
+    EXPECT_EQ(DecodeErrors(target), "");
 }
 
 TEST(EncodeOutput, SoundThatStartsLateStaysInStepWithThePicture)
@@ -147,20 +174,22 @@ TEST(EncodeOutput, SoundThatStartsLateStaysInStepWithThePicture)
     RecordingListener listener;
     EncodeToEnd(SettingsFor(Clips::LateAudio(), target), listener);
     ASSERT_EQ(listener.Result(), EncodeResult::Ok) << listener.ErrorText();
-    // The tone must begin half a second in, where it began against the source's picture.
+    // The tone must begin three seconds in, where it began against the source's picture.
     const std::string report = Output("ffmpeg -nostdin -i '" + target +
                                       "' -af silencedetect=n=-40dB:d=0.2 -vn -f null - 2>&1");
     const auto at = report.find("silence_end: ");
     ASSERT_NE(at, std::string::npos) << report;
-    EXPECT_NEAR(std::atof(report.c_str() + at + 13), 0.5, 0.06);
+    EXPECT_NEAR(std::atof(report.c_str() + at + 13), 3.0, 0.06);
     EXPECT_EQ(report.find("silence_start: ", report.find("silence_start: ") + 1), std::string::npos)
         << "one silence only, at the start";
 }
 
 TEST(EncodeOutput, NoisyPicturesAtHighRatesStayWithinTheRmPacketLimit)
 {
+    // Up to the highest rate the control passes on: above what rm carries at this frame rate
+    // the encode runs at the highest it can instead of failing.
     const std::string folder = Clips::NewFolder();
-    for (int kbps : {300, 3000}) {
+    for (int kbps : {300, 3000, 12000, 100000}) {
         SCOPED_TRACE(kbps);
         const std::string target = folder + "/noisy" + std::to_string(kbps) + ".rm";
         EncodeSettings settings = SettingsFor(Clips::Noisy(), target);

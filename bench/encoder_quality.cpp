@@ -1,0 +1,164 @@
+// Rate accuracy and picture quality of the encoder against the ffmpeg CLI at an equal actual
+// rate, on a PAL Video CD, an NTSC Video CD and a 16:9 PAL DVD clip (20 s of test picture
+// with grain). The CLI encodes the same pictures (the source scaled as the engine scales it)
+// with its default rate control; its PSNR is interpolated to the engine's actual video rate.
+// Run by hand: build/bench/encoder_quality
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <string>
+
+#include "engine/EncodeJob.h"
+
+namespace {
+
+using namespace quenlar::encoder;
+
+constexpr double kSeconds = 20;
+constexpr int kAudioKbps = 64;
+
+struct Input {
+    const char* name;
+    const char* picture;  // the lavfi source of the picture
+    const char* format;   // ffmpeg's output options for the clip
+    int totalKbps;
+    int fps;             // the whole rate the engine encodes at
+    const char* scaling; // what the engine scales with: area where the picture shrinks
+};
+
+const Input kInputs[] = {
+    {"PAL VCD 4:3", "testsrc2=size=352x288:rate=25,noise=alls=6:allf=t", "-target pal-vcd -aspect 4:3",
+     500, 25, "bicubic"},
+    {"NTSC VCD 4:3",
+     "testsrc2=size=352x240:rate=30000/1001,noise=alls=6:allf=t", "-target ntsc-vcd -aspect 4:3", 500,
+     30, "area"},
+    {"PAL DVD 16:9", "testsrc2=size=720x576:rate=25,noise=alls=6:allf=t", "-target pal-dvd -aspect 16:9",
+     1000, 25, "area"},
+};
+
+class Waiter : public EncodeListener {
+public:
+    void OnOpened(int w, int h) override
+    {
+        width = w;
+        height = h;
+    }
+    void OnStarted() override {}
+    void OnProgress(const EncodeProgress&) override {}
+    void OnPreview(const PreviewPicture&, const PreviewPicture&) override {}
+    void OnError(EncodeResult, const std::string& message) override { std::fprintf(stderr, "%s\n", message.c_str()); }
+    void OnFinished(EncodeResult finished) override { result = finished; }
+    int width = 0;
+    int height = 0;
+    EncodeResult result = EncodeResult::Ok;
+};
+
+std::string Output(const std::string& command)
+{
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char chunk[4096];
+        while (fgets(chunk, sizeof chunk, pipe))
+            text += chunk;
+        pclose(pipe);
+    }
+    return text;
+}
+
+void Run(const std::string& command)
+{
+    if (std::system(command.c_str()) != 0) {
+        std::fprintf(stderr, "failed: %s\n", command.c_str());
+        std::exit(1);
+    }
+}
+
+// Kbit/s of the video packets of an rm file.
+double VideoKbps(const std::string& file)
+{
+    const std::string sizes = Output("ffprobe -v error -select_streams v -show_entries packet=size -of csv=p=0 '" +
+                                     file + "' | awk '{ s += $1 } END { print s }'");
+    return std::atof(sizes.c_str()) * 8 / kSeconds / 1000;
+}
+
+// PSNR (all planes) of an rm file's pictures against the raw reference.
+double Psnr(const std::string& file, const std::string& reference, int width, int height, int fps)
+{
+    const std::string picture = "-f rawvideo -pix_fmt yuv420p -s " + std::to_string(width) + "x" + std::to_string(height);
+    const std::string raw = picture + " -r " + std::to_string(fps);
+    // Every decoded picture once, none repeated or dropped on the way.
+    Run("ffmpeg -nostdin -v error -y -i '" + file + "' -an -vsync passthrough " + picture + " '" + file + ".yuv'");
+    const std::string report = Output("ffmpeg -nostdin -v info " + raw + " -i '" + file + ".yuv' " + raw + " -i '" +
+                                      reference + "' -lavfi psnr -f null - 2>&1");
+    std::filesystem::remove(file + ".yuv");
+    const auto at = report.find("average:");
+    return at == std::string::npos ? 0 : std::atof(report.c_str() + at + 8);
+}
+
+}  // namespace
+
+int main()
+{
+    char pattern[] = "/tmp/quenlar-quality-XXXXXX";
+    if (!mkdtemp(pattern))
+        return 1;
+    const std::string folder = pattern;
+    std::printf("%-13s %-8s %7s %9s %7s %8s %8s %8s %6s\n", "input", "size", "target", "actual", "error",
+                "video", "PSNR", "CLI", "diff");
+    for (const Input& input : kInputs) {
+        const std::string clip = folder + "/clip.mpg";
+        Run("ffmpeg -nostdin -v error -y -f lavfi -i " + std::string(input.picture) +
+            " -f lavfi -i sine=frequency=440:sample_rate=44100 -t " + std::to_string(kSeconds) + " " + input.format +
+            " '" + clip + "'");
+        EncodeSettings settings;
+        settings.inputPath = clip;
+        settings.outputPath = folder + "/engine.rm";
+        settings.totalKbps = input.totalKbps;
+        settings.audioKbps = kAudioKbps;
+        Waiter waiter;
+        {
+            EncodeJob job(settings, waiter);
+            job.Start();
+            job.Join();
+        }
+        if (waiter.result != EncodeResult::Ok)
+            return 1;
+        const double actual = std::filesystem::file_size(settings.outputPath) * 8 / kSeconds / 1000;
+        const double video = VideoKbps(settings.outputPath);
+        const int w = waiter.width;
+        const int h = waiter.height;
+        const std::string size = std::to_string(w) + "x" + std::to_string(h);
+        const std::string reference = folder + "/reference.yuv";
+        // -copyts: the fps filter then sees the times the engine gives it and repeats the same frames.
+        Run("ffmpeg -nostdin -v error -y -copyts -i '" + clip + "' -an -vf scale=" + size + ":flags=" +
+            input.scaling + ",fps=" +
+            std::to_string(input.fps) + " -pix_fmt yuv420p -f rawvideo '" + reference + "'");
+        const double ours = Psnr(settings.outputPath, reference, w, h, input.fps);
+
+        // The CLI at two asked rates that bracket the engine's actual video rate.
+        auto cli = [&](double askedKbps, double& kbps) {
+            const std::string out = folder + "/cli.rm";
+            Run("ffmpeg -nostdin -v error -y -f rawvideo -pix_fmt yuv420p -s " + size + " -r " +
+                std::to_string(input.fps) + " -i '" + reference + "' -c:v rv20 -b:v " +
+                std::to_string(static_cast<int>(askedKbps)) + "k -f rm '" + out + "'");
+            kbps = VideoKbps(out);
+            return Psnr(out, reference, w, h, input.fps);
+        };
+        double rate0 = 0;
+        double rate1 = 0;
+        const double psnr0 = cli(video * 0.9, rate0);
+        const double psnr1 = cli(video * 0.9 * video / rate0, rate1);
+        const double cliPsnr =
+            std::abs(rate1 - rate0) < 1e-6 ? psnr1 : psnr0 + (psnr1 - psnr0) * (video - rate0) / (rate1 - rate0);
+        std::printf("%-13s %-8s %7d %9.1f %+6.1f%% %8.1f %8.2f %8.2f %+6.2f\n", input.name, size.c_str(),
+                    input.totalKbps, actual, (actual / input.totalKbps - 1) * 100, video, ours, cliPsnr,
+                    ours - cliPsnr);
+        std::fflush(stdout);
+    }
+    std::printf("CLI: ffmpeg -f rawvideo ... -c:v rv20 -b:v <rate> at two rates around ours, PSNR interpolated\n");
+    std::filesystem::remove_all(folder);
+    return 0;
+}
