@@ -109,8 +109,9 @@ EncoderControlWindow::~EncoderControlWindow()
 template <typename Call>
 void EncoderControlWindow::Post(uint64_t generation, Call call)
 {
-    // The window outlives every worker (its destructor joins them) and its queued calls die
-    // with it, so `this` is valid whenever a posted call runs.
+    // Workers call the listener only until the job is destroyed (the job closes the way to it,
+    // also for a worker it leaves behind), and queued calls die with the window, so `this` is
+    // valid whenever a posted call runs.
     CallAfter([this, generation, call] {
         if (generation == m_generation)
             call(*this);

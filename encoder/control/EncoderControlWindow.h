@@ -22,7 +22,8 @@ class EncoderControlWindow : public wxWindow {
 public:
     EncoderControlWindow(wxWindow* parent, int id, const wxRect& rect, automation::IEventSink* sink,
                          std::shared_ptr<ControlSettings> settings);
-    // Stops the encode and joins its threads; no event is fired from here on.
+    // Stops the encode and returns promptly, whatever its workers are doing; no event is fired
+    // from here on.
     ~EncoderControlWindow() override;
 
     // True from StartEncoding until the finished event has been delivered.

@@ -1,7 +1,11 @@
-// Writes the rm file: into a temporary file beside the target, renamed over it only on success.
+// Writes the rm file into an unnamed file in the target's folder (O_TMPFILE), linked in over the
+// target only on success, so that nothing half-written outlives the process, even when it is
+// killed. Where the file system has no unnamed files, a short named temporary is used instead,
+// and those that dead processes left behind are swept away.
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -11,9 +15,10 @@ namespace quenlar::encoder {
 
 class RmWriter {
 public:
-    // Creates the temporary file. Throws EncodeFailure (CannotCreateOutput).
+    // Creates the output file. Throws EncodeFailure (CannotCreateOutput), also when the target
+    // exists and is read-only: it is never replaced.
     RmWriter(std::string targetPath, const std::atomic<bool>& halt);
-    // Removes the temporary file unless Commit() succeeded.
+    // Drops the output unless Commit() succeeded.
     ~RmWriter();
     RmWriter(const RmWriter&) = delete;
     RmWriter& operator=(const RmWriter&) = delete;
@@ -27,19 +32,27 @@ public:
     // Throws EncodeFailure (WriteFailure).
     void Write(AVPacket* packet, AVRational encoderTimeBase);
 
-    // Trailer, close, rename over the target. Throws EncodeFailure (WriteFailure).
+    // Trailer, then the file takes the target's name. Throws EncodeFailure (WriteFailure).
     void Commit();
 
-    const std::string& TempPath() const { return m_tempPath; }
-
 private:
-    static int Interrupt(void* opaque);
+    struct IoDeleter {
+        void operator()(AVIOContext* io) const;
+    };
+
+    static int WriteBytes(void* opaque, uint8_t* data, int size);
+    static int64_t Seek(void* opaque, int64_t offset, int whence);
     [[noreturn]] void ThrowWriteError(int error);
-    void CloseAndRemove();
+    void CheckTargetWritable() const;
+    void CreateFile();
+    void Discard();
 
     std::string m_targetPath;
-    std::string m_tempPath;
+    std::string m_folder;
+    std::string m_namedTemp;  // only where the file system has no unnamed files
+    int m_fd = -1;
     const std::atomic<bool>& m_halt;
+    std::unique_ptr<AVIOContext, IoDeleter> m_io;
     AVFormatContext* m_format = nullptr;
     std::mutex m_mutex;  // the muxer is not thread-safe; audio and video threads both write
     bool m_committed = false;

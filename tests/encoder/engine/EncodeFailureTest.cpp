@@ -5,6 +5,7 @@
 #include <csignal>
 #include <fstream>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "ClipFixtures.h"
@@ -89,6 +90,41 @@ TEST(EncodeFailure, UnwritableTargetsGiveTheReasonAndLeaveTheFolderAlone)
         fs::permissions(locked, fs::perms::owner_all);
     }
     EXPECT_EQ(ListFolder(folder), geteuid() != 0 ? "locked plain-file" : "plain-file");
+}
+
+TEST(EncodeFailure, AReadOnlyTargetIsLeftAsItIsAndTheLongestNamesWork)
+{
+    const std::string folder = Clips::NewFolder();
+    const std::string precious = folder + "/precious.rm";
+    std::ofstream(precious) << "precious";
+    fs::permissions(precious, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    RecordingListener listener;
+    EncodeToEnd(SettingsFor(Clips::Short(), precious), listener);
+    EXPECT_EQ(listener.Trace(), "EF");
+    EXPECT_EQ(listener.Result(), EncodeResult::CannotCreateOutput);
+    EXPECT_NE(listener.ErrorText().find("\"" + precious + "\" is read-only"), std::string::npos)
+        << listener.ErrorText();
+    std::ifstream in(precious);
+    std::string text;
+    std::getline(in, text);
+    EXPECT_EQ(text, "precious");
+    EXPECT_EQ(fs::status(precious).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+
+    // A 255-byte target: legal, however long a temporary name beside it would be. Named
+    // temporaries that a dead process left are swept, a running one's are not.
+    const pid_t dead = fork();
+    if (dead == 0)
+        _exit(0);
+    waitpid(dead, nullptr, 0);
+    std::ofstream(folder + "/.quenlar-" + std::to_string(dead) + "-0badf00d") << "left by a crash";
+    const std::string running = ".quenlar-" + std::to_string(getpid()) + "-00c0ffee";
+    std::ofstream(folder + "/" + running) << "being written";
+    const std::string longest = folder + "/" + std::string(252, 'n') + ".rm";
+    RecordingListener converted;
+    EncodeToEnd(SettingsFor(Clips::Short(), longest), converted);
+    EXPECT_EQ(converted.Result(), EncodeResult::Ok) << converted.ErrorText();
+    EXPECT_EQ(ListFolder(folder), running + " " + std::string(252, 'n') + ".rm precious.rm");
 }
 
 TEST(EncodeFailure, FailedEncodeKeepsTheOldTarget)

@@ -1,6 +1,7 @@
-// Progress keeps its pace whatever the pipeline does.
+// Progress comes while the encode advances and is silent while it is stuck.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "ClipFixtures.h"
@@ -11,7 +12,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST(EncodeProgress, ComesSteadilyWhileTheEncodeIsStuckAndEndsAtOneHundred)
+TEST(EncodeProgress, IsSilentWhileTheEncodeIsStuckAndEndsAtOneHundred)
 {
     const std::string folder = Clips::NewFolder();
     RecordingListener listener;
@@ -21,14 +22,16 @@ TEST(EncodeProgress, ComesSteadilyWhileTheEncodeIsStuckAndEndsAtOneHundred)
     ASSERT_EQ(listener.Result(), EncodeResult::Ok) << listener.ErrorText();
 
     const std::vector<EncodeProgress> progress = listener.Progress();
-    // At least one a second through the stall, a few a second at most.
-    ASSERT_GE(progress.size(), 3u);
+    // A few a second at most; none through the stall, so the watchdog can see it.
+    ASSERT_GE(progress.size(), 2u);
     EXPECT_LE(progress.size(), 10u);
+    int64_t longestSilence = 0;
     for (size_t i = 1; i < progress.size(); ++i) {
-        EXPECT_LE(progress[i].elapsedMs - progress[i - 1].elapsedMs, 1000);
+        longestSilence = std::max(longestSilence, progress[i].elapsedMs - progress[i - 1].elapsedMs);
         EXPECT_GE(progress[i].percent, progress[i - 1].percent);
         EXPECT_GE(progress[i].frames, progress[i - 1].frames);
     }
+    EXPECT_GE(longestSilence, 1000);
     EXPECT_LE(progress.front().percent, 5);
     EXPECT_EQ(progress.back().percent, 100);
     EXPECT_EQ(progress.back().remainingMs, 0);

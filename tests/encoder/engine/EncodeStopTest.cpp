@@ -1,9 +1,14 @@
-// Stopping and destroying a running job: a prompt end, no output, the old target untouched.
+// Stopping and destroying a running job: a prompt end, no output, the old target untouched,
+// also when the source hangs.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <fstream>
 #include <future>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 #include "ClipFixtures.h"
 #include "RecordingListener.h"
@@ -27,7 +32,7 @@ protected:
         Clips::Long();
     }
 
-    void ExpectStoppedCleanly(const RecordingListener& listener)
+    void ExpectStoppedCleanly(const RecordingListener& listener, const std::string& alsoInFolder = "")
     {
         EXPECT_EQ(listener.Result(), EncodeResult::Stopped);
         const std::string trace = listener.Trace();
@@ -38,7 +43,22 @@ protected:
         std::string text;
         std::getline(in, text);
         EXPECT_EQ(text, "old target");
-        EXPECT_EQ(ListFolder(m_folder), "out.rm");
+        EXPECT_EQ(ListFolder(m_folder), alsoInFolder.empty() ? "out.rm" : alsoInFolder + " out.rm");
+    }
+
+    // Stops a job whose worker hangs, then destroys it: each returns promptly, and the end is
+    // heard once, however the worker fares.
+    void StopAndDestroyPromptly(std::unique_ptr<EncodeJob>& job, RecordingListener& listener)
+    {
+        const auto stopped = Clock::now();
+        job->Stop();
+        EXPECT_LT(Clock::now() - stopped, 100ms);
+        ASSERT_TRUE(listener.WaitFinished(kPromptEnd));
+        EXPECT_LT(listener.FinishedAt() - stopped, kPromptEnd);
+        const auto destroyed = Clock::now();
+        job.reset();
+        EXPECT_LT(Clock::now() - destroyed, kPromptEnd);
+        ExpectStoppedCleanly(listener, "feed.mpg");
     }
 
     std::string m_folder;
@@ -120,6 +140,60 @@ TEST_F(EncodeStopTest, DestroyingARunningJobStopsJoinsAndCleansUp)
     EXPECT_LT(Clock::now() - destroyed, kPromptEnd);
     released.set_value();
     ExpectStoppedCleanly(listener);
+}
+
+TEST_F(EncodeStopTest, APipeThatStopsDeliveringIsSilentAndLetsGo)
+{
+    // 1 MB of a clip, then the writer holds the pipe open: the reader sits in read().
+    const std::string fifo = m_folder + "/feed.mpg";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::promise<void> release;
+    std::thread feeder([&, released = release.get_future()] {
+        const int fd = open(fifo.c_str(), O_WRONLY);
+        std::ifstream clip(Clips::Long(), std::ios::binary);
+        std::vector<char> data(1 << 20);
+        clip.read(data.data(), static_cast<std::streamsize>(data.size()));
+        for (size_t done = 0; fd >= 0 && done < data.size();) {
+            const ssize_t written = write(fd, data.data() + done, data.size() - done);
+            if (written <= 0)
+                break;
+            done += static_cast<size_t>(written);
+        }
+        released.wait();
+        close(fd);
+    });
+    RecordingListener listener;
+    auto job = std::make_unique<EncodeJob>(SettingsFor(fifo, m_target), listener);
+    job->Start();
+    for (int i = 0; i < 400 && listener.Trace().find('S') == std::string::npos; ++i)
+        std::this_thread::sleep_for(25ms);
+    ASSERT_NE(listener.Trace().find('S'), std::string::npos);
+    // Long enough to use up the megabyte; from then on nothing moves.
+    std::this_thread::sleep_for(1500ms);
+    const size_t progress = listener.Progress().size();
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(listener.Progress().size(), progress) << "progress while nothing moved";
+    StopAndDestroyPromptly(job, listener);
+    release.set_value();
+    feeder.join();
+}
+
+TEST_F(EncodeStopTest, APipeWithoutWriterLetsGo)
+{
+    // The worker sits in open() in the kernel, where no interrupt reaches it.
+    const std::string fifo = m_folder + "/feed.mpg";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    RecordingListener listener;
+    auto job = std::make_unique<EncodeJob>(SettingsFor(fifo, m_target), listener);
+    job->Start();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(listener.Trace(), "");
+    StopAndDestroyPromptly(job, listener);
+    EXPECT_EQ(listener.Trace(), "F");
+    // Let the worker left behind end: it reads an empty pipe.
+    const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    EXPECT_GE(fd, 0);
+    close(fd);
 }
 
 }  // namespace

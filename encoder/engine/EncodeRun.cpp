@@ -1,0 +1,438 @@
+#include "engine/EncodeRun.h"
+
+#include <algorithm>
+#include <deque>
+#include <utility>
+#include <filesystem>
+#include <new>
+#include <thread>
+
+#include "engine/AudioEncoder.h"
+#include "engine/EncodeFailure.h"
+#include "engine/InputReader.h"
+#include "engine/RmWriter.h"
+#include "engine/VideoEncoder.h"
+#include "engine/VideoFilter.h"
+
+namespace quenlar::encoder {
+
+namespace {
+
+// About a third of a second of video ahead of the encoder: enough to ride out uneven frames.
+constexpr std::size_t kVideoQueueFrames = 8;
+// Decoded audio frames (about 26 ms each): the reader must never wait on audio while the
+// video encoder is hungry.
+constexpr std::size_t kAudioQueueFrames = 64;
+// Decoded sound kept while the first picture is awaited: several seconds of it.
+constexpr std::size_t kHeldAudioFrames = 256;
+constexpr auto kProgressInterval = std::chrono::milliseconds(500);
+constexpr auto kPreviewInterval = std::chrono::milliseconds(250);
+
+bool SameFile(const std::string& a, const std::string& b)
+{
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+// Joins a stage's thread when the scope ends, also when an exception leaves it.
+class JoiningThread {
+public:
+    template <typename F>
+    explicit JoiningThread(F&& body) : m_thread(std::forward<F>(body)) {}
+    ~JoiningThread()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    void Join() { m_thread.join(); }
+
+private:
+    std::thread m_thread;
+};
+
+// Closes both queues when the reading scope ends, so that the encoder threads finish.
+class QueueCloser {
+public:
+    QueueCloser(BoundedQueue<FramePtr>& video, BoundedQueue<FramePtr>& audio) : m_video(video), m_audio(audio) {}
+    ~QueueCloser()
+    {
+        m_video.Close();
+        m_audio.Close();
+    }
+
+private:
+    BoundedQueue<FramePtr>& m_video;
+    BoundedQueue<FramePtr>& m_audio;
+};
+
+}  // namespace
+
+EncodeRun::EncodeRun(EncodeSettings settings, EncodeListener& listener)
+    : m_settings(std::move(settings)),
+      m_listener(&listener),
+      m_videoQueue(kVideoQueueFrames, m_halt),
+      m_audioQueue(kAudioQueueFrames, m_halt)
+{
+}
+
+void EncodeRun::Stop()
+{
+    m_stopRequested = true;
+    Halt();
+}
+
+bool EncodeRun::WaitEnded(std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(m_endMutex);
+    return m_endChanged.wait_for(lock, timeout, [this] { return m_ended; });
+}
+
+void EncodeRun::EndForListener()
+{
+    TellFinished(EncodeResult::Stopped);
+}
+
+void EncodeRun::Disconnect()
+{
+    std::unique_lock lock(m_listenerMutex);
+    m_listener = nullptr;
+    m_listenerIdle.wait(lock, [this] { return m_listenerCalls == 0; });
+}
+
+bool EncodeRun::ListenerEnded()
+{
+    std::lock_guard lock(m_listenerMutex);
+    return m_listenerEnded || !m_listener;
+}
+
+class EncodeRun::ListenerCall {
+public:
+    // `last`: the end; it waits for the calls under way and nothing follows it.
+    ListenerCall(EncodeRun& run, bool last) : m_run(run)
+    {
+        std::unique_lock lock(run.m_listenerMutex);
+        if (last)
+            run.m_listenerIdle.wait(lock, [&] { return run.m_listenerCalls == 0; });
+        if (!run.m_listener || run.m_listenerEnded)
+            return;
+        m_listener = run.m_listener;
+        run.m_listenerEnded = last;
+        ++run.m_listenerCalls;
+    }
+    ~ListenerCall()
+    {
+        if (!m_listener)
+            return;
+        std::lock_guard lock(m_run.m_listenerMutex);
+        --m_run.m_listenerCalls;
+        m_run.m_listenerIdle.notify_all();
+    }
+    ListenerCall(const ListenerCall&) = delete;
+    ListenerCall& operator=(const ListenerCall&) = delete;
+
+    EncodeListener* Listener() const { return m_listener; }
+
+private:
+    EncodeRun& m_run;
+    EncodeListener* m_listener = nullptr;
+};
+
+template <typename Call>
+void EncodeRun::Tell(Call call)
+{
+    ListenerCall entry(*this, false);
+    if (entry.Listener())
+        call(*entry.Listener());
+}
+
+void EncodeRun::TellFinished(EncodeResult result)
+{
+    ListenerCall entry(*this, true);
+    if (entry.Listener())
+        entry.Listener()->OnFinished(result);
+}
+
+void EncodeRun::Halt()
+{
+    m_halt = true;
+    m_videoQueue.WakeAll();
+    m_audioQueue.WakeAll();
+}
+
+// Any stage's thread. The first failure wins; the others are its consequences.
+void EncodeRun::RecordFailure(const EncodeFailure& failure)
+{
+    {
+        std::lock_guard lock(m_failureMutex);
+        if (!m_failure && !m_stopRequested)
+            m_failure = failure;
+    }
+    Halt();
+}
+
+template <typename Body>
+void EncodeRun::Guarded(Body body)
+{
+    try {
+        body();
+    } catch (const EncodeFailure& failure) {
+        RecordFailure(failure);
+    } catch (const std::bad_alloc&) {
+        RecordFailure(EncodeFailure(EncodeResult::EncoderFailure,
+                                    "Out of memory encoding " + Quoted(m_settings.inputPath)));
+    }
+}
+
+// Job thread.
+void EncodeRun::Run()
+{
+    m_startTime = Clock::now();
+    JoiningThread ticker([this] { ProgressLoop(); });
+    std::string message;
+    EncodeResult result;
+    bool completed = false;
+    try {
+        result = Encode(message);
+        completed = OutputWritten(result);
+    } catch (const EncodeFailure& failure) {
+        result = failure.Code();
+        message = failure.what();
+    } catch (const std::bad_alloc&) {
+        result = EncodeResult::EncoderFailure;
+        message = "Out of memory encoding " + Quoted(m_settings.inputPath);
+    }
+    if (m_stopRequested && !completed)
+        result = EncodeResult::Stopped;
+    {
+        std::lock_guard lock(m_progressMutex);
+        m_progressDone = true;
+    }
+    m_progressWake.notify_all();
+    ticker.Join();
+    if (completed)
+        Tell([&](EncodeListener& listener) { listener.OnProgress(CurrentProgress(true)); });
+    if (result != EncodeResult::Ok && result != EncodeResult::Stopped)
+        Tell([&](EncodeListener& listener) { listener.OnError(result, message); });
+    TellFinished(result);
+    {
+        std::lock_guard lock(m_endMutex);
+        m_ended = true;
+    }
+    m_endChanged.notify_all();
+}
+
+EncodeResult EncodeRun::Encode(std::string& message)
+{
+    InputReader reader(m_settings.inputPath, m_halt);
+    reader.Open();
+    if (SameFile(m_settings.inputPath, m_settings.outputPath)) {
+        throw EncodeFailure(EncodeResult::CannotCreateOutput,
+                            "Cannot create output file " + Quoted(m_settings.outputPath) +
+                                ": it is the input file");
+    }
+    const AVRational frameRate = reader.FrameRate();
+    VideoFilter filter(reader.Video(), reader.VideoTimeBase(), reader.SampleAspectRatio(), frameRate,
+                       m_settings.deinterlace);
+    const FrameSize size = filter.Size();
+    const bool hasAudio = reader.Audio() != nullptr;
+    const int ac3Kbps = NearestAc3Kbps(m_settings.audioKbps);
+    VideoEncoder video(size.width, size.height, frameRate,
+                       VideoBitRateFor(m_settings.totalKbps, hasAudio ? ac3Kbps : 0));
+    std::optional<AudioEncoder> audio;
+    if (hasAudio)
+        audio.emplace(ac3Kbps, reader.AudioTimeBase());
+
+    RmWriter writer(m_settings.outputPath, m_halt);
+    const int videoStream = writer.AddStream(video.Context());
+    const int audioStream = audio ? writer.AddStream(audio->Context()) : -1;
+    writer.SetTag("title", m_settings.title);
+    writer.SetTag("author", m_settings.author);
+    writer.SetTag("comment", m_settings.comment);
+    writer.WriteHeader();
+
+    m_durationMs = reader.DurationMs();
+    m_expectedFrames = av_rescale(reader.DurationMs(), frameRate.num, int64_t{1000} * frameRate.den);
+    Tell([&](EncodeListener& listener) { listener.OnOpened(size.width, size.height); });
+
+    if (m_settings.preview) {
+        video.SetPreviewSink([this](const PreviewPicture& source, const PreviewPicture& encoded) {
+            Tell([&](EncodeListener& listener) { listener.OnPreview(source, encoded); });
+        });
+    }
+    const AVRational videoTimeBase = video.Context().time_base;
+    const AVRational audioTimeBase = audio ? audio->Context().time_base : AVRational{1, 1};
+    const PacketSink writeVideo = [&](AVPacket* packet) {
+        packet->stream_index = videoStream;
+        writer.Write(packet, videoTimeBase);
+    };
+    const PacketSink writeAudio = [&](AVPacket* packet) {
+        packet->stream_index = audioStream;
+        writer.Write(packet, audioTimeBase);
+        ++m_audioPackets;
+    };
+    {
+        JoiningThread videoThread([&] { Guarded([&] { VideoStage(video, filter.TimeBase(), writeVideo); }); });
+        JoiningThread audioThread([&] {
+            if (audio)
+                Guarded([&] { AudioStage(*audio, writeAudio); });
+        });
+        // Whatever way this scope is left, the encoders see the end of their input before
+        // their threads are joined.
+        QueueCloser closer(m_videoQueue, m_audioQueue);
+        Guarded([&] { ReadStage(reader, filter); });
+    }
+
+    {
+        std::lock_guard lock(m_failureMutex);
+        if (m_failure)
+            throw *m_failure;
+    }
+    if (m_stopRequested)
+        return EncodeResult::Stopped;
+    if (m_frames == 0) {
+        throw EncodeFailure(EncodeResult::ReadError,
+                            "Input file " + Quoted(m_settings.inputPath) + " has no readable video" +
+                                (reader.ReadError() ? ": " + AvErrorText(reader.ReadError()) : std::string()));
+    }
+    writer.Commit();
+    if (reader.DamagedPackets() > 0) {
+        message = "Input file " + Quoted(m_settings.inputPath) + " is damaged (" +
+                  std::to_string(reader.DamagedPackets()) + " damaged packet" +
+                  (reader.DamagedPackets() == 1 ? "" : "s") +
+                  (reader.ReadError() ? ", " + AvErrorText(reader.ReadError()) : std::string()) +
+                  "); it was converted as far as it could be read";
+        return EncodeResult::DamagedInput;
+    }
+    return EncodeResult::Ok;
+}
+
+// Job thread: demux, decode and filter into the queues. Sound is held back until the first
+// picture has been decoded, which gives the clock the audio stage keeps it on.
+void EncodeRun::ReadStage(InputReader& reader, VideoFilter& filter)
+{
+    auto queue = [](BoundedQueue<FramePtr>& target, FramePtr owned) { return target.Push(std::move(owned)); };
+    auto own = [](AVFrame* frame) {
+        FramePtr owned = MakeFrame();
+        if (!owned)
+            throw std::bad_alloc();
+        av_frame_move_ref(owned.get(), frame);
+        return owned;
+    };
+    std::deque<FramePtr> heldAudio;
+    bool clockKnown = false;
+    auto setClock = [&](double videoStartSeconds) {
+        clockKnown = true;
+        m_videoStartSeconds = videoStartSeconds;
+        bool more = true;
+        for (; more && !heldAudio.empty(); heldAudio.pop_front())
+            more = queue(m_audioQueue, std::move(heldAudio.front()));
+        return more;
+    };
+    const AVRational videoTimeBase = reader.VideoTimeBase();
+    auto queueVideo = [&](AVFrame* picture) { return queue(m_videoQueue, own(picture)); };
+    auto filterVideo = [&](AVFrame* decoded) {
+        if (!clockKnown &&
+            !setClock(decoded->pts != AV_NOPTS_VALUE ? decoded->pts * av_q2d(videoTimeBase)
+                                                     : reader.VideoStartSeconds()))
+            return false;
+        return filter.Push(decoded, queueVideo);
+    };
+    auto queueAudio = [&](AVFrame* samples) {
+        if (clockKnown)
+            return queue(m_audioQueue, own(samples));
+        heldAudio.push_back(own(samples));
+        // Picture this late: the stream's start time has to do.
+        return heldAudio.size() < kHeldAudioFrames || setClock(reader.VideoStartSeconds());
+    };
+    reader.DecodeAll(filterVideo, queueAudio);
+    if (m_halt)
+        return;
+    if (!clockKnown && !setClock(reader.VideoStartSeconds()))
+        return;
+    filter.Push(nullptr, queueVideo);
+}
+
+// Video thread: the frames from the filter, encoded and written.
+void EncodeRun::VideoStage(VideoEncoder& video, AVRational filterTimeBase, const PacketSink& write)
+{
+    const AVRational timeBase = video.Context().time_base;
+    int64_t firstPts = AV_NOPTS_VALUE;
+    auto lastPreview = Clock::now() - kPreviewInterval;
+    while (std::optional<FramePtr> frame = m_videoQueue.Pop()) {
+        AVFrame* picture = frame->get();
+        const int64_t pts = av_rescale_q(picture->pts, filterTimeBase, timeBase);
+        if (firstPts == AV_NOPTS_VALUE)
+            firstPts = pts;
+        // rm starts the clock at the first frame.
+        picture->pts = pts - firstPts;
+        picture->pict_type = AV_PICTURE_TYPE_NONE;
+        if (m_settings.preview && Clock::now() - lastPreview >= kPreviewInterval) {
+            lastPreview = Clock::now();
+            video.RequestPreview();
+        }
+        video.Encode(picture, write);
+        ++m_frames;
+        if (!m_started.exchange(true))
+            Tell([](EncodeListener& listener) { listener.OnStarted(); });
+    }
+    if (!m_halt)
+        video.Encode(nullptr, write);
+}
+
+// Audio thread: the decoded sound, resampled, encoded and written.
+void EncodeRun::AudioStage(AudioEncoder& audio, const PacketSink& write)
+{
+    // The reader set the clock before it queued the first sound.
+    bool started = false;
+    while (std::optional<FramePtr> frame = m_audioQueue.Pop()) {
+        if (!std::exchange(started, true))
+            audio.StartAt(m_videoStartSeconds);
+        audio.Encode(frame->get(), write);
+    }
+    if (!m_halt)
+        audio.Encode(nullptr, write);
+}
+
+// Ticker thread: progress a few times a second while the encode advances, and nothing while it
+// does not, so that a stalled source shows as silence.
+void EncodeRun::ProgressLoop()
+{
+    int64_t frames = 0;
+    int64_t audioPackets = 0;
+    std::unique_lock lock(m_progressMutex);
+    for (;;) {
+        m_progressWake.wait_for(lock, kProgressInterval, [this] { return m_progressDone; });
+        if (m_progressDone)
+            return;
+        if (!m_started || (m_frames == frames && m_audioPackets == audioPackets))
+            continue;
+        frames = m_frames;
+        audioPackets = m_audioPackets;
+        lock.unlock();
+        Tell([&](EncodeListener& listener) { listener.OnProgress(CurrentProgress(false)); });
+        lock.lock();
+    }
+}
+
+EncodeProgress EncodeRun::CurrentProgress(bool done) const
+{
+    EncodeProgress progress;
+    progress.elapsedMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_startTime).count();
+    progress.durationMs = m_durationMs;
+    progress.frames = m_frames;
+    const int64_t expected = m_expectedFrames;
+    if (done)
+        progress.percent = 100;
+    else if (expected > 0)
+        progress.percent = static_cast<int>(std::clamp<int64_t>(progress.frames * 100 / expected, 0, 99));
+    if (progress.elapsedMs > 0)
+        progress.fps = progress.frames * 1000.0 / progress.elapsedMs;
+    if (done)
+        progress.remainingMs = 0;
+    else if (progress.frames > 0 && expected > progress.frames)
+        progress.remainingMs = progress.elapsedMs * (expected - progress.frames) / progress.frames;
+    return progress;
+}
+
+}  // namespace quenlar::encoder

@@ -1,0 +1,107 @@
+// The work of one encode: reader (demux, decode, filter), video encoder, audio encoder and a
+// progress ticker, run by Run on a worker thread. It is shared between its EncodeJob and the
+// worker, so that a worker the job could not wait for (blocked in the kernel) still owns
+// everything it uses. The listener is reached only through a gate that the owner can close.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "engine/BoundedQueue.h"
+#include "engine/EncodeFailure.h"
+#include "engine/EncodeListener.h"
+#include "engine/EncodeSettings.h"
+#include "engine/LibavPtr.h"
+
+namespace quenlar::encoder {
+
+class AudioEncoder;
+class InputReader;
+class VideoEncoder;
+class VideoFilter;
+
+class EncodeRun {
+public:
+    EncodeRun(EncodeSettings settings, EncodeListener& listener);
+    EncodeRun(const EncodeRun&) = delete;
+    EncodeRun& operator=(const EncodeRun&) = delete;
+
+    // Worker thread: the whole encode; the listener hears OnFinished last, unless the owner
+    // ended or closed the gate first.
+    void Run();
+    // Any thread: every stage ends as soon as it can.
+    void Stop();
+    // Owner: waits up to `timeout` for Run to return; true when it has.
+    bool WaitEnded(std::chrono::milliseconds timeout);
+    // Owner: the listener hears OnFinished(Stopped) now unless it already heard its end, and
+    // nothing after it.
+    void EndForListener();
+    // Owner: nothing more reaches the listener; returns once no call to it is under way.
+    void Disconnect();
+    bool ListenerEnded();
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    using PacketSink = std::function<void(AVPacket*)>;
+
+    // Calls the listener unless the gate is closed or its end was heard.
+    template <typename Call>
+    void Tell(Call call);
+    // Counts a call to the listener from entry to return, unless the gate is closed.
+    class ListenerCall;
+    void TellFinished(EncodeResult result);
+    EncodeResult Encode(std::string& message);
+    void ReadStage(InputReader& reader, VideoFilter& filter);
+    void VideoStage(VideoEncoder& video, AVRational filterTimeBase, const PacketSink& write);
+    void AudioStage(AudioEncoder& audio, const PacketSink& write);
+    // Runs a stage; its failure is recorded and halts the others.
+    template <typename Body>
+    void Guarded(Body body);
+    void RecordFailure(const EncodeFailure& failure);
+    void Halt();
+    void ProgressLoop();
+    EncodeProgress CurrentProgress(bool done) const;
+
+    EncodeSettings m_settings;
+
+    // Protects the three below. Calls to the listener run outside it, counted, so that a slow
+    // call holds up no other thread, and closing the gate waits only for calls under way.
+    std::mutex m_listenerMutex;
+    std::condition_variable m_listenerIdle;
+    EncodeListener* m_listener;
+    bool m_listenerEnded = false;
+    int m_listenerCalls = 0;
+
+    std::mutex m_endMutex;  // protects m_ended
+    std::condition_variable m_endChanged;
+    bool m_ended = false;
+
+    std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_halt{false};  // a stop or a failure: every stage ends
+    BoundedQueue<FramePtr> m_videoQueue;
+    BoundedQueue<FramePtr> m_audioQueue;
+
+    std::mutex m_failureMutex;  // protects m_failure, written by whichever stage fails first
+    std::optional<EncodeFailure> m_failure;
+
+    Clock::time_point m_startTime;
+    std::atomic<bool> m_started{false};
+    std::atomic<int64_t> m_frames{0};
+    std::atomic<int64_t> m_audioPackets{0};
+    std::atomic<int64_t> m_durationMs{0};
+    std::atomic<int64_t> m_expectedFrames{0};
+    std::atomic<double> m_videoStartSeconds{0};  // the first picture's time, set by the reader
+
+    std::mutex m_progressMutex;  // protects m_progressDone
+    std::condition_variable m_progressWake;
+    bool m_progressDone = false;
+};
+
+}  // namespace quenlar::encoder
