@@ -11,7 +11,7 @@ namespace {
 using namespace std::chrono_literals;
 
 // How long a stopped worker gets to end by itself before it is left to end alone.
-constexpr auto kStopGrace = 400ms;
+constexpr auto kStopGrace = 250ms;
 // After its end was heard, a worker only returns from its thread.
 constexpr auto kAfterEndGrace = 50ms;
 
