@@ -13,6 +13,7 @@ BOOL CResizableDialog::OnInitDialog()
     m_nMinWidth = window.x;
     m_nMinHeight = window.y;
     m_rcLastClient = wxRect(wxPoint(0, 0), GetClientSize());
+    m_szInitialClient = GetClientSize();
 
     // The window manager asks for the limits up front here, not on every drag.
     MINMAXINFO info{};
@@ -28,6 +29,15 @@ void CResizableDialog::DoDataExchange(platform::CDataExchange*)
 void CResizableDialog::OnSizeEvent(wxSizeEvent& event)
 {
     event.Skip();
+    // Before the first show the window has no frame yet, so the minimum taken then was the
+    // client size; once the window manager has framed the window, the minimum includes it.
+    const wxSize frame = GetSize() - GetClientSize();
+    if (IsShown() && frame != m_szFrame && (m_nMinWidth != 0 || m_nMinHeight != 0)) {
+        m_szFrame = frame;
+        m_nMinWidth = m_szInitialClient.x + frame.x;
+        m_nMinHeight = m_szInitialClient.y + frame.y;
+        SetMinSize(wxSize(m_nMinWidth, m_nMinHeight));
+    }
     const wxSize client = GetClientSize();
     OnSize(IsIconized() ? SIZE_MINIMIZED : SIZE_RESTORED, client.x, client.y);
 }

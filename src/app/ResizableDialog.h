@@ -33,6 +33,8 @@ public:
 
     int GetMinWidth() const { return m_nMinWidth; }
     int GetMinHeight() const { return m_nMinHeight; }
+    // The client size when OnInitDialog ran: the template's, whatever frame the window gets.
+    wxSize GetInitialClientSize() const { return m_szInitialClient; }
 
 protected:
     void DoDataExchange(platform::CDataExchange* pDX) override;
@@ -44,4 +46,6 @@ private:
     int m_nMinWidth = 0;
     int m_nMinHeight = 0;
     wxRect m_rcLastClient;
+    wxSize m_szInitialClient;
+    wxSize m_szFrame;  // the window manager's frame, once known
 };
