@@ -1,6 +1,7 @@
 #include "about/AboutIcon.h"
 
 #include <wx/app.h>
+#include <wx/tooltip.h>
 #include <wx/toplevel.h>
 
 #include "about/AboutDialog.h"
@@ -29,8 +30,16 @@ void CAboutIcon::PreSubclassWindow()
 
 void CAboutIcon::OnClicked()
 {
-    // The mouse is set free before the box opens.
+    // The mouse is set free before the box opens, and the tooltip goes: left up, it would stay
+    // on screen over the box.
     LeaveHover();
+    CStaticWindow* wnd = GetWindow();
+    const wxString tip = wnd && wnd->GetToolTip() ? wnd->GetToolTip()->GetTip() : wxString();
+    if (wnd)
+        wnd->UnsetToolTip();
     CAboutDialog dlg;
     dlg.DoModal();
+    // The icon may have gone with its dialog while the box was open.
+    if (CStaticWindow* after = GetWindow(); after && !tip.empty())
+        after->SetToolTip(tip);
 }

@@ -1,6 +1,7 @@
 #include "app/BatchDialog.h"
 
 #include <wx/button.h>
+#include <wx/choice.h>
 #include <wx/dcclient.h>
 
 #include "res/Resources.h"
@@ -68,6 +69,23 @@ CBatchDialog::CBatchDialog(wxWindow* parent)
     Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnAddFiles(); }, res::IDC_ADD_FILES);
     Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnRemoveFiles(); }, res::IDC_REMOVE_FILES);
     Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnHelpPage(); }, res::IDC_HELP_PAGE);
+    Bind(wxEVT_CHOICE, [this](wxCommandEvent& event) {
+        ShowAudioSettingToolTip();
+        event.Skip();
+    }, res::IDC_AUDIO_SETTING);
+}
+
+void CBatchDialog::ShowAudioSettingToolTip()
+{
+    // The closed box cuts the longer rows short; the tooltip tells the whole row.
+    auto* choice = dynamic_cast<wxChoice*>(GetDlgItem(res::IDC_AUDIO_SETTING));
+    if (!choice)
+        return;
+    const int row = choice->GetSelection();
+    if (row == wxNOT_FOUND)
+        choice->UnsetToolTip();
+    else
+        choice->SetToolTip(choice->GetString(static_cast<unsigned>(row)));
 }
 
 CBatchDialog::~CBatchDialog()
@@ -89,6 +107,8 @@ void CBatchDialog::DoDataExchange(platform::CDataExchange* pDX)
     DDX_Text(pDX, res::IDC_AUTHOR, m_strAuthor);
     DDX_CBIndex(pDX, res::IDC_AUDIO_SETTING, m_nAudioSetting);
     DDX_Check(pDX, res::IDC_DEINTERLACE, m_bDeInterlace);
+    if (!pDX->m_bSaveAndValidate)
+        ShowAudioSettingToolTip();
 }
 
 BOOL CBatchDialog::OnInitDialog()

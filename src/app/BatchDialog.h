@@ -4,6 +4,7 @@
 // queue and the settings files), about/ (the help page).
 #pragma once
 
+#include <map>
 #include <string>
 
 #include <wx/icon.h>
@@ -80,6 +81,12 @@ public:
     unsigned m_nIdleTicks = 0;
     unsigned m_nTimerId = 0;
     CProducerControl2 m_producer;
+    // The file being encoded, its target, and whether an error or a stall was reported for it.
+    std::string m_strEncodingSource;
+    std::string m_strEncodingTarget;
+    BOOL m_bEncodingFailed = FALSE;
+    // Targets written by this batch, each with the source it was written from.
+    std::map<std::string, std::string> m_writtenTargets;
 
 protected:
     void DoDataExchange(platform::CDataExchange* pDX) override;
@@ -90,6 +97,11 @@ private:
     // Takes the placeholder's rectangle into m_rcPlaceholder and creates m_producer over it, as
     // at start-up and before each file.
     void CreateProducerInPlaceholder();
+    // The head file is done with (converted, failed or refused): drop it, then set up the next
+    // one or end the batch.
+    void DropHeadAndGoOn();
+    // The audio box's selected row, whole, as its tooltip.
+    void ShowAudioSettingToolTip();
     // A child's (or the dialog's own) rectangle in screen coordinates, also before the first show.
     wxRect ScreenRectOf(wxWindow& window) const;
     void OnPaintEvent(wxPaintEvent& event);

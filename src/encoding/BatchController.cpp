@@ -4,6 +4,7 @@
 #include "app/BatchDialog.h"
 
 #include <cstdio>
+#include <string>
 
 #include <wx/choice.h>
 #include <wx/toplevel.h>
@@ -74,6 +75,7 @@ void CBatchDialog::OnOK()
         return;
     }
     m_bStopRequested = FALSE;
+    m_writtenTargets.clear();
     m_log.SetWindowText(std::string());
     SetStartStopCaption(*this, batchtext::kStopCaption);
     m_nIdleTicks = 0;
@@ -111,6 +113,17 @@ long CBatchDialog::OnEncodeNext(long, long)
     const std::string source = m_list.GetText(0);
     const std::string target = BuildTargetPath(source, m_bFolderAsPrefix != FALSE);
     const std::string audioSetting = AudioSettingText(*this, m_nAudioSetting);
+    // Two sources with one target (movie.mpg, movie.mpeg): the second would replace the
+    // first's result.
+    if (const auto written = m_writtenTargets.find(target); written != m_writtenTargets.end()) {
+        AppendLogLine(std::string(batchtext::kSameTargetNotConverted) + source + " (its target " + target +
+                      " was written from " + written->second + " in this batch)");
+        DropHeadAndGoOn();
+        return 0;
+    }
+    m_strEncodingSource = source;
+    m_strEncodingTarget = target;
+    m_bEncodingFailed = FALSE;
 
     // Each file gets a fresh control, so that nothing of the previous encode carries over.
     if (m_producer.GetSafeHwnd())
@@ -143,6 +156,7 @@ void CBatchDialog::OnTimer(unsigned id)
 
 long CBatchDialog::OnEncodeStalled(long, long)
 {
+    m_bEncodingFailed = TRUE;
     AppendLogLine(batchtext::kCompressionFailed);
     // With the queue emptied by the user meanwhile, the line is empty.
     AppendLogLine(m_list.GetText(0));
@@ -166,6 +180,7 @@ void CBatchDialog::OnEncodeProgress(long, long, long percent, long)
 
 void CBatchDialog::OnEncodeError(long code, const std::string& text)
 {
+    m_bEncodingFailed = TRUE;
     AppendLogLine(m_producer.GetInputFile());
     char prefix[32];
     std::snprintf(prefix, sizeof prefix, batchtext::kErrorPrefixFormat, static_cast<int>(code));
@@ -182,7 +197,15 @@ void CBatchDialog::OnEncodeFinished()
         KillTimer(m_nTimerId);
         return;
     }
+    // Only a clean end has written the target (the control replaces it on success only).
+    if (!m_bEncodingFailed && !m_strEncodingTarget.empty())
+        m_writtenTargets.emplace(m_strEncodingTarget, m_strEncodingSource);
     // A file that ended after an error or a stall leaves the queue all the same.
+    DropHeadAndGoOn();
+}
+
+void CBatchDialog::DropHeadAndGoOn()
+{
     m_list.DeleteString(0);
     if (m_list.GetCount() > 0) {
         PostMessage(WM_ENCODE_NEXT, 0, 0);
@@ -195,7 +218,9 @@ void CBatchDialog::OnEncodeFinished()
     UpdateData(TRUE);
     if (m_bAutoShutdown) {
         SaveSettings();
-        PowerOffSystem();
+        // A refusal is only known once asked; the reason is saved with the log for the morning.
+        if (!PowerOffSystem())
+            SaveSettings();
     }
 }
 
@@ -203,28 +228,33 @@ void CBatchDialog::OnEncoderSize(long cx, long cy)
 {
     const int placeholderWidth = m_rcPlaceholder.GetWidth();
     const int placeholderHeight = m_rcPlaceholder.GetHeight();
-    const int dialogWidth = m_rcDialog.GetWidth();
-    const int dialogHeight = m_rcDialog.GetHeight();
+    // In client terms: the window's frame is the window manager's, and unknown until the first
+    // show, so whole-window sizes taken at start-up would leave the client area short by it and
+    // the display would cover the progress bar.
+    const wxSize initial = GetInitialClientSize();
 
     // Only the width decides between growing around the display and going back.
     if (cx > placeholderWidth) {
-        SetSize(dialogWidth - placeholderWidth + static_cast<int>(cx) + 1,
-                dialogHeight - placeholderHeight + static_cast<int>(cy) + 1);
+        SetClientSize(initial.x - placeholderWidth + static_cast<int>(cx) + 1,
+                      initial.y - placeholderHeight + static_cast<int>(cy) + 1);
     } else if (m_list.GetCount() <= 1) {
         // The last file: show the user the window the batch is about to finish in.
         BringWindowToFront(this);
-        SetSize(dialogWidth, dialogHeight);
+        SetClientSize(initial);
         Show();
         Raise();
     } else {
-        SetSize(dialogWidth, dialogHeight);
+        SetClientSize(initial);
     }
 }
 
 BOOL CBatchDialog::PowerOffSystem()
 {
-    // A refusal is silent: the settings were saved before.
-    return platform::PowerOffService().PowerOff() ? TRUE : FALSE;
+    platform::IPowerOff& service = platform::PowerOffService();
+    if (service.PowerOff())
+        return TRUE;
+    AppendLogLine(std::string(batchtext::kPowerOffFailed) + service.FailureReason());
+    return FALSE;
 }
 
 void CBatchDialog::BringWindowToFront(wxTopLevelWindow* window)

@@ -15,6 +15,10 @@ inline constexpr const char* kNoEncoderControl =
 
 inline constexpr const char* kCompressionFailed = "Compression failed:";
 inline constexpr const char* kErrorPrefixFormat = "Error %d: ";
+// Followed by the source, its target and the source that wrote that target before.
+inline constexpr const char* kSameTargetNotConverted = "Not converted, another file of this batch has its target: ";
+// Followed by the reason the system gave.
+inline constexpr const char* kPowerOffFailed = "The computer could not be powered off: ";
 inline constexpr const char* kLineEnd = "\r\n";
 
 inline constexpr const char* kStartCaption = "Start";

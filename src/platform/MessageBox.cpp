@@ -2,6 +2,7 @@
 
 #include <wx/app.h>
 #include <wx/msgdlg.h>
+#include <wx/generic/msgdlgg.h>
 
 #include "platform/Paths.h"
 
@@ -39,8 +40,10 @@ int AfxMessageBox(const std::string& text, unsigned type)
         return Hook()(call);
 
     wxWindow* owner = wxTheApp ? wxTheApp->GetTopWindow() : nullptr;
-    wxMessageDialog box(owner, wxString::FromUTF8(call.text), wxString::FromUTF8(call.caption),
-                        WxStyle(call.type));
+    // GTK 3's own message dialog shows no icon whatever it is asked for; this one shows the
+    // theme's warning (or other) image beside the text.
+    wxGenericMessageDialog box(owner, wxString::FromUTF8(call.text), wxString::FromUTF8(call.caption),
+                               WxStyle(call.type));
     const int answer = box.ShowModal();
     if ((call.type & MB_TYPEMASK) == MB_YESNO)
         return answer == wxID_YES ? IDYES : IDNO;

@@ -12,8 +12,14 @@ class IPowerOff {
 public:
     virtual ~IPowerOff() = default;
 
-    // Asks the system to power off; false when it cannot or may not. Nothing is reported.
+    // Asks the system to power off; false when it cannot or may not, with FailureReason() then
+    // saying why in a sentence fit for the user's log.
     virtual bool PowerOff() = 0;
+
+    const std::string& FailureReason() const { return m_strFailureReason; }
+
+protected:
+    std::string m_strFailureReason;
 };
 
 // systemd-logind's manager over D-Bus: CanPowerOff must answer "yes" or "challenge", then
@@ -37,12 +43,18 @@ public:
     bool PowerOff() override;
 
     int Calls() const { return m_nCalls; }
-    void SetResult(bool result) { m_bResult = result; }
+    // `reason` is what a failing call gives as its FailureReason().
+    void SetResult(bool result, std::string reason = {})
+    {
+        m_bResult = result;
+        m_strReason = std::move(reason);
+    }
     // Runs on every call, before answering (to record the order of events).
     void OnCall(std::function<void()> hook) { m_onCall = std::move(hook); }
 
 private:
     bool m_bResult;
+    std::string m_strReason;
     int m_nCalls = 0;
     std::function<void()> m_onCall;
 };

@@ -18,6 +18,7 @@ namespace {
 constexpr int kMinBitRate = 300;
 constexpr int kDefaultBitRate = 450;
 constexpr int kDefaultAudioSetting = 1;
+constexpr const char* kSavedPathTooLong = "Not queued again, its saved path is longer than 519 bytes: ";
 
 std::string IndexKey(int index)
 {
@@ -90,8 +91,14 @@ void CBatchDialog::LoadSettings()
     // One insertion for the whole queue: the toolkit's list takes time proportional to its
     // length for every single insertion, which made 10,000 entries take seconds.
     wxArrayString paths;
+    std::vector<std::string> tooLong;
     for (int i : StoredIndices(profile, profile.GetInt("Source", "Count", 0))) {
-        const std::string path = profile.GetString("Source", IndexKey(i), "");
+        // Read whole: a path cut to the value buffer would name another file, or none.
+        const std::string path = profile.GetString("Source", IndexKey(i), "", std::string::npos);
+        if (path.size() >= kProfileValueBuffer) {
+            tooLong.push_back(path);
+            continue;
+        }
         // Text that is not UTF-8 (an entry edited in by hand) cannot be shown; skip it too.
         const wxString entry = wxString::FromUTF8(path);
         if (!entry.empty())
@@ -101,4 +108,6 @@ void CBatchDialog::LoadSettings()
         m_list.GetWindow()->Append(paths);
 
     LoadWindowText(m_log, g_szLogPath);
+    for (const std::string& path : tooLong)
+        AppendLogLine(kSavedPathTooLong + ValidUtf8(path));
 }

@@ -216,14 +216,22 @@ int CDlgFileMultiSel::RunNativeChooser(wxFileDialog& chooser, FileChoice& choice
 {
     if (chooser.ShowModal() != wxID_OK)
         return IDCANCEL;
+    std::vector<std::string> paths;
+#if defined(__WXGTK__)
+    // The names as bytes: the toolkit's strings turn a name that is not UTF-8 into another name.
+    GSList* names = gtk_file_chooser_get_filenames(GTK_FILE_CHOOSER(chooser.GetHandle()));
+    for (GSList* name = names; name; name = name->next)
+        paths.emplace_back(static_cast<const char*>(name->data));
+    g_slist_free_full(names, g_free);
+#else
     wxArrayString chosen;
     if (chooser.HasFlag(wxFD_MULTIPLE))
         chooser.GetPaths(chosen);
     else
         chosen.Add(chooser.GetPath());
-    std::vector<std::string> paths;
     for (const wxString& path : chosen)
         paths.push_back(path.utf8_string());
+#endif
     choice = ChoiceFromPaths(paths);
     return IDOK;
 }
@@ -241,6 +249,7 @@ int CDlgFileMultiSel::DoModal()
     m_szDirectory[0] = '\0';
     m_pszNextName = nullptr;
     m_bMultiSelection = FALSE;
+    m_refused.clear();
     if (result != IDOK)
         return result;
 
@@ -266,6 +275,9 @@ int CDlgFileMultiSel::DoModal()
     if (length < kMaxPath) {
         std::memcpy(m_szDirectory, first, length + 1);
         m_pszNextName = next;
+    } else {
+        for (const std::string& name : choice.names)
+            m_refused.push_back(Join(choice.folder, name));
     }
     return result;
 }
@@ -287,8 +299,11 @@ BOOL CDlgFileMultiSel::GetNextPath(char (&path)[kMaxPath])
 
         const std::size_t folderLength = std::strlen(m_szDirectory);
         const bool separator = folderLength > 0 && m_szDirectory[folderLength - 1] != kSeparator;
-        if (folderLength + (separator ? 1 : 0) + nameLength >= kMaxPath)
-            continue;  // refused: it cannot be held whole
+        if (folderLength + (separator ? 1 : 0) + nameLength >= kMaxPath) {
+            // Refused: it cannot be held whole.
+            m_refused.push_back(Join(m_szDirectory, name));
+            continue;
+        }
         char* out = path;
         out = std::copy_n(m_szDirectory, folderLength, out);
         if (separator)

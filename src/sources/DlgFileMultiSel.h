@@ -40,6 +40,8 @@ public:
     // Writes the next chosen file's full path and returns TRUE, or writes "" and returns FALSE
     // when none is left. A path that would not fit the buffer is refused and skipped.
     BOOL GetNextPath(char (&path)[kMaxPath]);
+    // The whole paths of the chosen files that GetNextPath refused so far (too long to hold).
+    const std::vector<std::string>& GetRefusedPaths() const { return m_refused; }
 
     // Arms the taller file list for when the chooser is first on screen.
     BOOL OnInitDialog();
@@ -60,6 +62,7 @@ private:
     const char* m_pszNextName = nullptr;
     char m_szDirectory[kMaxPath] = {};
     BOOL m_bMultiSelection = FALSE;
+    std::vector<std::string> m_refused;
     unsigned long m_allocationHandler = 0;  // the one-shot watch armed by OnInitDialog
 };
 

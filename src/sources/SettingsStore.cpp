@@ -1,5 +1,11 @@
 #include "sources/SettingsStore.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 #include "platform/Controls.h"
@@ -10,6 +16,36 @@ std::string g_szIniPath;
 std::string g_szLogPath;
 
 namespace {
+
+// Reads the last `limit` bytes of a file, or all of it when it is no longer; `cut` tells which.
+// A whole huge log would take seconds and hundreds of megabytes in the window.
+bool ReadFileTail(const std::string& path, std::size_t limit, std::string& data, bool& cut)
+{
+    data.clear();
+    cut = false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok && static_cast<std::size_t>(st.st_size) > limit) {
+        cut = true;
+        ok = ::lseek(fd, st.st_size - static_cast<off_t>(limit), SEEK_SET) >= 0;
+    }
+    char chunk[65536];
+    while (ok && data.size() < limit) {
+        const ssize_t n = ::read(fd, chunk, std::min(sizeof chunk, limit - data.size()));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        data.append(chunk, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return ok;
+}
 
 // Length of the valid UTF-8 sequence at s[i], or 0 when the bytes there are not one.
 std::size_t Utf8SequenceLength(std::string_view s, std::size_t i)
@@ -45,6 +81,8 @@ std::size_t Utf8SequenceLength(std::string_view s, std::size_t i)
     return length;
 }
 
+}  // namespace
+
 // A log file not written by this program may hold other encodings; the window only takes UTF-8,
 // and would show nothing at all for the whole text, so stray bytes become U+FFFD.
 std::string ValidUtf8(std::string_view s)
@@ -63,8 +101,6 @@ std::string ValidUtf8(std::string_view s)
     }
     return out;
 }
-
-}  // namespace
 
 void BuildProfilePaths()
 {
@@ -106,11 +142,19 @@ bool WriteLogText(const std::string& file, std::string_view text)
 std::string ReadLogText(const std::string& file)
 {
     std::string bytes;
-    if (!ReadWholeFile(file, bytes) || bytes.size() < 2)
+    bool cut = false;
+    if (!ReadFileTail(file, kLogLoadLimit, bytes, cut) || bytes.size() < 2)
         return {};
+    if (cut) {
+        // Whole lines only: the first one in the tail is most likely a part of one.
+        const auto lineEnd = bytes.find('\n');
+        bytes.erase(0, lineEnd == std::string::npos ? bytes.size() : lineEnd + 1);
+    }
     const auto nul = bytes.find('\0');
     if (nul != std::string::npos)
         bytes.resize(nul);
+    if (cut)
+        bytes.insert(0, std::string(kLogLeftOut) + "\r\n");
     return ValidUtf8(bytes);
 }
 

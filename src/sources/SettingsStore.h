@@ -2,6 +2,7 @@
 // dialog's SaveSettings and LoadSettings are built on these.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,13 @@ void SaveWindowText(const platform::CEdit& window, const std::string& file);
 // A file of fewer than 2 bytes, or one that cannot be read, leaves the window empty.
 void LoadWindowText(platform::CEdit& window, const std::string& file);
 
+// The most of a log file that is loaded: its last MiB, from the first line that starts in it.
+inline constexpr std::size_t kLogLoadLimit = 1024 * 1024;
+// The first line of a log that was loaded only in part.
+inline constexpr const char* kLogLeftOut = "(The earlier part of this log was too long to show and was left out.)";
+
+// `s` with every byte that is not part of a valid UTF-8 character replaced by U+FFFD.
+std::string ValidUtf8(std::string_view s);
 // The file halves of the two above, usable without a window.
 bool WriteLogText(const std::string& file, std::string_view text);
 std::string ReadLogText(const std::string& file);

@@ -1,7 +1,9 @@
 // The "+" and "-" handlers of the queue, and files dropped onto it.
 #include <algorithm>
 #include <filesystem>
+#include <string>
 #include <system_error>
+#include <vector>
 
 #include <wx/dnd.h>
 #include <wx/listbox.h>
@@ -9,9 +11,50 @@
 #include "app/BatchDialog.h"
 #include "platform/MessageBox.h"
 #include "sources/DlgFileMultiSel.h"
+#include "sources/SettingsStore.h"
 #include "sources/SourceListDrop.h"
 
 namespace {
+
+constexpr const char* kNotAddedHeading = "These files were not added to the queue:";
+constexpr const char* kNotUtf8 = "its name is not UTF-8, which this program cannot keep";
+constexpr const char* kTooLong = "its path is longer than 259 bytes";
+constexpr const char* kNotAFile = "it is not there, or not a file";
+
+// Why `path` cannot join the queue, or nullptr when it can.
+const char* RefusalReason(const std::string& path, bool checkFile)
+{
+    if (wxString::FromUTF8(path).empty())
+        return kNotUtf8;
+    if (path.size() >= CDlgFileMultiSel::kMaxPath)
+        return kTooLong;
+    std::error_code error;
+    if (checkFile && !std::filesystem::is_regular_file(path, error))
+        return kNotAFile;
+    return nullptr;
+}
+
+// A path as one readable line of a box: a long one keeps its start and its end (the name).
+std::string ShortenedForBox(const std::string& path)
+{
+    constexpr std::size_t kHead = 40;
+    constexpr std::size_t kTail = 50;
+    const wxString text = wxString::FromUTF8(ValidUtf8(path));
+    if (text.length() <= kHead + kTail + 1)
+        return text.utf8_string();
+    return (text.Left(kHead) + wxString::FromUTF8("\u2026") + text.Right(kTail)).utf8_string();
+}
+
+// One box for everything a selection or a drop could not add.
+void TellRefused(const std::vector<std::string>& refused)
+{
+    if (refused.empty())
+        return;
+    std::string text = kNotAddedHeading;
+    for (const std::string& path : refused)
+        text += "\n" + ShortenedForBox(path) + " (" + RefusalReason(path, true) + ")";
+    platform::AfxMessageBox(text);
+}
 
 // Appends `path` unless the list holds it already, in any letter case.
 void QueueSourceFile(CBatchDialog& dialog, const std::string& path)
@@ -26,14 +69,19 @@ public:
 
     bool OnDropFiles(wxCoord, wxCoord, const wxArrayString& names) override
     {
+        std::vector<std::string> refused;
         for (const wxString& name : names) {
             const std::string path = name.utf8_string();
             std::error_code error;
-            // Queued paths hold what a path buffer holds, as chosen ones do.
-            if (path.size() >= CDlgFileMultiSel::kMaxPath || !std::filesystem::is_regular_file(path, error))
+            if (std::filesystem::is_directory(path, error))
+                continue;  // a folder is not a file to encode
+            if (RefusalReason(path, true)) {
+                refused.push_back(path);
                 continue;
+            }
             QueueSourceFile(m_dialog, path);
         }
+        TellRefused(refused);
         return true;
     }
 
@@ -60,9 +108,17 @@ void CBatchDialog::OnAddFiles()
     // Redraw what the chooser covered before the list fills.
     Refresh();
     Update();
+    std::vector<std::string> refused;
     char path[CDlgFileMultiSel::kMaxPath];
-    while (dialog.GetNextPath(path))
-        QueueSourceFile(*this, path);
+    while (dialog.GetNextPath(path)) {
+        if (RefusalReason(path, false))
+            refused.push_back(path);
+        else
+            QueueSourceFile(*this, path);
+    }
+    // Refused while handing out: too long to hold.
+    refused.insert(refused.end(), dialog.GetRefusedPaths().begin(), dialog.GetRefusedPaths().end());
+    TellRefused(refused);
 }
 
 void CBatchDialog::AddSourceFile(const std::string& path, platform::CListBox& list)

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include <wx/app.h>
+#include <wx/tooltip.h>
 #include <wx/testing.h>
 
 #include "about/AboutDialog.h"
@@ -38,6 +39,7 @@ struct AboutSeen {
     int runs = 0;
     bool iconHovering = true;
     bool iconCaptured = true;
+    bool iconToolTip = true;
     bool emailVisited = true;
     std::string emailTarget;
     std::string caption;
@@ -53,6 +55,7 @@ protected:
         ++m_seen->runs;
         m_seen->iconHovering = m_icon->IsHover();
         m_seen->iconCaptured = m_icon->GetWindow()->HasCapture();
+        m_seen->iconToolTip = m_icon->GetWindow()->GetToolTip() != nullptr;
         m_seen->emailVisited = dlg->m_emailLink.IsVisited();
         m_seen->emailTarget = dlg->m_emailLink.GetTargetUrl();
         m_seen->caption = dlg->GetTitle().utf8_string();
@@ -156,6 +159,9 @@ TEST(AboutBox, IconClickFreesTheMouseAndBuildsAFreshBoxEachTime)
     EXPECT_EQ(first.runs, 1);
     EXPECT_FALSE(first.iconHovering);
     EXPECT_FALSE(first.iconCaptured);
+    EXPECT_FALSE(first.iconToolTip) << "the icon's tooltip must not stay over the box";
+    ASSERT_NE(wnd->GetToolTip(), nullptr) << "and comes back when the box has closed";
+    EXPECT_EQ(wnd->GetToolTip()->GetTip(), "About Main");
     EXPECT_FALSE(first.emailVisited);
     EXPECT_EQ(first.emailTarget, "mailto:quenlar@example.org");
     EXPECT_EQ(first.caption, "About Quenlar");

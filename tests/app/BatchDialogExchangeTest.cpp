@@ -6,6 +6,7 @@
 
 #include <wx/checkbox.h>
 #include <wx/choice.h>
+#include <wx/tooltip.h>
 #include <wx/textctrl.h>
 
 #include "app/BatchDialog.h"
@@ -43,6 +44,26 @@ TEST_F(BatchDialogExchange, FieldsRoundTripThroughTheControls)
     EXPECT_EQ(dialog->m_nAudioSetting, 2);
     EXPECT_EQ(dialog->m_strAuthor, "作者 Name");
     EXPECT_EQ(dialog->m_bAutoShutdown, TRUE);
+}
+
+TEST_F(BatchDialogExchange, TheAudioBoxShowsItsWholeRowAsATooltip)
+{
+    auto* choice = Control<wxChoice>(res::IDC_AUDIO_SETTING);
+    const auto tip = [&] { return choice->GetToolTip() ? choice->GetToolTip()->GetTip() : wxString("(none)"); };
+    dialog->m_nAudioSetting = 1;
+    ASSERT_TRUE(dialog->UpdateData(FALSE));
+    EXPECT_EQ(tip(), "44 Kbps Stereo Music High - RA8");
+
+    choice->SetSelection(6);
+    wxCommandEvent chosen(wxEVT_CHOICE, res::IDC_AUDIO_SETTING);
+    chosen.SetEventObject(choice);
+    chosen.SetInt(6);
+    choice->GetEventHandler()->ProcessEvent(chosen);
+    EXPECT_EQ(tip(), "176 Kbps Stereo Music - RA 8");
+
+    dialog->m_nAudioSetting = 8;  // no row: no tooltip
+    ASSERT_TRUE(dialog->UpdateData(FALSE));
+    EXPECT_EQ(tip(), "(none)");
 }
 
 TEST_F(BatchDialogExchange, AnIndexOutsideTheRowsReadsBackAsMinusOne)

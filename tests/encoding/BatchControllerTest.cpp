@@ -101,15 +101,27 @@ TEST_F(BatchControllerTest, AutoShutdownCountsAsTheBoxStandsAtTheEnd)
     EXPECT_EQ(power.Calls(), 1);
     EXPECT_TRUE(Saved());
 
-    // Cleared during the next batch: neither saves nor powers off; a failing power-off is silent.
+    // Cleared during the next batch: neither saves nor powers off.
     std::filesystem::remove(IniPath());
-    power.SetResult(false);
+    encoding = false;
     StartBatch({kSecond});
     SetCheck(res::IDC_AUTO_SHUTDOWN, false);
     FireFinished();
     EXPECT_EQ(power.Calls(), 1);
     EXPECT_FALSE(Saved());
     EXPECT_EQ(Caption(), "Start");
+
+    // A refused power-off says why in the log, and the saved log holds that line.
+    power.SetResult(false, "logind does not allow it (CanPowerOff answered \"no\")");
+    encoding = false;
+    StartBatch({kFirst});
+    SetCheck(res::IDC_AUTO_SHUTDOWN, true);
+    FireFinished();
+    EXPECT_EQ(power.Calls(), 2);
+    const std::string line =
+        "The computer could not be powered off: logind does not allow it (CanPowerOff answered \"no\")\r\n";
+    EXPECT_EQ(LogText(), line);
+    EXPECT_EQ(ReadBytes(LogPath()), line + std::string(1, '\0'));
     EXPECT_TRUE(boxes.Calls().empty());
 }
 
@@ -277,6 +289,36 @@ TEST_F(BatchControllerTest, ErrorEventsAreLoggedAndTheBatchGoesOn)
     Pump();
     EXPECT_EQ(QueueContents(), std::vector<std::string>{kSecond});
     EXPECT_EQ(PutStrings(dispid::kInputFile), (std::vector<std::string>{kFirst, kSecond}));
+}
+
+TEST_F(BatchControllerTest, ASecondSourceWithTheSameTargetFailsAndOverwritesNothing)
+{
+    // A failed first file wrote nothing: its namesake may.
+    StartBatch({"/v/a.mpg", "/v/a.dat", "/v/movie.mpg", "/v/movie.mpeg", "/v/next.mpg"});
+    FireError(3, "broken");
+    FireFinished();
+    Pump();
+    EXPECT_EQ(PutStrings(dispid::kInputFile).back(), "/v/a.dat");
+
+    FireFinished();  // a.dat converted
+    Pump();
+    EXPECT_EQ(PutStrings(dispid::kInputFile).back(), "/v/movie.mpg");
+    dialog->m_log.SetWindowText("");
+    FireFinished();  // movie.mpg converted
+    Pump();
+    // movie.mpeg is not set up: it is logged with both names and dropped, and the batch goes on.
+    EXPECT_EQ(LogText(), "Not converted, another file of this batch has its target: /v/movie.mpeg "
+                         "(its target /v/movie.rm was written from /v/movie.mpg in this batch)\r\n");
+    EXPECT_EQ(PutStrings(dispid::kInputFile),
+              (std::vector<std::string>{"/v/a.mpg", "/v/a.dat", "/v/movie.mpg", "/v/next.mpg"}));
+    EXPECT_EQ(QueueContents(), std::vector<std::string>{"/v/next.mpg"});
+
+    // A new batch starts with a clean record.
+    FireFinished();
+    Pump();
+    encoding = false;
+    StartBatch({"/v/movie.mpeg"});
+    EXPECT_EQ(PutStrings(dispid::kInputFile).back(), "/v/movie.mpeg");
 }
 
 TEST_F(BatchControllerTest, LogFileKeepsCarriageReturnLineFeeds)

@@ -1,9 +1,18 @@
 // Where the program finds itself, and the application message box's caption, icon and answers.
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include <wx/app.h>
+#include <wx/dialog.h>
+#include <wx/statbmp.h>
+#include <wx/stattext.h>
+#include <wx/timer.h>
+
 #include "platform/MessageBox.h"
 #include "platform/Paths.h"
 #include "support/MessageBoxRecorder.h"
+#include "support/WxTestEnvironment.h"
 
 TEST(Paths, HelpFilePathReplacesOnlyTheLastComponentsExtension)
 {
@@ -43,4 +52,34 @@ TEST(MessageBox, CaptionIconAndAnswers)
     EXPECT_EQ(boxes.Calls()[1].type, MB_OK | MB_ICONSTOP);
     EXPECT_EQ(boxes.Calls()[2].type, MB_OK | MB_ICONEXCLAMATION);
     EXPECT_EQ(boxes.Calls()[2].text, "Plain.");
+}
+
+TEST(MessageBox, TheBoxOnScreenShowsTheWarningImage)
+{
+    REQUIRE_DISPLAY();
+    // The real box, read and closed from a timer inside its modal loop.
+    bool image = false;
+    std::string text;
+    wxTimer poll;
+    poll.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        for (wxWindow* top : wxTopLevelWindows) {
+            auto* box = dynamic_cast<wxDialog*>(top);
+            if (!box || !box->IsModal())
+                continue;
+            for (wxWindow* child : box->GetChildren()) {
+                if (auto* bitmap = dynamic_cast<wxStaticBitmap*>(child))
+                    image = image || bitmap->GetBitmap().IsOk();
+                if (auto* label = dynamic_cast<wxStaticText*>(child))
+                    text += label->GetLabel().utf8_string();
+            }
+            box->EndModal(wxID_OK);
+        }
+    });
+    poll.Start(20);
+    EXPECT_EQ(platform::AfxMessageBox("Look.\n看"), IDOK);
+    poll.Stop();
+    EXPECT_TRUE(image) << "no warning image in the box";
+    // The text may come as one label per line.
+    EXPECT_NE(text.find("Look."), std::string::npos) << text;
+    EXPECT_NE(text.find("看"), std::string::npos) << text;
 }

@@ -151,18 +151,26 @@ TEST(PowerOff, LogindAsksNothingMoreWhenNotAllowed)
     for (const char* answer : {"no", "na", ""}) {
         SCOPED_TRACE(answer);
         FakeLogind logind(answer);
-        EXPECT_FALSE(LogindPowerOff(logind.Address()).PowerOff());
+        LogindPowerOff service(logind.Address());
+        EXPECT_FALSE(service.PowerOff());
         EXPECT_EQ(logind.Calls(), std::vector<std::string>{"CanPowerOff"});
+        EXPECT_EQ(service.FailureReason(),
+                  std::string("logind does not allow it (CanPowerOff answered \"") + answer + "\")");
     }
 }
 
 TEST(PowerOff, LogindFailuresAnswerFalse)
 {
     FakeLogind refusing("yes", true);
-    EXPECT_FALSE(LogindPowerOff(refusing.Address()).PowerOff());
+    LogindPowerOff refused(refusing.Address());
+    EXPECT_FALSE(refused.PowerOff());
     EXPECT_EQ(refusing.Calls(), (std::vector<std::string>{"CanPowerOff", "PowerOff(false)"}));
+    EXPECT_EQ(refused.FailureReason(), "logind refused PowerOff (not allowed)");
 
-    EXPECT_FALSE(LogindPowerOff("unix:path=/nonexistent/quenlar-bus").PowerOff());
+    LogindPowerOff unreachable("unix:path=/nonexistent/quenlar-bus");
+    EXPECT_FALSE(unreachable.PowerOff());
+    EXPECT_EQ(unreachable.FailureReason().rfind("cannot reach the system bus (", 0), 0u)
+        << unreachable.FailureReason();
 }
 
 TEST(PowerOff, InstalledServiceIsUsedUntilTheGuardEnds)

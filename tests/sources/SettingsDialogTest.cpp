@@ -191,6 +191,19 @@ TEST_F(SettingsDialogTest, TheQueueLoadsByIndexBelowCount)
     m_dialog->LoadSettings();
     EXPECT_EQ(QueueEntries(), (std::vector<std::string>{"/g.mpg", "/h.mpg"}))
         << "an entry that is not UTF-8 is skipped, not shown as an empty line";
+
+    // A path longer than 519 bytes is left out whole, said in the log after the loaded log,
+    // and not saved back cut.
+    const std::string longPath = "/" + std::string(515, 'd') + "/x.mpg";
+    WriteRaw(m_ini, "[Source]\nCount=3\n0=/a.mpg\n1=" + longPath + "\n2=/c.mpg\n");
+    WriteRaw(m_log, std::string("earlier\r\n") + '\0');
+    m_dialog->LoadSettings();
+    EXPECT_EQ(QueueEntries(), (std::vector<std::string>{"/a.mpg", "/c.mpg"}));
+    EXPECT_EQ(m_dialog->m_log.GetWindowText(),
+              "earlier\r\nNot queued again, its saved path is longer than 519 bytes: " + longPath + "\r\n");
+    m_dialog->SaveSettings();
+    EXPECT_EQ(PrivateProfile(m_ini).GetInt("Source", "Count", -1), 2);
+    EXPECT_EQ(PrivateProfile(m_ini).GetString("Source", "1", ""), "/c.mpg");
 }
 
 TEST_F(SettingsDialogTest, ASavedShorterQueueLeavesStaleKeysThatAreNotRead)

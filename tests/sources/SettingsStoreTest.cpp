@@ -100,6 +100,16 @@ TEST_F(SettingsStoreTest, LogFilesNotWrittenByUsReadSafely)
         WriteRaw(log, c.bytes);
         EXPECT_EQ(ReadLogText(log), c.text);
     }
+    // A huge log: only the whole lines of its last MiB, after a line saying so.
+    const std::string last = "the last line\r\n";
+    const std::string lines = std::string(kLogLoadLimit, 'x') + "\r\n" + std::string(100, 'y') + "\r\n" + last;
+    WriteRaw(log, lines + '\0');
+    EXPECT_EQ(ReadLogText(log), std::string(kLogLeftOut) + "\r\n" + std::string(100, 'y') + "\r\n" + last);
+    WriteRaw(log, std::string(3 * kLogLoadLimit, 'z') + '\0');  // one huge line: nothing of it
+    EXPECT_EQ(ReadLogText(log), std::string(kLogLeftOut) + "\r\n");
+    WriteRaw(log, std::string(kLogLoadLimit - 1, 'w') + '\0');  // exactly the limit: all of it
+    EXPECT_EQ(ReadLogText(log), std::string(kLogLoadLimit - 1, 'w'));
+
     EXPECT_EQ(ReadLogText(PathOf("missing.inf")), "");
     fs::create_directory(PathOf("dir.inf"));
     EXPECT_EQ(ReadLogText(PathOf("dir.inf")), "");

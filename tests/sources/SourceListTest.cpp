@@ -127,6 +127,30 @@ TEST_F(SourceListTest, AddsNewFilesInOrderAndSkipsQueuedOnesInAnyCase)
     EXPECT_EQ(m_dialog->m_list.GetCount(), 5);
 }
 
+TEST_F(SourceListTest, FilesThatCannotBeQueuedAreToldInOneBox)
+{
+    MessageBoxRecorder boxes;
+    const std::string longName = std::string(270, 'L') + ".mpg";
+    AddThroughChooser({"/v", {"caf\xE9.mpg", "ok.mpg", longName, "\xFF\xFE.dat"}});
+    EXPECT_EQ(Entries(), (Paths{"/v/ok.mpg"}));
+    ASSERT_EQ(boxes.Calls().size(), 1u);
+    EXPECT_EQ(boxes.Calls()[0].text,
+              "These files were not added to the queue:\n"
+              "/v/caf\uFFFD.mpg (its name is not UTF-8, which this program cannot keep)\n"
+              "/v/\uFFFD\uFFFD.dat (its name is not UTF-8, which this program cannot keep)\n"
+              "/v/" + std::string(37, 'L') + "\u2026" + std::string(46, 'L') + ".mpg (its path is longer than 259 bytes)");
+    EXPECT_EQ(boxes.Calls()[0].type, MB_OK | MB_ICONEXCLAMATION);
+
+    // One file alone, too long: told as well; a selection without refusals shows no box.
+    AddThroughChooser({"/w", {longName}});
+    ASSERT_EQ(boxes.Calls().size(), 2u);
+    EXPECT_EQ(boxes.Calls()[1].text,
+              "These files were not added to the queue:\n/w/" + std::string(37, 'L') + "\u2026" +
+                  std::string(46, 'L') + ".mpg (its path is longer than 259 bytes)");
+    AddThroughChooser({"/v", {"fine.mpg"}});
+    EXPECT_EQ(boxes.Calls().size(), 2u);
+}
+
 TEST_F(SourceListTest, RemovesTheSelectedEntriesOrSaysWhy)
 {
     MessageBoxRecorder boxes;
@@ -183,7 +207,7 @@ TEST_F(SourceListTest, ExtentFollowsTheWidestPathAddedAndNeverNarrows)
     EXPECT_LT(gtk_adjustment_get_page_size(across), gtk_adjustment_get_upper(across));
 }
 
-TEST_F(SourceListTest, DroppedFilesJoinAsIfChosenAndFoldersAreIgnored)
+TEST_F(SourceListTest, DroppedFilesJoinAsIfChosenFoldersAreIgnoredTheRestTold)
 {
     const std::string clip = MakeFile("clip.mpg");
     const std::string queued = MakeFile("Queued.DAT");
@@ -201,8 +225,14 @@ TEST_F(SourceListTest, DroppedFilesJoinAsIfChosenAndFoldersAreIgnored)
     for (const std::string& path : {clip, (m_dir / "folder.mpg").string(), clip, queued, fifo,
                                     (m_dir / "missing.mpg").string()})
         dropped.Add(wxString::FromUTF8(path));
+    MessageBoxRecorder boxes;
     target->OnDropFiles(0, 0, dropped);
 
     EXPECT_EQ(Entries(), (Paths{upper, clip}));
     EXPECT_EQ(m_dialog->m_list.GetHorizontalExtent(), PixelWidth(clip) + 5);
+    // What is neither queued nor a folder is told, in one box.
+    ASSERT_EQ(boxes.Calls().size(), 1u);
+    EXPECT_EQ(boxes.Calls()[0].text, "These files were not added to the queue:\n" + fifo +
+                                         " (it is not there, or not a file)\n" + (m_dir / "missing.mpg").string() +
+                                         " (it is not there, or not a file)");
 }
