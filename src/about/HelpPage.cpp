@@ -13,9 +13,20 @@ std::string HelpPagePathFor(const std::string& helpFilePath)
     return helpFilePath.substr(0, dot) + ".htm";
 }
 
+std::string InstalledHelpPageFor(const std::string& helpFilePath)
+{
+    const std::string beside = HelpPagePathFor(helpFilePath);
+    const size_t slash = beside.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : beside.substr(0, slash);
+    return folder + "/../share/quenlar/" + beside.substr(slash == std::string::npos ? 0 : slash + 1);
+}
+
 void OpenHelpPage()
 {
-    const std::string page = HelpPagePathFor(platform::GetHelpFilePath());
+    // Beside the executable (a build or a portable copy), else where an installation puts it.
+    std::string page = HelpPagePathFor(platform::GetHelpFilePath());
+    if (access(page.c_str(), F_OK) != 0)
+        page = InstalledHelpPageFor(platform::GetHelpFilePath());
     if (access(page.c_str(), F_OK) != 0) {
         platform::AfxMessageBox(kMissingHelpPageMessage, MB_OK);
         return;

@@ -1,4 +1,5 @@
-// The help page beside the executable: its path, and opening it from the Help button.
+// The help page beside the executable or where an installation keeps it: its path, and opening
+// it from the Help button.
 #pragma once
 
 #include <string>
@@ -9,6 +10,9 @@ inline constexpr const char* kMissingHelpPageMessage =
 // The page for a help-file path: cut at its last '.', then ".htm" (the help-file path always has
 // an extension of its own, so a dot in a folder name is never the one cut at).
 std::string HelpPagePathFor(const std::string& helpFilePath);
+
+// Where an installation keeps the page: ../share/quenlar/<page name> from the executable's folder.
+std::string InstalledHelpPageFor(const std::string& helpFilePath);
 
 // Opens the page with the desktop's default handler, or says that it is missing. What the
 // handler then does is not examined.

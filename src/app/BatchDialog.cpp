@@ -122,6 +122,8 @@ BOOL CBatchDialog::OnInitDialog()
     CreateProducerInPlaceholder();
     BuildProfilePaths();
     LoadSettings();
+    if (!m_startupFiles.empty())
+        QueueSourceFiles(m_startupFiles);
     return TRUE;
 }
 

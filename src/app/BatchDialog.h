@@ -6,6 +6,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include <wx/icon.h>
 
@@ -37,6 +38,11 @@ public:
     void OnAddFiles();
     void OnRemoveFiles();
     void AddSourceFile(const std::string& path, platform::CListBox& list);
+    // Files handed over from outside (dropped, or on the command line): each one that can be
+    // queued is, as "+" would; the others are told in one box.
+    void QueueSourceFiles(const std::vector<std::string>& paths);
+    // Files to queue once the settings are loaded (the desktop's "Open with"); set before Create.
+    void SetStartupFiles(std::vector<std::string> paths) { m_startupFiles = std::move(paths); }
 
     void OnHelpPage();
 
@@ -87,6 +93,7 @@ public:
     BOOL m_bEncodingFailed = FALSE;
     // Targets written by this batch, each with the source it was written from.
     std::map<std::string, std::string> m_writtenTargets;
+    std::vector<std::string> m_startupFiles;
 
 protected:
     void DoDataExchange(platform::CDataExchange* pDX) override;

@@ -1,5 +1,8 @@
 #include "app/EncoderApp.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include <wx/log.h>
 
 #include "app/BatchDialog.h"
@@ -14,6 +17,21 @@ void LogAssert(const wxString& file, int line, const wxString& func, const wxStr
 }
 
 }  // namespace
+
+std::vector<std::string> CEncoderApp::CommandLineFiles() const
+{
+    // The desktop's "Open with" (Exec=Quenlar %F) is the one command line the program reads; the
+    // toolkit has taken its own options out already.
+    std::vector<std::string> files;
+    for (int i = 1; i < argc; ++i) {
+        // The name's own bytes: the toolkit keeps them even where they are not UTF-8.
+        const std::string name(argv[i].fn_str());
+        std::error_code error;
+        const std::filesystem::path absolute = std::filesystem::absolute(name, error);
+        files.push_back(error ? name : absolute.lexically_normal().string());
+    }
+    return files;
+}
 
 bool CEncoderApp::OnInit()
 {
@@ -34,6 +52,7 @@ bool CEncoderApp::InitInstance()
     // The encoder control registers itself with the control registry when the program loads,
     // so containment needs nothing more here.
     CBatchDialog dlg(nullptr);
+    dlg.SetStartupFiles(CommandLineFiles());
     SetTopWindow(&dlg);
     dlg.DoModal();
     SetTopWindow(nullptr);

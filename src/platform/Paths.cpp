@@ -1,5 +1,8 @@
 #include "platform/Paths.h"
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
@@ -61,6 +64,34 @@ std::string GetAppTitle()
     if (dot != std::string::npos && dot > 0)
         name.erase(dot);
     return name;
+}
+
+std::string UserConfigFolder()
+{
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    std::string base;
+    if (xdg && xdg[0] == '/') {
+        base = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        base = std::string(home && home[0] ? home : "/") + "/.config";
+    }
+    return base + "/quenlar";
+}
+
+std::string ProfileStemFor(const std::string& modulePath)
+{
+    const size_t dot = ExtensionDot(modulePath);
+    const std::string stem = dot == std::string::npos ? modulePath : modulePath.substr(0, dot);
+    const size_t slash = stem.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : stem.substr(0, slash));
+    if (::access(folder.c_str(), W_OK) == 0)
+        return stem;
+    const std::string config = UserConfigFolder();
+    std::error_code error;
+    // A folder that cannot be made shows later as settings that cannot be saved.
+    std::filesystem::create_directories(config, error);
+    return config + "/" + stem.substr(slash == std::string::npos ? 0 : slash + 1);
 }
 
 }  // namespace platform

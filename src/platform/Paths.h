@@ -19,4 +19,14 @@ std::string GetHelpFilePath();
 // The executable's file name without its extension: the caption of every message box.
 std::string GetAppTitle();
 
+// The folder for per-user settings: $XDG_CONFIG_HOME/quenlar, or ~/.config/quenlar when that
+// variable is unset or not an absolute path.
+std::string UserConfigFolder();
+
+// Where the settings and the log of the program at `modulePath` live, as a path without
+// extension: beside the executable when its folder can be written (a build or portable copy),
+// else "<UserConfigFolder()>/<executable name without extension>" (an installed program), the
+// folder then being created if needed.
+std::string ProfileStemFor(const std::string& modulePath);
+
 }  // namespace platform

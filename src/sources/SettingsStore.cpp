@@ -104,7 +104,10 @@ std::string ValidUtf8(std::string_view s)
 
 void BuildProfilePaths()
 {
-    BuildProfilePaths(platform::GetHelpFilePath());
+    // The help-file path's stem, moved to the user's settings folder when the executable's
+    // folder cannot be written.
+    const std::string stem = platform::ProfileStemFor(platform::GetModuleFileName());
+    BuildProfilePaths(stem + ".HLP");
 }
 
 void BuildProfilePaths(const std::string& helpFilePath)

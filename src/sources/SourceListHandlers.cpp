@@ -69,19 +69,14 @@ public:
 
     bool OnDropFiles(wxCoord, wxCoord, const wxArrayString& names) override
     {
-        std::vector<std::string> refused;
+        std::vector<std::string> paths;
         for (const wxString& name : names) {
             const std::string path = name.utf8_string();
             std::error_code error;
-            if (std::filesystem::is_directory(path, error))
-                continue;  // a folder is not a file to encode
-            if (RefusalReason(path, true)) {
-                refused.push_back(path);
-                continue;
-            }
-            QueueSourceFile(m_dialog, path);
+            if (!std::filesystem::is_directory(path, error))  // a folder is not a file to encode
+                paths.push_back(path);
         }
-        TellRefused(refused);
+        m_dialog.QueueSourceFiles(paths);
         return true;
     }
 
@@ -95,6 +90,18 @@ void AcceptDroppedSourceFiles(CBatchDialog& dialog)
 {
     if (wxListBox* list = dialog.m_list.GetWindow())
         list->SetDropTarget(new SourceFileDropTarget(dialog));
+}
+
+void CBatchDialog::QueueSourceFiles(const std::vector<std::string>& paths)
+{
+    std::vector<std::string> refused;
+    for (const std::string& path : paths) {
+        if (RefusalReason(path, true))
+            refused.push_back(path);
+        else
+            QueueSourceFile(*this, path);
+    }
+    TellRefused(refused);
 }
 
 void CBatchDialog::OnAddFiles()

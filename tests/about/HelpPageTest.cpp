@@ -81,6 +81,19 @@ TEST_F(HelpPageTest, PageBesideTheProgramIsOpened)
     OpenHelpPage();
     EXPECT_EQ(shell.Documents().size(), 2u);
     EXPECT_TRUE(boxes.Calls().empty());
+
+    // Installed: bin/Quenlar finds share/quenlar/Quenlar.htm, but the page beside it comes first.
+    const fs::path prefix = m_dir / "usr";
+    fs::create_directories(prefix / "bin");
+    fs::create_directories(prefix / "share/quenlar");
+    std::ofstream(prefix / "share/quenlar/Quenlar.htm") << "<html></html>";
+    platform::SetModuleFileNameForTesting((prefix / "bin/Quenlar").string());
+    OpenHelpPage();
+    EXPECT_EQ(shell.Documents().back(), (prefix / "bin/../share/quenlar/Quenlar.htm").string());
+    std::ofstream(prefix / "bin/Quenlar.htm") << "<html></html>";
+    OpenHelpPage();
+    EXPECT_EQ(shell.Documents().back(), (prefix / "bin/Quenlar.htm").string());
+    EXPECT_TRUE(boxes.Calls().empty());
 }
 
 TEST(HelpPageContent, NamesEveryControlOfTheMainWindow)

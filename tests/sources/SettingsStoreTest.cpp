@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -40,16 +41,39 @@ protected:
     TempDir m_folder;
 };
 
-TEST_F(SettingsStoreTest, PathsSitBesideTheExecutable)
+TEST_F(SettingsStoreTest, PathsSitBesideTheExecutableOrInTheUsersConfigFolder)
 {
-    platform::SetModuleFileNameForTesting("/opt/quenlar/Quenlar");
+    // A folder the program can write: beside it.
+    const std::string folder = PathOf("v1.2");
+    fs::create_directory(folder);
+    platform::SetModuleFileNameForTesting(folder + "/Quenlar");
     BuildProfilePaths();
-    EXPECT_EQ(g_szIniPath, "/opt/quenlar/Quenlar.ini");
-    EXPECT_EQ(g_szLogPath, "/opt/quenlar/Quenlar.inf");
+    EXPECT_EQ(g_szIniPath, folder + "/Quenlar.ini");
+    EXPECT_EQ(g_szLogPath, folder + "/Quenlar.inf");
+    platform::SetModuleFileNameForTesting(folder + "/Quenlar.bin");
+    BuildProfilePaths();
+    EXPECT_EQ(g_szIniPath, folder + "/Quenlar.ini");
 
-    platform::SetModuleFileNameForTesting("/opt/v1.2/Quenlar.bin");
+    // One it cannot (here: not there at all, which even root cannot write): the user's folder,
+    // $XDG_CONFIG_HOME/quenlar, else ~/.config/quenlar; made when missing.
+    const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
+    const std::string savedXdg = oldXdg ? oldXdg : "";
+    const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    platform::SetModuleFileNameForTesting("/nonexistent-quenlar/usr/bin/Quenlar");
+    ::setenv("XDG_CONFIG_HOME", PathOf("config").c_str(), 1);
     BuildProfilePaths();
-    EXPECT_EQ(g_szIniPath, "/opt/v1.2/Quenlar.ini");
+    EXPECT_EQ(g_szIniPath, PathOf("config") + "/quenlar/Quenlar.ini");
+    EXPECT_EQ(g_szLogPath, PathOf("config") + "/quenlar/Quenlar.inf");
+    EXPECT_TRUE(fs::is_directory(PathOf("config") + "/quenlar"));
+    ::setenv("XDG_CONFIG_HOME", "relative/config", 1);  // not absolute: ignored
+    ::setenv("HOME", PathOf("home").c_str(), 1);
+    BuildProfilePaths();
+    EXPECT_EQ(g_szIniPath, PathOf("home") + "/.config/quenlar/Quenlar.ini");
+    ::setenv("HOME", savedHome.c_str(), 1);
+    if (oldXdg)
+        ::setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
+    else
+        ::unsetenv("XDG_CONFIG_HOME");
 
     // A dot in a folder name is not an extension; nor is there a length limit to overrun.
     const std::string deep = "/" + std::string(300, 'd') + ".d/Quenlar";

@@ -236,3 +236,19 @@ TEST_F(SourceListTest, DroppedFilesJoinAsIfChosenFoldersAreIgnoredTheRestTold)
                                          " (it is not there, or not a file)\n" + (m_dir / "missing.mpg").string() +
                                          " (it is not there, or not a file)");
 }
+
+TEST_F(SourceListTest, FilesFromTheCommandLineAreQueuedAsPlusWould)
+{
+    const std::string clip = MakeFile("clip.mpg");
+    MessageBoxRecorder boxes;
+    auto* started = new CBatchDialog();
+    started->SetStartupFiles({clip, (m_dir / "missing.mpg").string(), clip});
+    ASSERT_TRUE(started->Create());
+    EXPECT_EQ(started->m_list.GetCount(), 1);
+    EXPECT_EQ(started->m_list.GetText(0), clip);
+    ASSERT_EQ(boxes.Calls().size(), 1u);
+    EXPECT_EQ(boxes.Calls()[0].text, "These files were not added to the queue:\n" + (m_dir / "missing.mpg").string() +
+                                         " (it is not there, or not a file)");
+    started->Destroy();
+    wxTheApp->ProcessIdle();
+}
