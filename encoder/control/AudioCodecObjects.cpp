@@ -16,7 +16,7 @@ Variant AudioCodecObject::Invoke(DISPID dispid, InvokeKind kind, const std::vect
 {
     if (dispid == ids::kName && kind == DISPATCH_PROPERTYGET) {
         RequireArgCount(args, 0);
-        return Variant::Str(kAudioCodecRows[m_row].name);
+        return Variant::Str(std::string(kAudioRows[m_row].name));
     }
     ThrowMemberNotFound(dispid);
 }
@@ -25,7 +25,7 @@ Variant AudioCodecItem::Invoke(DISPID dispid, InvokeKind kind, const std::vector
 {
     if (kind == DISPATCH_PROPERTYGET && dispid == ids::kName) {
         RequireArgCount(args, 0);
-        return Variant::Str(kAudioCodecRows[m_row].name);
+        return Variant::Str(std::string(kAudioRows[m_row].name));
     }
     if (kind == DISPATCH_PROPERTYGET && dispid == ids::kCodec) {
         RequireArgCount(args, 0);
@@ -44,14 +44,14 @@ Variant AudioCodecList::Invoke(DISPID dispid, InvokeKind kind, const std::vector
             return Variant::Object(new AudioCodecItem(0));
         case ids::kGetNext:
             RequireArgCount(args, 0);
-            if (m_cursor + 1 >= static_cast<int>(kAudioCodecRows.size())) {
-                m_cursor = static_cast<int>(kAudioCodecRows.size());
+            if (m_cursor + 1 >= static_cast<int>(kAudioRows.size())) {
+                m_cursor = static_cast<int>(kAudioRows.size());
                 return Variant::Object(nullptr);
             }
             return Variant::Object(new AudioCodecItem(++m_cursor));
         case ids::kGetCount:
             RequireArgCount(args, 0);
-            return Variant::I4(static_cast<int32_t>(kAudioCodecRows.size()));
+            return Variant::I4(static_cast<int32_t>(kAudioRows.size()));
         default:
             break;
         }

@@ -1,28 +1,12 @@
 // The audio codec list the control offers: its items and their codec objects.
 #pragma once
 
-#include <array>
 #include <string>
 
+#include "common/AudioRows.h"
 #include "platform/automation/Automation.h"
 
 namespace quenlar::encoder {
-
-struct AudioCodecRow {
-    const char* name;  // the name the set-up compares, byte for byte
-    int kbps;          // the rate it names; the encoder takes the nearest AC3 rate
-};
-
-inline constexpr std::array<AudioCodecRow, 8> kAudioCodecRows = {{
-    {"32 Kbps Stereo Music High - RA8", 32},
-    {"44 Kbps Stereo Music High - RA8", 44},
-    {"64 Kbps Stereo Music - RA8", 64},
-    {"96 Kbps Stereo Music - RA8", 96},
-    {"105 Kbps Stereo Music - RA 8", 105},
-    {"132 Kbps Stereo Music - RA 8", 132},
-    {"176 Kbps Stereo Music - RA 8", 176},
-    {"264 Kbps Stereo Music - RA 8", 264},
-}};
 
 // A codec as handed to the target settings: it stands for one row.
 class AudioCodecObject : public automation::CDispatchObject {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "control/AudioCodecObjects.h"
+#include "common/AudioRows.h"
 #include "control/ControlDispIds.h"
 
 namespace quenlar::encoder {
@@ -32,7 +32,7 @@ EncodeSettings ControlSettings::ToEncodeSettings() const
     settings.comment = String(ids::kProgramName);
     settings.deinterlace = Bool(ids::kDeInterlace);
     settings.preview = true;
-    int row = kDefaultCodecRow;
+    int row = kEncoderDefaultAudioRow;
     float kbps = kDefaultBitrateKbps;
     auto target = targets.find(kUsedTargetIndex);
     if (target != targets.end()) {
@@ -42,7 +42,7 @@ EncodeSettings ControlSettings::ToEncodeSettings() const
             row = codec->second;
     }
     settings.totalKbps = static_cast<int>(std::lround(std::clamp(kbps, 1.0f, 100000.0f)));
-    settings.audioKbps = kAudioCodecRows[row].kbps;
+    settings.audioKbps = kAudioRows[row].kbps;
     return settings;
 }
 

@@ -13,8 +13,6 @@ namespace quenlar::encoder {
 
 // The control's own choices when the set-up gives none.
 constexpr float kDefaultBitrateKbps = 500.0f;
-// "64 Kbps Stereo Music - RA8"
-constexpr int kDefaultCodecRow = 2;
 
 // The target whose bitrate and audio codec the encode uses, and the codec slot in it.
 constexpr int kUsedTargetIndex = 5;

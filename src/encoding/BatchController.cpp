@@ -11,7 +11,7 @@
 
 #include "encoding/BatchMessages.h"
 #include "encoding/ConfigureEncoder.h"
-#include "encoding/TargetPath.h"
+#include "common/TargetPath.h"
 #include "platform/MessageBox.h"
 #include "platform/PowerOff.h"
 #include "res/Resources.h"

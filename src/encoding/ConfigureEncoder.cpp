@@ -1,20 +1,14 @@
 #include "encoding/ConfigureEncoder.h"
 
+#include "common/TargetPath.h"
 #include "encoding/EncoderObjects.h"
 #include "encoding/ProducerControl2.h"
 
 namespace {
 
-constexpr size_t kMaxTitleBytes = 255;
-constexpr const char* kProgramName = "Quenlar";
 constexpr long kTargetSettingsIndex = 5;
 constexpr long kAudioCodecIndex1 = 1;
 constexpr long kAudioCodecIndex2 = 3;
-
-bool IsUtf8Continuation(char c)
-{
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
 
 // Gives the target settings the codec whose name equals `audioSetting` (case-sensitive, whole
 // string; the first such item wins). Every item fetched is held by a releasing driver at once,
@@ -39,25 +33,6 @@ void SelectAudioCodec(CAudioCodecList& codecs, CTargetSettings& settings, const 
 }
 
 }  // namespace
-
-std::string TitleFromTarget(const std::string& target)
-{
-    size_t start = (target.size() >= 2 && target[1] == ':') ? 2 : 0;
-    const size_t separator = target.find_last_of("\\/");
-    if (separator != std::string::npos && separator >= start)
-        start = separator + 1;
-    std::string name = target.substr(start);
-    const size_t dot = name.find_last_of('.');
-    if (dot != std::string::npos)
-        name.erase(dot);
-    if (name.size() > kMaxTitleBytes) {
-        size_t cut = kMaxTitleBytes;
-        while (cut > 0 && IsUtf8Continuation(name[cut]))
-            --cut;
-        name.erase(cut);
-    }
-    return name;
-}
 
 void ConfigureEncoder(CProducerControl2& control, const std::string& source, const std::string& target,
                       const std::string& author, const std::string& audioSetting, int bitrateKbps,

@@ -13,7 +13,3 @@ class CProducerControl2;
 void ConfigureEncoder(CProducerControl2& control, const std::string& source, const std::string& target,
                       const std::string& author, const std::string& audioSetting, int bitrateKbps,
                       BOOL deInterlace, BOOL flag3801);
-
-// The clip title for a target path: its last component without the last extension (a drive
-// prefix skipped, '\' and '/' both separators), cut to 255 bytes on a UTF-8 character boundary.
-std::string TitleFromTarget(const std::string& target);

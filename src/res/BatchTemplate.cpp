@@ -1,6 +1,7 @@
 // Dialog template 102: the main window.
 #include "res/Resources.h"
 
+#include "common/AudioRows.h"
 #include "platform/WinDefs.h"
 
 namespace res {
@@ -15,16 +16,12 @@ constexpr uint32_t kChild = WS_CHILD | WS_VISIBLE;
 
 const std::vector<std::string>& AudioSettingRows()
 {
-    static const std::vector<std::string> rows = {
-        "32 Kbps Stereo Music High - RA8",
-        "44 Kbps Stereo Music High - RA8",
-        "64 Kbps Stereo Music - RA8",
-        "96 Kbps Stereo Music - RA8",
-        "105 Kbps Stereo Music - RA 8",
-        "132 Kbps Stereo Music - RA 8",
-        "176 Kbps Stereo Music - RA 8",
-        "264 Kbps Stereo Music - RA 8",
-    };
+    static const std::vector<std::string> rows = [] {
+        std::vector<std::string> names;
+        for (const AudioRow& row : kAudioRows)
+            names.emplace_back(row.name);
+        return names;
+    }();
     return rows;
 }
 

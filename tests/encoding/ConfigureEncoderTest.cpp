@@ -8,6 +8,7 @@
 
 #include <wx/frame.h>
 
+#include "common/TargetPath.h"
 #include "encoding/ConfigureEncoder.h"
 #include "encoding/EncoderDispIds.h"
 #include "encoding/ProducerControl2.h"

@@ -1,5 +1,6 @@
 // Naming of the .rm file written for a source: beside the source, same name, optionally
-// prefixed with the name of the source's folder.
+// prefixed with the name of the source's folder; and the clip title taken from it. The dialog
+// and the headless converter both name their files here.
 #pragma once
 
 #include <string>
@@ -26,3 +27,10 @@ PathParts SplitPath(std::string_view path, PathStyle style);
 // name without its extension and ".rm".
 std::string BuildTargetPath(std::string_view source, bool folderAsPrefix,
                             PathStyle style = PathStyle::Posix);
+
+// The clip title for a target path: its last component without the last extension (a drive
+// prefix skipped, '\' and '/' both separators), cut to 255 bytes on a UTF-8 character boundary.
+std::string TitleFromTarget(const std::string& target);
+
+// The program name written into every clip.
+inline constexpr const char* kProgramName = "Quenlar";

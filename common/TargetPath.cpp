@@ -1,9 +1,15 @@
-#include "encoding/TargetPath.h"
+#include "common/TargetPath.h"
 
 namespace {
 
 constexpr std::string_view kTargetExtension = ".rm";
 constexpr char kPrefixSeparator = '_';
+constexpr std::size_t kMaxTitleBytes = 255;
+
+bool IsUtf8Continuation(char c)
+{
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 // Every separator is an ASCII byte, and in UTF-8 no byte of a multi-byte character is below
 // 0x80, so a byte-wise test can never mistake part of a character for a separator.
@@ -72,4 +78,23 @@ std::string BuildTargetPath(std::string_view source, bool folderAsPrefix, PathSt
     target += parts.fname;
     target += kTargetExtension;
     return target;
+}
+
+std::string TitleFromTarget(const std::string& target)
+{
+    std::size_t start = (target.size() >= 2 && target[1] == ':') ? 2 : 0;
+    const std::size_t separator = target.find_last_of("\\/");
+    if (separator != std::string::npos && separator >= start)
+        start = separator + 1;
+    std::string name = target.substr(start);
+    const std::size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos)
+        name.erase(dot);
+    if (name.size() > kMaxTitleBytes) {
+        std::size_t cut = kMaxTitleBytes;
+        while (cut > 0 && IsUtf8Continuation(name[cut]))
+            --cut;
+        name.erase(cut);
+    }
+    return name;
 }

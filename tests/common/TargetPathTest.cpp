@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "encoding/TargetPath.h"
+#include "common/TargetPath.h"
 
 namespace {
 
