@@ -1,0 +1,52 @@
+// The converter's command line: what it was asked to do, or why the asking was wrong.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace convert {
+
+// Exit statuses: every file converted; some failed; the command line was wrong; stopped by
+// SIGINT or SIGTERM (128 + the signal, as a shell reports a killed command).
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitInterrupted = 130;
+inline constexpr int kExitTerminated = 143;
+
+enum class Command {
+    Convert,
+    Help,
+    Version,
+    ListAudio,
+    UsageError,
+};
+
+// Options as given; those left unset come from the --queue file's [Config], else the defaults.
+struct ConvertOptions {
+    std::optional<int> bitrate;
+    std::optional<int> audio;
+    std::optional<std::string> author;
+    bool folderPrefix = false;
+    bool deinterlace = false;
+    int jobs = 0;  // 0: one per core
+    std::optional<std::string> queue;
+    bool quiet = false;
+    std::vector<std::string> files;
+};
+
+struct ParsedCommand {
+    Command command = Command::Convert;
+    ConvertOptions options;
+    std::string error;  // one line, for Command::UsageError
+};
+
+// args without the program name. Options and files may be mixed; "--" ends the options;
+// "--name=value" is the same as "--name value".
+ParsedCommand ParseCommandLine(const std::vector<std::string>& args);
+
+// The --help text.
+std::string UsageText();
+
+}  // namespace convert

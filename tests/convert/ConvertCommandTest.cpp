@@ -1,0 +1,105 @@
+// quenlar-convert's command line: what each option sets, and the exit status and first line
+// the real executable gives for good and bad command lines.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "convert/ConvertOptions.h"
+
+namespace {
+
+using namespace convert;
+
+struct Outcome {
+    int status = -1;
+    std::string output;  // standard output and error
+};
+
+std::string ShellQuoted(const std::string& text)
+{
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+Outcome RunConverter(const std::vector<std::string>& args)
+{
+    std::string command = "cd /tmp && " + ShellQuoted(QUENLAR_CONVERT_EXE);
+    for (const std::string& arg : args)
+        command += " " + ShellQuoted(arg);
+    command += " 2>&1 </dev/null";
+    Outcome outcome;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return outcome;
+    char buffer[4096];
+    while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+        outcome.output.append(buffer, n);
+    const int status = pclose(pipe);
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
+}
+
+TEST(ConvertCommandTest, OptionsSetTheirFieldsAndFilesMayFollowOrPrecedeThem)
+{
+    const ParsedCommand parsed =
+        ParseCommandLine({"a.mpg", "--bitrate=300", "--audio", "7", "--author", "Ann B", "--folder-prefix",
+                          "--deinterlace", "--jobs", "3", "--queue", "Q.ini", "--quiet", "--", "--odd.mpg"});
+    ASSERT_EQ(parsed.command, Command::Convert) << parsed.error;
+    const ConvertOptions& o = parsed.options;
+    EXPECT_EQ(o.bitrate, 300);
+    EXPECT_EQ(o.audio, 7);
+    EXPECT_EQ(o.author, "Ann B");
+    EXPECT_TRUE(o.folderPrefix);
+    EXPECT_TRUE(o.deinterlace);
+    EXPECT_EQ(o.jobs, 3);
+    EXPECT_EQ(o.queue, "Q.ini");
+    EXPECT_TRUE(o.quiet);
+    EXPECT_EQ(o.files, (std::vector<std::string>{"a.mpg", "--odd.mpg"}));
+
+    // Unset options stay unset, so that a queue file's [Config] can fill them.
+    const ParsedCommand bare = ParseCommandLine({"--queue", "Q.ini"});
+    ASSERT_EQ(bare.command, Command::Convert);
+    EXPECT_FALSE(bare.options.bitrate || bare.options.audio || bare.options.author);
+    EXPECT_EQ(bare.options.jobs, 0);
+}
+
+TEST(ConvertCommandTest, ExitStatusAndFirstLineOfTheExecutable)
+{
+    struct Row {
+        std::vector<std::string> args;
+        int status;
+        std::string firstLine;  // the start of the output's first line
+    };
+    const std::vector<Row> rows = {
+        {{"--help"}, kExitOk, "Usage: quenlar-convert [options] FILE..."},
+        {{"--version"}, kExitOk, "quenlar-convert " QUENLAR_VERSION},
+        {{"--audio", "list"}, kExitOk, "0  32 Kbps Stereo Music High - RA8"},
+        {{}, kExitUsage, "quenlar-convert: no files to convert"},
+        {{"--frobnicate", "a.mpg"}, kExitUsage, "quenlar-convert: unknown option --frobnicate"},
+        {{"--bitrate", "299", "a.mpg"}, kExitUsage, "quenlar-convert: --bitrate 299: less than 300 Kbps"},
+        {{"--bitrate", "4x", "a.mpg"}, kExitUsage, "quenlar-convert: --bitrate 4x: not a whole number"},
+        {{"a.mpg", "--bitrate"}, kExitUsage, "quenlar-convert: --bitrate needs a value"},
+        {{"--audio", "8", "a.mpg"}, kExitUsage, "quenlar-convert: --audio 8: not a row 0-7"},
+        {{"--jobs", "0", "a.mpg"}, kExitUsage, "quenlar-convert: --jobs needs a number"},
+        {{"--quiet=1", "a.mpg"}, kExitUsage, "quenlar-convert: --quiet takes no value"},
+        {{"--queue", "/nonexistent/Quenlar.ini"}, kExitUsage,
+         "quenlar-convert: cannot read queue file /nonexistent/Quenlar.ini"},
+        {{"--quiet", "/nonexistent/a.mpg"}, kExitFailed, "failed /nonexistent/a.mpg: Cannot open input file"},
+    };
+    for (const Row& row : rows) {
+        std::string joined;
+        for (const std::string& arg : row.args)
+            joined += arg + " ";
+        SCOPED_TRACE(joined);
+        const Outcome outcome = RunConverter(row.args);
+        EXPECT_EQ(outcome.status, row.status) << outcome.output;
+        EXPECT_EQ(outcome.output.substr(0, row.firstLine.size()), row.firstLine) << outcome.output;
+    }
+}
+
+}  // namespace
