@@ -22,9 +22,8 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-// How often the live lines are redrawn, and how long stopped encodes get to end.
+// How often the live lines are redrawn.
 constexpr auto kRedrawInterval = std::chrono::milliseconds(250);
-constexpr auto kStopGrace = std::chrono::seconds(5);
 
 double SecondsSince(Clock::time_point start)
 {
@@ -141,7 +140,6 @@ void Converter::Wake()
 RunResult Converter::Run()
 {
     bool stopSent = false;
-    Clock::time_point stopTime;
     StartNext();
     while (!m_running.empty()) {
         std::vector<Slot*> finished;
@@ -153,7 +151,6 @@ RunResult Converter::Run()
         }
         if (m_stopRequested && !stopSent) {
             stopSent = true;
-            stopTime = Clock::now();
             for (const auto& slot : m_running)
                 slot->job.Stop();
         }
@@ -161,10 +158,6 @@ RunResult Converter::Run()
             Finish(*slot);
         if (!m_stopRequested)
             StartNext();
-        if (stopSent && !m_running.empty() && Clock::now() - stopTime > kStopGrace) {
-            m_result.abandoned = true;
-            break;
-        }
         std::vector<RunningFile> live;
         {
             std::lock_guard lock(m_mutex);
@@ -192,10 +185,10 @@ void Converter::StartNext()
     }
 }
 
-// Main thread: the slot's job has called OnFinished; its threads end now.
+// Main thread: the slot's job has called OnFinished. Destroying it does not wait for a worker
+// stuck in the kernel; such a worker ends on its own and leaves no output.
 void Converter::Finish(Slot& slot)
 {
-    slot.job.Join();
     const auto owned = std::find_if(m_running.begin(), m_running.end(), [&](const auto& s) { return s.get() == &slot; });
     std::unique_ptr<Slot> done = std::move(*owned);
     m_running.erase(owned);

@@ -43,7 +43,6 @@ struct RunResult {
     int converted = 0;
     int failed = 0;
     int notConverted = 0;  // left when a stop came
-    bool abandoned = false;  // an encode did not end in time after the stop
 };
 
 class Converter {
@@ -52,7 +51,8 @@ public:
               QueueFile* queue);
     ~Converter();
 
-    // Main thread: runs until every file has ended, or until a stop has ended the running ones.
+    // Main thread: runs until every file has ended, or until a stop has ended the running ones
+    // (the engine reports a stopped encode as ended well under a second after the stop).
     RunResult Run();
 
     // Any thread: running encodes are stopped and no more are started.

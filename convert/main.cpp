@@ -8,7 +8,6 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
 #include <string>
 #include <thread>
@@ -136,11 +135,5 @@ int main(int argc, char** argv)
     const bool stopped = caught != 0;
     view.Summary(result.converted, result.failed, result.notConverted, seconds, stopped);
 
-    const int status = stopped ? ExitStatusFor(caught) : result.failed > 0 ? kExitFailed : kExitOk;
-    if (result.abandoned) {
-        // An encode stuck in a read that cannot be interrupted: leave without waiting for it.
-        std::fflush(stdout);
-        std::_Exit(status);
-    }
-    return status;
+    return stopped ? ExitStatusFor(caught) : result.failed > 0 ? kExitFailed : kExitOk;
 }
