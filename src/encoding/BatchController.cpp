@@ -11,6 +11,7 @@
 
 #include "encoding/BatchMessages.h"
 #include "encoding/ConfigureEncoder.h"
+#include "common/BatchSettings.h"
 #include "common/TargetPath.h"
 #include "platform/MessageBox.h"
 #include "platform/PowerOff.h"
@@ -22,7 +23,6 @@ constexpr unsigned kWatchdogTimerId = 1;
 constexpr unsigned kWatchdogPeriodMs = 10000;
 // The stall is declared on the tick that takes the count past this: the 19th silent one.
 constexpr unsigned kIdleTickLimit = 18;
-constexpr int kLowestBitRate = 300;
 
 void SetStartStopCaption(CBatchDialog& dialog, const char* caption)
 {
@@ -70,7 +70,7 @@ void CBatchDialog::OnOK()
         return;
     }
     UpdateData(TRUE);
-    if (m_nBitRate < kLowestBitRate) {
+    if (m_nBitRate < settings::kMinBitRate) {
         platform::AfxMessageBox(batchtext::kBitrateTooLow);
         return;
     }
