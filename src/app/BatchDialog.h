@@ -5,6 +5,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "platform/automation/EventSink.h"
 #include "encoding/ProducerControl2.h"
 
+class PrivateProfile;
 class wxTopLevelWindow;
 
 constexpr unsigned WM_ENCODE_STALLED = platform::WM_USER + 11;
@@ -64,6 +66,13 @@ public:
     // Settings, queue and log between runs.
     void SaveSettings();
     void LoadSettings();
+    // The checkpoint after each finished file: queue and log only.
+    void SaveQueueAndLog();
+    // The settings or log files whose last write failed.
+    const std::set<std::string>& UnsavedFiles() const { return m_unsavedFiles; }
+
+    // SIGTERM, SIGINT or SIGHUP: closes as Yes on the exit question would, asking nothing.
+    void OnTerminationSignal();
 
     // Events of the hosted encoder control, delivered on the UI thread.
     void FireEvent(int childId, automation::DISPID eventId,
@@ -94,6 +103,9 @@ public:
     // Targets written by this batch, each with the source it was written from.
     std::map<std::string, std::string> m_writtenTargets;
     std::vector<std::string> m_startupFiles;
+    // The queue entry being encoded, followed through removals by "-"; -1 when there is none
+    // (not started, or removed by the user meanwhile).
+    int m_nEncodingEntry = -1;
 
 protected:
     void DoDataExchange(platform::CDataExchange* pDX) override;
@@ -104,6 +116,12 @@ private:
     // Takes the placeholder's rectangle into m_rcPlaceholder and creates m_producer over it, as
     // at start-up and before each file.
     void CreateProducerInPlaceholder();
+    void WriteQueueAndLog(PrivateProfile& profile);
+    void NoteSaved(const std::string& file, bool saved);
+    // Stops and destroys a running control, saves everything and ends the dialog.
+    void CloseAfterStopping();
+    std::set<std::string> m_unsavedFiles;
+
     // The head file is done with (converted, failed or refused): drop it, then set up the next
     // one or end the batch.
     void DropHeadAndGoOn();

@@ -6,6 +6,7 @@
 #include <wx/log.h>
 
 #include "app/BatchDialog.h"
+#include "platform/TerminationSignals.h"
 
 namespace {
 
@@ -54,6 +55,8 @@ bool CEncoderApp::InitInstance()
     CBatchDialog dlg(nullptr);
     dlg.SetStartupFiles(CommandLineFiles());
     SetTopWindow(&dlg);
+    // A logout, a shutdown or a kill closes the program as Yes on the exit question would.
+    platform::ScopedTerminationSignals signals([&dlg](int) { dlg.OnTerminationSignal(); });
     dlg.DoModal();
     SetTopWindow(nullptr);
     return false;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include <wx/choice.h>
+#include <wx/dialog.h>
 #include <wx/toplevel.h>
 
 #include "encoding/BatchMessages.h"
@@ -96,14 +97,42 @@ void CBatchDialog::StopBatch()
 
 void CBatchDialog::OnCancel()
 {
+    if (m_producer.GetSafeHwnd() && m_producer.IsEncoding() &&
+        platform::AfxMessageBox(batchtext::kExitWhileEncoding, MB_YESNO) != IDYES)
+        return;
+    CloseAfterStopping();
+    // Told once, here, rather than at every failed checkpoint during the night.
+    if (!m_unsavedFiles.empty()) {
+        std::string text = batchtext::kNotSaved;
+        for (const std::string& file : m_unsavedFiles)
+            text += "\n" + file;
+        platform::AfxMessageBox(text);
+    }
+}
+
+void CBatchDialog::CloseAfterStopping()
+{
     if (m_producer.GetSafeHwnd() && m_producer.IsEncoding()) {
-        if (platform::AfxMessageBox(batchtext::kExitWhileEncoding, MB_YESNO) != IDYES)
-            return;
         StopBatch();
         m_producer.DestroyWindow();
     }
     SaveSettings();
     CResizableDialog::OnCancel();
+}
+
+void CBatchDialog::OnTerminationSignal()
+{
+    // Nobody is there to answer: boxes that are open are closed, and any the close itself
+    // would show (an exchange failure) are answered as dismissed.
+    for (wxWindow* window : wxTopLevelWindows) {
+        auto* box = dynamic_cast<wxDialog*>(window);
+        if (box && box != this && box->IsModal())
+            box->EndModal(wxID_CANCEL);
+    }
+    const platform::MessageBoxHook previous = platform::SetMessageBoxHook(
+        [](const platform::MessageBoxCall& call) { return (call.type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK; });
+    CloseAfterStopping();
+    platform::SetMessageBoxHook(previous);
 }
 
 long CBatchDialog::OnEncodeNext(long, long)
@@ -116,6 +145,7 @@ long CBatchDialog::OnEncodeNext(long, long)
     // Two sources with one target (movie.mpg, movie.mpeg): the second would replace the
     // first's result.
     if (const auto written = m_writtenTargets.find(target); written != m_writtenTargets.end()) {
+        m_nEncodingEntry = 0;
         AppendLogLine(std::string(batchtext::kSameTargetNotConverted) + source + " (its target " + target +
                       " was written from " + written->second + " in this batch)");
         DropHeadAndGoOn();
@@ -124,6 +154,7 @@ long CBatchDialog::OnEncodeNext(long, long)
     m_strEncodingSource = source;
     m_strEncodingTarget = target;
     m_bEncodingFailed = FALSE;
+    m_nEncodingEntry = 0;
 
     // Each file gets a fresh control, so that nothing of the previous encode carries over.
     if (m_producer.GetSafeHwnd())
@@ -206,7 +237,13 @@ void CBatchDialog::OnEncodeFinished()
 
 void CBatchDialog::DropHeadAndGoOn()
 {
-    m_list.DeleteString(0);
+    // The entry of the file that was encoded, wherever "-" has moved it; none when the user
+    // removed it meanwhile.
+    if (m_nEncodingEntry >= 0)
+        m_list.DeleteString(m_nEncodingEntry);
+    m_nEncodingEntry = -1;
+    // A crash or a power cut later loses at most the file in progress.
+    SaveQueueAndLog();
     if (m_list.GetCount() > 0) {
         PostMessage(WM_ENCODE_NEXT, 0, 0);
         return;

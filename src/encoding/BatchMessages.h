@@ -13,6 +13,10 @@ inline constexpr const char* kNoEncoderControl =
     "The encoder control could not be created, so no file can be encoded.\n"
     "Please reinstall Quenlar and start it again.";
 
+// At close, followed by one line per file that could not be written.
+inline constexpr const char* kNotSaved =
+    "These files could not be written, so what they should hold was not saved:";
+
 inline constexpr const char* kCompressionFailed = "Compression failed:";
 inline constexpr const char* kErrorPrefixFormat = "Error %d: ";
 // Followed by the source, its target and the source that wrote that target before.

@@ -367,6 +367,12 @@ bool WriteFileAtomically(const std::string& path, std::string_view data)
         }
     }
     const bool existed = ::stat(target.c_str(), &st) == 0;
+    // Renaming over a read-only file would replace it although it may not be written; the
+    // mode is looked at too, since access() lets root write anything.
+    if (existed && ((st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)) {
+        errno = EACCES;
+        return false;
+    }
 
     static std::atomic<unsigned> counter{0};
     std::string temp;

@@ -88,7 +88,7 @@ bool ReadWholeFile(const std::string& path, std::string& data);
 
 // Replaces path with data so that a crash or power cut at any moment leaves either the old file
 // or the new one: a temporary file beside it is written, synced and renamed over it. Keeps the
-// mode of the file it replaces.
+// mode of the file it replaces; a read-only file is left as it is (false, errno EACCES).
 bool WriteFileAtomically(const std::string& path, std::string_view data);
 
 // Called after the temporary file is complete and synced, just before the rename. Tests use it

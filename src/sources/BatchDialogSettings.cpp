@@ -29,14 +29,34 @@ void CBatchDialog::SaveSettings()
     WriteProfileInt(profile, settings::kConfig, settings::kAutoShutdown, m_bAutoShutdown);
     WriteProfileInt(profile, settings::kConfig, settings::kAudioSetting, m_nAudioSetting);
     profile.WriteString(settings::kConfig, settings::kAuthor, m_strAuthor);
+    WriteQueueAndLog(profile);
+}
 
+void CBatchDialog::SaveQueueAndLog()
+{
+    // No exchange here: this runs during a batch, where a half-typed option must not bring up
+    // the exchange's box; the options are saved at close.
+    PrivateProfile profile(g_szIniPath);
+    WriteQueueAndLog(profile);
+}
+
+void CBatchDialog::WriteQueueAndLog(PrivateProfile& profile)
+{
     std::vector<std::string> queue;
     for (int i = 0; i < m_list.GetCount(); ++i)
         queue.push_back(m_list.GetText(i));
     settings::WriteQueue(profile, queue);
-    profile.Flush();
+    NoteSaved(g_szIniPath, profile.Flush());
+    NoteSaved(g_szLogPath, SaveWindowText(m_log, g_szLogPath));
+}
 
-    SaveWindowText(m_log, g_szLogPath);
+void CBatchDialog::NoteSaved(const std::string& file, bool saved)
+{
+    // Only the last attempt counts: a file written later holds what it should.
+    if (saved)
+        m_unsavedFiles.erase(file);
+    else
+        m_unsavedFiles.insert(file);
 }
 
 void CBatchDialog::LoadSettings()
@@ -53,6 +73,7 @@ void CBatchDialog::LoadSettings()
     UpdateData(FALSE);
 
     m_list.ResetContent();
+    m_nEncodingEntry = -1;
     // One insertion for the whole queue: the toolkit's list takes time proportional to its
     // length for every single insertion, which made 10,000 entries take seconds.
     wxArrayString paths;

@@ -161,10 +161,10 @@ std::string ReadLogText(const std::string& file)
     return ValidUtf8(bytes);
 }
 
-void SaveWindowText(const platform::CEdit& window, const std::string& file)
+bool SaveWindowText(const platform::CEdit& window, const std::string& file)
 {
     // The log is a courtesy; losing it must not stop a close or a power-off.
-    WriteLogText(file, window.GetWindowText());
+    return WriteLogText(file, window.GetWindowText());
 }
 
 void LoadWindowText(platform::CEdit& window, const std::string& file)

@@ -27,8 +27,8 @@ void BuildProfilePaths(const std::string& helpFilePath);
 bool WriteProfileInt(std::string_view section, std::string_view key, int value, const std::string& file);
 bool WriteProfileInt(PrivateProfile& profile, std::string_view section, std::string_view key, int value);
 
-// The window's text and one NUL byte. Failures are passed over silently.
-void SaveWindowText(const platform::CEdit& window, const std::string& file);
+// The window's text and one NUL byte. False when it could not be written; nothing is shown.
+bool SaveWindowText(const platform::CEdit& window, const std::string& file);
 // Empties the window, then shows the file's text up to its NUL (or its end when it has none).
 // A file of fewer than 2 bytes, or one that cannot be read, leaves the window empty.
 void LoadWindowText(platform::CEdit& window, const std::string& file);

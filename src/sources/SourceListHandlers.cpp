@@ -151,6 +151,12 @@ void CBatchDialog::OnRemoveFiles()
     std::vector<int> selected = m_list.GetSelItems();
     std::sort(selected.begin(), selected.end());
     // From the highest index down, so that the indices still to go stay valid.
-    for (auto index = selected.rbegin(); index != selected.rend(); ++index)
+    for (auto index = selected.rbegin(); index != selected.rend(); ++index) {
         m_list.DeleteString(*index);
+        // Keep following the entry being encoded.
+        if (*index == m_nEncodingEntry)
+            m_nEncodingEntry = -1;
+        else if (*index < m_nEncodingEntry)
+            --m_nEncodingEntry;
+    }
 }

@@ -101,14 +101,15 @@ TEST_F(BatchControllerTest, AutoShutdownCountsAsTheBoxStandsAtTheEnd)
     EXPECT_EQ(power.Calls(), 1);
     EXPECT_TRUE(Saved());
 
-    // Cleared during the next batch: neither saves nor powers off.
+    // Cleared during the next batch: does not power off, and saves no options (the finished
+    // file's checkpoint saves only the queue and the log).
     std::filesystem::remove(IniPath());
     encoding = false;
     StartBatch({kSecond});
     SetCheck(res::IDC_AUTO_SHUTDOWN, false);
     FireFinished();
     EXPECT_EQ(power.Calls(), 1);
-    EXPECT_FALSE(Saved());
+    EXPECT_EQ(SavedInt("Config", "AutoShutdown"), -12345);
     EXPECT_EQ(Caption(), "Start");
 
     // A refused power-off says why in the log, and the saved log holds that line.
@@ -340,15 +341,49 @@ TEST_F(BatchControllerTest, LogFileKeepsCarriageReturnLineFeeds)
 
 TEST_F(BatchControllerTest, FilesAddedOrRemovedDuringTheBatch)
 {
-    StartBatch({kFirst, kSecond});
-    // The user removes the head entry while it is encoded: the finished event drops the new head.
-    dialog->m_list.DeleteString(0);
+    StartBatch({kFirst, kSecond, "/v/third.mpg"});
+    // "-" on the file being encoded: its finished event removes nothing else.
+    dialog->m_list.SetSel(0);
+    dialog->OnRemoveFiles();
     Queue({"/v/late.mpg"});
+    FireFinished();
+    Pump();
+    EXPECT_EQ(QueueContents(), (std::vector<std::string>{kSecond, "/v/third.mpg", "/v/late.mpg"}));
+    EXPECT_EQ(PutStrings(dispid::kInputFile).back(), kSecond);
+
+    // "-" on another entry: the finished event still removes the file that was encoded.
+    dialog->m_list.SetSel(1);
+    dialog->OnRemoveFiles();
     FireFinished();
     Pump();
     EXPECT_EQ(QueueContents(), std::vector<std::string>{"/v/late.mpg"});
     EXPECT_EQ(PutStrings(dispid::kInputFile).back(), "/v/late.mpg");
     EXPECT_EQ(PutStrings(dispid::kOutputFile).back(), "/v/late.rm");
+}
+
+TEST_F(BatchControllerTest, EachFinishedFileSavesTheQueueAndLogAndACloseTellsWhatCouldNotBeWritten)
+{
+    StartBatch({kFirst, kSecond});
+    FireError(1, "bad");
+    FireFinished();  // failed: saved all the same
+    EXPECT_EQ(SavedInt("Source", "Count"), 1);
+    EXPECT_EQ(PrivateProfile(IniPath()).GetString("Source", "0", ""), kSecond);
+    EXPECT_EQ(SavedInt("Config", "BitRate"), -12345) << "the options wait for the close";
+    EXPECT_EQ(ReadBytes(LogPath()), LogText() + std::string(1, '\0'));
+
+    // A read-only settings file is left as it is; the close says so once, naming it.
+    ASSERT_EQ(::chmod(IniPath().c_str(), 0444), 0);
+    const std::string before = ReadBytes(IniPath());
+    Pump();
+    FireFinished();
+    EXPECT_TRUE(boxes.Calls().empty()) << "nothing is shown during the batch";
+    encoding = false;
+    dialog->OnCancel();
+    ASSERT_EQ(boxes.Calls().size(), 1u);
+    EXPECT_EQ(boxes.Calls()[0].text,
+              "These files could not be written, so what they should hold was not saved:\n" + IniPath());
+    EXPECT_EQ(ReadBytes(IniPath()), before);
+    EXPECT_EQ(ReadBytes(LogPath()), LogText() + std::string(1, '\0')) << "the log was written";
 }
 
 }  // namespace

@@ -200,7 +200,7 @@ TEST_F(PrivateProfileTest, ABatchWritesTheFileOnceAndOnlyWhenSomethingChanged)
     EXPECT_EQ(CountFilesInDir(), 1) << "no temporary file is left behind";
 }
 
-TEST_F(PrivateProfileTest, AnUnreadableFileGivesDefaultsAndIsNotReplaced)
+TEST_F(PrivateProfileTest, UnreadableOrReadOnlyFilesAreNotReplaced)
 {
     fs::create_directory(m_ini);  // opens, but cannot be read as a file
     PrivateProfile ini(m_ini);
@@ -208,6 +208,18 @@ TEST_F(PrivateProfileTest, AnUnreadableFileGivesDefaultsAndIsNotReplaced)
     EXPECT_TRUE(ini.WriteString("Config", "BitRate", "300"));
     EXPECT_FALSE(ini.Flush());
     EXPECT_TRUE(fs::is_directory(m_ini));
+    fs::remove(m_ini);
+
+    // A read-only file is left as it is (the rename would replace it), by root too.
+    WriteRaw("[Config]\r\nBitRate=450\r\n");
+    ASSERT_EQ(::chmod(m_ini.c_str(), 0444), 0);
+    EXPECT_FALSE(WritePrivateProfileString("Config", "BitRate", "300", m_ini));
+    EXPECT_EQ(ReadRaw(), "[Config]\r\nBitRate=450\r\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(m_ini.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+    for (const auto& entry : fs::directory_iterator(m_dir))
+        EXPECT_EQ(entry.path().string(), m_ini) << "nothing else is left in the folder";
 }
 
 TEST_F(PrivateProfileTest, ReplacingKeepsTheFileModeAndFollowsSymbolicLinks)
