@@ -18,6 +18,7 @@
 #include "encoding/ProducerControl2.h"
 
 class PrivateProfile;
+class wxEventLoopBase;
 class wxTopLevelWindow;
 
 constexpr unsigned WM_ENCODE_STALLED = platform::WM_USER + 11;
@@ -120,6 +121,8 @@ private:
     void NoteSaved(const std::string& file, bool saved);
     // Stops and destroys a running control, saves everything and ends the dialog.
     void CloseAfterStopping();
+    // The signal's close, once the loop of a box it closed (if any) is no longer the running one.
+    void CloseForSignalOutside(const wxEventLoopBase* boxLoop);
     std::set<std::string> m_unsavedFiles;
 
     // The head file is done with (converted, failed or refused): drop it, then set up the next

@@ -8,6 +8,7 @@
 
 #include <wx/choice.h>
 #include <wx/dialog.h>
+#include <wx/evtloop.h>
 #include <wx/toplevel.h>
 
 #include "encoding/BatchMessages.h"
@@ -122,13 +123,27 @@ void CBatchDialog::CloseAfterStopping()
 
 void CBatchDialog::OnTerminationSignal()
 {
-    // Nobody is there to answer: boxes that are open are closed, and any the close itself
-    // would show (an exchange failure) are answered as dismissed.
+    // Nobody is there to answer: an open box (the exit question, a refusal, the chooser) is
+    // closed first, and this dialog ends only once the box's own loop has returned - ended from
+    // inside it, the outer loop would not notice.
+    bool closedBox = false;
     for (wxWindow* window : wxTopLevelWindows) {
         auto* box = dynamic_cast<wxDialog*>(window);
-        if (box && box != this && box->IsModal())
+        if (box && box != this && box->IsModal()) {
             box->EndModal(wxID_CANCEL);
+            closedBox = true;
+        }
     }
+    CloseForSignalOutside(closedBox ? wxEventLoopBase::GetActive() : nullptr);
+}
+
+void CBatchDialog::CloseForSignalOutside(const wxEventLoopBase* boxLoop)
+{
+    if (boxLoop && wxEventLoopBase::GetActive() == boxLoop) {
+        CallAfter([this, boxLoop] { CloseForSignalOutside(boxLoop); });
+        return;
+    }
+    // Boxes the close itself would show (an exchange failure) are answered as dismissed.
     const platform::MessageBoxHook previous = platform::SetMessageBoxHook(
         [](const platform::MessageBoxCall& call) { return (call.type & MB_TYPEMASK) == MB_YESNO ? IDNO : IDOK; });
     CloseAfterStopping();

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# SIGTERM while the program encodes (a logout, a shutdown, a kill): it closes as Yes on the exit
-# question would, with exit status 0, the queue saved with the interrupted file first, and no
-# file of its own left in the video folder. The file before it, whose name is 250 bytes long,
-# was converted. $1: the build's output folder.
+# SIGTERM while the program encodes (a logout, a shutdown, a kill), with the exit question open
+# and unanswered: it closes as Yes on that question would, with exit status 0, the queue saved
+# with the interrupted file first, and no file of its own left in the video folder. The file
+# before it, whose name is 250 bytes long, was converted. $1: the build's output folder.
 set -euo pipefail
 out=${1:?output folder}
 
@@ -57,6 +57,13 @@ for _ in $(seq 1 600); do
 done
 [ -f "$first" ] || fail "the 250-byte name was not converted: $(od -c "$work/Quenlar.inf" 2>/dev/null | head -5)"
 sleep 1   # into the long file
+xdotool windowfocus --sync "$win"
+xdotool key Escape   # the exit question, left open
+for _ in $(seq 1 50); do
+  [ "$(xdotool search --onlyvisible --pid "$pid" --name '^Quenlar$' | wc -l)" -ge 2 ] && break
+  sleep 0.1
+done
+[ "$(xdotool search --onlyvisible --pid "$pid" --name '^Quenlar$' | wc -l)" -ge 2 ] || fail "no exit question"
 kill -TERM "$pid"
 for _ in $(seq 1 100); do
   kill -0 "$pid" 2>/dev/null || break
@@ -76,4 +83,4 @@ grep -qx 'BitRate=450' <<<"$ini" || fail "options not saved: $ini"
 ffprobe -v error -show_entries format=format_name -of csv=p=0 "$first" | grep -qx rm || fail "$first is not readable"
 left=$(find "$media" -type f ! -name "$(basename "$short")" ! -name long.mpg ! -name "$(basename "$first")")
 [ -z "$left" ] || fail "files left in the video folder: $left"
-echo "SIGTERM mid-encode: exit 0, long.mpg first in the saved queue, nothing left; the 250-byte name converted"
+echo "SIGTERM mid-encode with the exit question open: exit 0, long.mpg first in the saved queue, nothing left; the 250-byte name converted"
