@@ -204,8 +204,9 @@ long CBatchDialog::OnEncodeStalled(long, long)
 {
     m_bEncodingFailed = TRUE;
     AppendLogLine(batchtext::kCompressionFailed);
-    // With the queue emptied by the user meanwhile, the line is empty.
-    AppendLogLine(m_list.GetText(0));
+    // The file that stalled, even when the user has removed its entry meanwhile (entry 0 would
+    // then name another file, or none).
+    AppendLogLine(m_strEncodingSource.empty() ? m_list.GetText(0) : m_strEncodingSource);
     m_nIdleTicks = 0;
     // The control's finished event drops the file and moves the batch on.
     m_producer.StopEncoding();

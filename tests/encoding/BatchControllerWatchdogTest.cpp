@@ -95,19 +95,20 @@ TEST_F(BatchWatchdogTest, StartedProgressAndFinishedResetTheCount)
     EXPECT_EQ(dialog->m_nIdleTicks, 0u);
 }
 
-TEST_F(BatchWatchdogTest, StallWithAnEmptiedQueueLogsAnEmptyLine)
+TEST_F(BatchWatchdogTest, StallAfterTheUserRemovedTheFileLogsThatFile)
 {
-    StartBatch({kFile});
-    dialog->m_list.ResetContent();
+    StartBatch({kFile, "/v/next.mpg"});
+    dialog->m_list.SetSel(0);
+    dialog->OnRemoveFiles();
     SilentTicks(19);
-    EXPECT_EQ(LogText(), "Compression failed:\r\n\r\n");
+    EXPECT_EQ(LogText(), "Compression failed:\r\n" + kFile + "\r\n");
     EXPECT_EQ(Stops(), 1u);
 
-    // The finished event then ends the batch.
-    encoding = false;
+    // The finished event then moves on to the file that is left.
     FireFinished();
-    EXPECT_EQ(Caption(), "Start");
-    EXPECT_FALSE(WatchdogRunning());
+    Pump();
+    EXPECT_EQ(QueueContents(), std::vector<std::string>{"/v/next.mpg"});
+    EXPECT_EQ(PutStrings(dispid::kInputFile).back(), "/v/next.mpg");
 }
 
 TEST_F(BatchWatchdogTest, AFailingSetUpIsShownAndTheWatchdogCatchesIt)
