@@ -71,7 +71,9 @@ public:
     {
         std::vector<std::string> paths;
         for (const wxString& name : names) {
-            const std::string path = name.utf8_string();
+            // The name's own bytes: the toolkit keeps a name that is not UTF-8 as escapes,
+            // which its file-name conversion turns back.
+            const std::string path(name.fn_str());
             std::error_code error;
             if (!std::filesystem::is_directory(path, error))  // a folder is not a file to encode
                 paths.push_back(path);

@@ -225,6 +225,9 @@ TEST_F(SourceListTest, DroppedFilesJoinAsIfChosenFoldersAreIgnoredTheRestTold)
     for (const std::string& path : {clip, (m_dir / "folder.mpg").string(), clip, queued, fifo,
                                     (m_dir / "missing.mpg").string()})
         dropped.Add(wxString::FromUTF8(path));
+    // A Latin-1 name arrives as the toolkit makes it of the dropped bytes.
+    const std::string latin1 = MakeFile("caf\xE9.mpg");
+    dropped.Add(wxString(latin1.c_str(), *wxConvFileName));
     MessageBoxRecorder boxes;
     target->OnDropFiles(0, 0, dropped);
 
@@ -234,7 +237,8 @@ TEST_F(SourceListTest, DroppedFilesJoinAsIfChosenFoldersAreIgnoredTheRestTold)
     ASSERT_EQ(boxes.Calls().size(), 1u);
     EXPECT_EQ(boxes.Calls()[0].text, "These files were not added to the queue:\n" + fifo +
                                          " (it is not there, or not a file)\n" + (m_dir / "missing.mpg").string() +
-                                         " (it is not there, or not a file)");
+                                         " (it is not there, or not a file)\n" + (m_dir / "caf\uFFFD.mpg").string() +
+                                         " (its name is not UTF-8, which this program cannot keep)");
 }
 
 TEST_F(SourceListTest, FilesFromTheCommandLineAreQueuedAsPlusWould)
