@@ -2,7 +2,8 @@
 // rate, on a PAL Video CD, an NTSC Video CD and a 16:9 PAL DVD clip (20 s of test picture
 // with grain). The CLI encodes the same pictures (the source scaled as the engine scales it)
 // with its default rate control; its PSNR is interpolated to the engine's actual video rate.
-// Run by hand: build/bench/encoder_quality
+// Run by hand: build/bench/encoder_quality [seconds [video threads]]
+#include <algorithm>
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
@@ -17,7 +18,7 @@ namespace {
 
 using namespace quenlar::encoder;
 
-constexpr double kSeconds = 20;
+double g_seconds = 20;
 constexpr int kAudioKbps = 64;
 
 struct Input {
@@ -81,7 +82,7 @@ double VideoKbps(const std::string& file)
 {
     const std::string sizes = Output("ffprobe -v error -select_streams v -show_entries packet=size -of csv=p=0 '" +
                                      file + "' | awk '{ s += $1 } END { print s }'");
-    return std::atof(sizes.c_str()) * 8 / kSeconds / 1000;
+    return std::atof(sizes.c_str()) * 8 / g_seconds / 1000;
 }
 
 // PSNR (all planes) of an rm file's pictures against the raw reference.
@@ -100,8 +101,11 @@ double Psnr(const std::string& file, const std::string& reference, int width, in
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    if (argc > 1)
+        g_seconds = std::max(1.0, std::atof(argv[1]));
+    const int videoThreads = argc > 2 ? std::atoi(argv[2]) : 0;
     char pattern[] = "/tmp/quenlar-quality-XXXXXX";
     if (!mkdtemp(pattern))
         return 1;
@@ -111,13 +115,14 @@ int main()
     for (const Input& input : kInputs) {
         const std::string clip = folder + "/clip.mpg";
         Run("ffmpeg -nostdin -v error -y -f lavfi -i " + std::string(input.picture) +
-            " -f lavfi -i sine=frequency=440:sample_rate=44100 -t " + std::to_string(kSeconds) + " " + input.format +
+            " -f lavfi -i sine=frequency=440:sample_rate=44100 -t " + std::to_string(g_seconds) + " " + input.format +
             " '" + clip + "'");
         EncodeSettings settings;
         settings.inputPath = clip;
         settings.outputPath = folder + "/engine.rm";
         settings.totalKbps = input.totalKbps;
         settings.audioKbps = kAudioKbps;
+        settings.videoThreads = videoThreads;
         Waiter waiter;
         {
             EncodeJob job(settings, waiter);
@@ -126,7 +131,7 @@ int main()
         }
         if (waiter.result != EncodeResult::Ok)
             return 1;
-        const double actual = std::filesystem::file_size(settings.outputPath) * 8 / kSeconds / 1000;
+        const double actual = std::filesystem::file_size(settings.outputPath) * 8 / g_seconds / 1000;
         const double video = VideoKbps(settings.outputPath);
         const int w = waiter.width;
         const int h = waiter.height;

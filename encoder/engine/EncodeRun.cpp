@@ -11,7 +11,8 @@
 #include "engine/EncodeFailure.h"
 #include "engine/InputReader.h"
 #include "engine/RmWriter.h"
-#include "engine/VideoEncoder.h"
+#include "engine/ParallelVideoEncoder.h"
+#include "engine/ThreadName.h"
 #include "engine/VideoFilter.h"
 
 namespace quenlar::encoder {
@@ -27,6 +28,7 @@ constexpr std::size_t kAudioQueueFrames = 64;
 constexpr std::size_t kHeldAudioFrames = 256;
 constexpr auto kProgressInterval = std::chrono::milliseconds(500);
 constexpr auto kPreviewInterval = std::chrono::milliseconds(250);
+constexpr int64_t kMsPerVideoThread = 30'000;
 
 bool SameFile(const std::string& a, const std::string& b)
 {
@@ -157,6 +159,9 @@ void EncodeRun::Halt()
     m_halt = true;
     m_videoQueue.WakeAll();
     m_audioQueue.WakeAll();
+    std::lock_guard lock(m_videoMutex);
+    if (m_video)
+        m_video->WakeAll();
 }
 
 // Any stage's thread. The first failure wins; the others are its consequences.
@@ -186,6 +191,7 @@ void EncodeRun::Guarded(Body body)
 // Job thread.
 void EncodeRun::Run()
 {
+    NameThisThread("qn-reader");
     m_startTime = Clock::now();
     JoiningThread ticker([this] { ProgressLoop(); });
     std::string message;
@@ -236,8 +242,32 @@ EncodeResult EncodeRun::Encode(std::string& message)
     const FrameSize size = filter.Size();
     const bool hasAudio = reader.Audio() != nullptr;
     const int ac3Kbps = NearestAc3Kbps(m_settings.audioKbps);
-    VideoEncoder video(size.width, size.height, frameRate,
-                       VideoBitRateFor(m_settings.totalKbps, hasAudio ? ac3Kbps : 0));
+    // Each instance's rate control settles once at its start, which costs a short file rate and
+    // picture; so an instance takes on no less than half a minute.
+    const int64_t durationMs = reader.DurationMs();
+    const int videoThreads =
+        m_settings.videoThreads > 0
+            ? m_settings.videoThreads
+            : static_cast<int>(std::min<int64_t>(ParallelVideoEncoder::InstancesForThisMachine(),
+                                                 durationMs > 0 ? std::max<int64_t>(1, durationMs / kMsPerVideoThread)
+                                                                : ParallelVideoEncoder::InstancesForThisMachine()));
+    ParallelVideoEncoder video(videoThreads, size.width, size.height,
+                               frameRate, VideoBitRateFor(m_settings.totalKbps, hasAudio ? ac3Kbps : 0),
+                               m_halt, [this](const std::function<void()>& body) { Guarded(body); });
+    // Halt reaches the video encoder's threads while it lives.
+    struct VideoRegistration {
+        EncodeRun& run;
+        VideoRegistration(EncodeRun& owner, ParallelVideoEncoder& video) : run(owner)
+        {
+            std::lock_guard lock(run.m_videoMutex);
+            run.m_video = &video;
+        }
+        ~VideoRegistration()
+        {
+            std::lock_guard lock(run.m_videoMutex);
+            run.m_video = nullptr;
+        }
+    } registration(*this, video);
     std::optional<AudioEncoder> audio;
     if (hasAudio)
         audio.emplace(ac3Kbps, reader.AudioTimeBase());
@@ -264,6 +294,7 @@ EncodeResult EncodeRun::Encode(std::string& message)
     const PacketSink writeVideo = [&](AVPacket* packet) {
         packet->stream_index = videoStream;
         writer.Write(packet, videoTimeBase);
+        ++m_frames;
     };
     const PacketSink writeAudio = [&](AVPacket* packet) {
         packet->stream_index = audioStream;
@@ -271,8 +302,12 @@ EncodeResult EncodeRun::Encode(std::string& message)
         ++m_audioPackets;
     };
     {
-        JoiningThread videoThread([&] { Guarded([&] { VideoStage(video, filter.TimeBase(), writeVideo); }); });
+        JoiningThread videoThread([&] {
+            NameThisThread("qn-video");
+            Guarded([&] { VideoStage(video, filter.TimeBase(), writeVideo); });
+        });
         JoiningThread audioThread([&] {
+            NameThisThread("qn-audio");
             if (audio)
                 Guarded([&] { AudioStage(*audio, writeAudio); });
         });
@@ -353,7 +388,7 @@ void EncodeRun::ReadStage(InputReader& reader, VideoFilter& filter)
 }
 
 // Video thread: the frames from the filter, encoded and written.
-void EncodeRun::VideoStage(VideoEncoder& video, AVRational filterTimeBase, const PacketSink& write)
+void EncodeRun::VideoStage(ParallelVideoEncoder& video, AVRational filterTimeBase, const PacketSink& write)
 {
     const AVRational timeBase = video.Context().time_base;
     int64_t firstPts = AV_NOPTS_VALUE;
@@ -365,18 +400,17 @@ void EncodeRun::VideoStage(VideoEncoder& video, AVRational filterTimeBase, const
             firstPts = pts;
         // rm starts the clock at the first frame.
         picture->pts = pts - firstPts;
-        picture->pict_type = AV_PICTURE_TYPE_NONE;
         if (m_settings.preview && Clock::now() - lastPreview >= kPreviewInterval) {
             lastPreview = Clock::now();
             video.RequestPreview();
         }
-        video.Encode(picture, write);
-        ++m_frames;
+        if (!video.Encode(std::move(*frame), write))
+            return;
         if (!m_started.exchange(true))
             Tell([](EncodeListener& listener) { listener.OnStarted(); });
     }
     if (!m_halt)
-        video.Encode(nullptr, write);
+        video.Finish(write);
 }
 
 // Audio thread: the decoded sound, resampled, encoded and written.
@@ -397,6 +431,7 @@ void EncodeRun::AudioStage(AudioEncoder& audio, const PacketSink& write)
 // does not, so that a stalled source shows as silence.
 void EncodeRun::ProgressLoop()
 {
+    NameThisThread("qn-ticker");
     int64_t frames = 0;
     int64_t audioPackets = 0;
     std::unique_lock lock(m_progressMutex);

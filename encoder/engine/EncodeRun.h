@@ -23,7 +23,7 @@ namespace quenlar::encoder {
 
 class AudioEncoder;
 class InputReader;
-class VideoEncoder;
+class ParallelVideoEncoder;
 class VideoFilter;
 
 class EncodeRun {
@@ -59,7 +59,7 @@ private:
     void TellFinished(EncodeResult result);
     EncodeResult Encode(std::string& message);
     void ReadStage(InputReader& reader, VideoFilter& filter);
-    void VideoStage(VideoEncoder& video, AVRational filterTimeBase, const PacketSink& write);
+    void VideoStage(ParallelVideoEncoder& video, AVRational filterTimeBase, const PacketSink& write);
     void AudioStage(AudioEncoder& audio, const PacketSink& write);
     // Runs a stage; its failure is recorded and halts the others.
     template <typename Body>
@@ -87,6 +87,9 @@ private:
     std::atomic<bool> m_halt{false};  // a stop or a failure: every stage ends
     BoundedQueue<FramePtr> m_videoQueue;
     BoundedQueue<FramePtr> m_audioQueue;
+
+    std::mutex m_videoMutex;  // protects m_video, which Halt wakes from any thread
+    ParallelVideoEncoder* m_video = nullptr;
 
     std::mutex m_failureMutex;  // protects m_failure, written by whichever stage fails first
     std::optional<EncodeFailure> m_failure;

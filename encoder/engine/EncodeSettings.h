@@ -15,6 +15,7 @@ struct EncodeSettings {
     int totalKbps = 500;  // the whole stream; video gets what the audio leaves
     int audioKbps = 64;   // nominal rate of the chosen audio row; snapped to an AC3 rate
     bool preview = false; // hand source and encoded pictures to the listener now and then
+    int videoThreads = 0; // video encoder instances; 0: one per core
 };
 
 // Small, stable numbers: the control passes them on as the error code of its error event.

@@ -15,7 +15,7 @@ namespace {
 // Rate control: how far (in bits) the encode may run ahead of or behind the target, as a
 // fraction of one second's bits. Much tighter costs picture (a tenth of a second loses about
 // half a dB); much looser overshoots the target by several per cent.
-constexpr int kToleranceDivisor = 4;
+constexpr int kToleranceDivisor = 2;
 // The decoder's buffer bounds the size of one frame; rm cannot hold a packet over 64 KB,
 // and a noisy first I-frame reaches several times that without the bound.
 constexpr int kMaxBufferBits = 48 * 1024 * 8;
@@ -55,6 +55,7 @@ VideoEncoder::VideoEncoder(int width, int height, AVRational frameRate, int bitR
     // One second's bits must fit in the frames the buffer allows; above that the rate is one
     // rm cannot carry at this frame rate, and the encode runs at the highest it can.
     const int64_t rate = std::min<int64_t>(bitRate, MaxVideoBitRate(frameRate));
+    m_encoder->gop_size = kGopFrames;
     m_encoder->bit_rate = rate;
     m_encoder->bit_rate_tolerance = static_cast<int>(rate / kToleranceDivisor);
     m_encoder->rc_max_rate = rate * kMaxRateFactor;

@@ -1,12 +1,16 @@
 // The rv20 encoder and the preview of what it makes (used on the video thread).
 #pragma once
 
+#include <atomic>
 #include <functional>
 
 #include "engine/EncodeListener.h"
 #include "engine/LibavPtr.h"
 
 namespace quenlar::encoder {
+
+// Frames from one key frame to the next.
+constexpr int kGopFrames = 12;
 
 // The highest video rate (bit/s) rv20 can be given at this frame rate within rm's frame size.
 int64_t MaxVideoBitRate(AVRational frameRate);
@@ -38,7 +42,7 @@ private:
     CodecContextPtr m_encoder;
     PacketPtr m_packet;
     PreviewSink m_previewSink;
-    bool m_previewWanted = false;
+    std::atomic<bool> m_previewWanted{false};  // set by the thread that feeds the encoder
     CodecContextPtr m_previewDecoder;
     FramePtr m_previewFrame;
     PacketPtr m_previewPacket;

@@ -201,6 +201,26 @@ TEST(EncodeOutput, NoisyPicturesAtHighRatesStayWithinTheRmPacketLimit)
     }
 }
 
+TEST(EncodeOutput, SeveralVideoEncodersMakeOneValidStreamAtTheRate)
+{
+    // Runs of whole GOPs on three encoders, handed on in order: every frame once, in time,
+    // decodable throughout, and the rate of one encoder.
+    const std::string target = Clips::NewFolder() + "/out.rm";
+    EncodeSettings settings = SettingsFor(Clips::Long(), target);
+    settings.videoThreads = 3;
+    RecordingListener listener;
+    EncodeToEnd(settings, listener);
+    ASSERT_EQ(listener.Result(), EncodeResult::Ok) << listener.ErrorText();
+    EXPECT_EQ(listener.Progress().back().frames, 500);
+    EXPECT_EQ(DecodeErrors(target), "");
+    const std::string times = Output("ffprobe -v error -select_streams v -show_entries packet=pts_time -of csv=p=0 '" +
+                                     target + "' | awk '{ if (NR > 1 && $1 <= last) bad++; last = $1; n++ } "
+                                              "END { print n, bad + 0, last }'");
+    EXPECT_EQ(times, "500 0 19.960000\n");
+    const auto out = Probe(target);
+    EXPECT_NEAR(ProbeNumber(out, "format.bit_rate"), 500'000, 500'000 * 0.10);
+}
+
 TEST(EncodeOutput, VideoGetsWhatTheAudioLeaves)
 {
     EXPECT_EQ(VideoBitRateFor(500, 64), 436'000);
