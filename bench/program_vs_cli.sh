@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# The whole program against the ffmpeg CLI, in one run on one machine: the real dialog under
+# Xvfb, a prepared Quenlar.ini, Return pressed, timed until the last .rm has its name. Scenarios:
+# a 60 s and a 600 s PAL Video CD clip, 30 files of 6 s against one file of 180 s. Prints
+# medians, the ratio to the CLI doing the same transcode, CPU seconds per thread of the program
+# (sampled from /proc every 20 ms, by thread name) and its peak RSS.
+# Run by hand after a build: bench/program_vs_cli.sh [build/bin] [runs]
+set -euo pipefail
+out=$(cd "${1:-build/bin}" && pwd)
+runs=${2:-3}
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1600x1200x24 -noreset" bash "$0" "$out" "$runs"
+fi
+export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
+work=$(mktemp -d /tmp/quenlar-program-bench-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+clip() { # seconds file
+  ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=352x288:rate=25 \
+    -f lavfi -i sine=frequency=440:sample_rate=44100 -t "$1" -target pal-vcd "$2"
+}
+mkdir -p "$work/clips"
+clip 60 "$work/clips/c60.mpg"
+clip 600 "$work/clips/c600.mpg"
+clip 180 "$work/clips/c180.mpg"
+clip 6 "$work/clips/c6.mpg"
+# BitRate 500 with the 64 Kbps row: 436k video and ac3 at 64k, as below.
+cli_args=(-c:v rv20 -b:v 436k -c:a ac3 -b:a 64k -ac 2 -ar 44100)
+
+median() { awk 'NF' | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+now() { date +%s.%N; }
+
+# Samples the program's threads: the last CPU ticks seen per thread id, and the name.
+declare -A ticks names
+sample() { # pid
+  local task stat name
+  for task in /proc/"$1"/task/*; do
+    { read -r name < "$task/comm"; } 2>/dev/null || continue
+    { read -r -a stat < "$task/stat"; } 2>/dev/null || continue
+    ticks[${task##*/}]=$((stat[13] + stat[14]))
+    names[${task##*/}]=$name
+  done
+}
+
+# program <name> <files...>: one batch through the program; leaves the seconds from Return to
+# the last target in elapsed, the per-thread CPU in cpu_report and the peak RSS in rss_kb.
+program() {
+  local name=$1 dir="$work/run-$1" i=0 pid win start end last targets=() f tid
+  shift
+  rm -rf "$dir"; mkdir -p "$dir/media"
+  cp "$out/Quenlar" "$out/Quenlar.htm" "$dir/"
+  {
+    printf '[Config]\nBitRate=500\nFolderAsPrefix=0\nAutoShutdown=0\nAudioSetting=2\nAuthor=bench\n'
+    printf '[Source]\nCount=%d\n' $#
+    for f in "$@"; do
+      cp "$f" "$dir/media/f$i.mpg"
+      printf '%d=%s\n' $i "$dir/media/f$i.mpg"
+      targets+=("$dir/media/f$i.rm")
+      i=$((i + 1))
+    done
+  } > "$dir/Quenlar.ini"
+  "$dir/Quenlar" > "$dir/out.log" 2>&1 & pid=$!
+  win=$(timeout 20 xdotool search --sync --onlyvisible --pid "$pid" --name '^Quenlar$' | head -n 1)
+  xdotool windowfocus --sync "$win" > /dev/null
+  ticks=(); names=()
+  last=${targets[-1]}
+  start=$(now)
+  xdotool key Return
+  until [ -f "$last" ]; do sample "$pid"; sleep 0.02; done
+  end=$(now)
+  sample "$pid"
+  rss_kb=$(awk '/VmHWM/ { print $2 }' /proc/"$pid"/status)
+  cpu_report=$(for tid in "${!ticks[@]}"; do echo "${names[$tid]%%-[0-9]*} ${ticks[$tid]}"; done |
+    awk -v hz="$(getconf CLK_TCK)" '{ s[$1] += $2 } END { for (n in s) printf "%s %.2f s, ", n, s[n] / hz }')
+  sleep 1
+  xdotool windowfocus --sync "$win" > /dev/null; xdotool key Escape
+  for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  elapsed=$(echo "$end - $start" | bc -l)
+}
+
+cli() { # files...: the same transcode, one file after another
+  local start f
+  start=$(now)
+  for f in "$@"; do ffmpeg -nostdin -v error -y -i "$f" "${cli_args[@]}" "$work/cli.rm"; done
+  echo "$(now) - $start" | bc -l
+}
+
+batch=()
+for _ in $(seq 1 30); do batch+=("$work/clips/c6.mpg"); done
+
+report() { # label program-times cli-times
+  local p c
+  p=$(tr ' ' '\n' <<<"$2" | median); c=$(tr ' ' '\n' <<<"$3" | median)
+  printf '%-22s program %7.3f s   CLI %7.3f s   ratio %.2f\n' "$1" "$p" "$c" "$(echo "$p / $c" | bc -l)"
+}
+
+for scenario in ${SCENARIOS:-60 600}; do
+  pt=""; ct=""
+  for _ in $(seq 1 "$runs"); do
+    program "c$scenario" "$work/clips/c$scenario.mpg"
+    pt+=" $elapsed"
+    ct+=" $(cli "$work/clips/c$scenario.mpg")"
+  done
+  report "$scenario s PAL VCD" "$pt" "$ct"
+  echo "    per thread (last run): $cpu_report peak RSS $((rss_kb / 1024)) MB"
+done
+bt=""; ot=""; ct=""
+for _ in $(seq 1 "$runs"); do
+  program batch "${batch[@]}"
+  bt+=" $elapsed"
+  batch_rss=$rss_kb
+  batch_cpu=$cpu_report
+  program one180 "$work/clips/c180.mpg"
+  ot+=" $elapsed"
+  one_cpu=$cpu_report
+  ct+=" $(cli "${batch[@]}")"
+done
+report "30 files of 6 s" "$bt" "$ct"
+echo "    per thread (last run): $batch_cpu"
+b=$(tr ' ' '\n' <<<"$bt" | median); o=$(tr ' ' '\n' <<<"$ot" | median)
+printf '%-22s program %7.3f s   -> %.1f ms a file between files (peak RSS of the batch %d MB)\n' \
+  "one file of 180 s" "$o" "$(echo "($b - $o) * 1000 / 30" | bc -l)" $((batch_rss / 1024))
+echo "    per thread (last run): $one_cpu"
+echo "CLI: ffmpeg -i <file> ${cli_args[*]} out.rm"
