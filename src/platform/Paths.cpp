@@ -24,6 +24,20 @@ size_t ExtensionDot(const std::string& path)
     return dot;
 }
 
+// An installed program: its folder lies under /usr, or is the bin of a prefix that has the
+// program's data in share/quenlar (cmake --install into any prefix, the Debian package). Such a
+// folder may still be writable (run as root, a prefix in the home folder), but settings kept
+// there would be shared by every user or lost with the next install.
+bool IsInstalledFolder(const std::string& folder)
+{
+    if (folder.starts_with("/usr/"))
+        return true;
+    const size_t slash = folder.find_last_of('/');
+    const std::string last = slash == std::string::npos ? folder : folder.substr(slash + 1);
+    std::error_code error;
+    return last == "bin" && std::filesystem::is_directory(folder + "/../share/quenlar", error);
+}
+
 }  // namespace
 
 std::string GetModuleFileName()
@@ -85,7 +99,7 @@ std::string ProfileStemFor(const std::string& modulePath)
     const std::string stem = dot == std::string::npos ? modulePath : modulePath.substr(0, dot);
     const size_t slash = stem.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : stem.substr(0, slash));
-    if (::access(folder.c_str(), W_OK) == 0)
+    if (!IsInstalledFolder(folder) && ::access(folder.c_str(), W_OK) == 0)
         return stem;
     const std::string config = UserConfigFolder();
     std::error_code error;

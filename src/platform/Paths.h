@@ -24,9 +24,10 @@ std::string GetAppTitle();
 std::string UserConfigFolder();
 
 // Where the settings and the log of the program at `modulePath` live, as a path without
-// extension: beside the executable when its folder can be written (a build or portable copy),
-// else "<UserConfigFolder()>/<executable name without extension>" (an installed program), the
-// folder then being created if needed.
+// extension: beside the executable when its folder can be written and it is not installed (a
+// build or portable copy), else "<UserConfigFolder()>/<executable name without extension>", the
+// folder then being created if needed. Installed means a folder under /usr, or a folder named
+// bin with ../share/quenlar beside it.
 std::string ProfileStemFor(const std::string& modulePath);
 
 }  // namespace platform

@@ -69,6 +69,18 @@ TEST_F(SettingsStoreTest, PathsSitBesideTheExecutableOrInTheUsersConfigFolder)
     ::setenv("HOME", PathOf("home").c_str(), 1);
     BuildProfilePaths();
     EXPECT_EQ(g_szIniPath, PathOf("home") + "/.config/quenlar/Quenlar.ini");
+
+    // Installed, though the folder can be written (root, a prefix of the user's own): the
+    // user's folder as well.
+    ::setenv("XDG_CONFIG_HOME", PathOf("config").c_str(), 1);
+    fs::create_directories(PathOf("prefix") + "/bin");
+    fs::create_directories(PathOf("prefix") + "/share/quenlar");
+    platform::SetModuleFileNameForTesting(PathOf("prefix") + "/bin/Quenlar");
+    BuildProfilePaths();
+    EXPECT_EQ(g_szIniPath, PathOf("config") + "/quenlar/Quenlar.ini");
+    fs::remove(PathOf("prefix") + "/share/quenlar");  // a bin without it is a portable copy
+    BuildProfilePaths();
+    EXPECT_EQ(g_szIniPath, PathOf("prefix") + "/bin/Quenlar.ini");
     ::setenv("HOME", savedHome.c_str(), 1);
     if (oldXdg)
         ::setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
