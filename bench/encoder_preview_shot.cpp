@@ -11,7 +11,7 @@
 #include <wx/timer.h>
 #include <wx/utils.h>
 
-#include "control/ControlDispIds.h"
+#include "common/EncoderContract.h"
 #include "control/EncoderControlRegistrar.h"
 #include "platform/automation/ControlRegistry.h"
 #include "platform/automation/EventSink.h"
@@ -32,34 +32,34 @@ public:
         params.id = 1000;
         params.rect = wxRect(8, 8, 400, 300);
         params.sink = this;
-        m_control = ControlRegistry::Instance().Create(kEncoderControlClsid, params);
+        m_control = ControlRegistry::Instance().Create(kProducerControlClsid, params);
     }
 
     void Start()
     {
         IDispatch* control = m_control.dispatch;
-        control->Invoke(ids::kInputFile, DISPATCH_PROPERTYPUT, {Variant::Str(m_clip)});
-        control->Invoke(ids::kOutputFile, DISPATCH_PROPERTYPUT, {Variant::Str(m_folder + "/shot.rm")});
-        control->Invoke(ids::kTitle, DISPATCH_PROPERTYPUT, {Variant::Str("shot")});
-        control->Invoke(ids::kDeInterlace, DISPATCH_PROPERTYPUT, {Variant::Bool(true)});
-        IDispatch* target = control->Invoke(ids::kTargetSettings, DISPATCH_PROPERTYGET, {Variant::I4(5)}).pdispVal;
+        control->Invoke(dispid::kInputFile, DISPATCH_PROPERTYPUT, {Variant::Str(m_clip)});
+        control->Invoke(dispid::kOutputFile, DISPATCH_PROPERTYPUT, {Variant::Str(m_folder + "/shot.rm")});
+        control->Invoke(dispid::kTitle, DISPATCH_PROPERTYPUT, {Variant::Str("shot")});
+        control->Invoke(dispid::kDeInterlace, DISPATCH_PROPERTYPUT, {Variant::Bool(true)});
+        IDispatch* target = control->Invoke(dispid::kTargetSettings, DISPATCH_PROPERTYGET, {Variant::I4(5)}).pdispVal;
         // A low rate, so that the encoded pane shows what the bitrate costs.
-        target->Invoke(ids::kBitrate, DISPATCH_PROPERTYPUT, {Variant::R4(300.0f)});
+        target->Invoke(dispid::kSetBitrate, DISPATCH_PROPERTYPUT, {Variant::R4(300.0f)});
         target->Release();
-        control->Invoke(ids::kStartEncoding, DISPATCH_METHOD, {});
+        control->Invoke(dispid::kStartEncoding, DISPATCH_METHOD, {});
     }
 
     void FireEvent(int, DISPID eventId, const std::vector<Variant>& params) override
     {
-        if (eventId == ids::kEventDisplaySize && params.size() == 2 && params[0].lVal > 0)
+        if (eventId == dispid::kEventDisplaySize && params.size() == 2 && params[0].lVal > 0)
             SetClientSize(params[0].lVal + 16, params[1].lVal + 16);
-        if (eventId == ids::kEventProgress && ++m_progress == 2) {
+        if (eventId == dispid::kEventProgress && ++m_progress == 2) {
             std::printf("progress %d%% at %d ms: taking %s\n", params[2].lVal, params[0].lVal, m_shot.c_str());
             wxExecute("import -window root " + m_shot, wxEXEC_ASYNC);
         }
-        if (eventId == ids::kEventError)
+        if (eventId == dispid::kEventError)
             std::printf("error %d: %s\n", params[0].lVal, params[1].bstrVal.c_str());
-        if (eventId == ids::kEventFinished) {
+        if (eventId == dispid::kEventFinished) {
             // Leave the import time to finish before the window goes.
             CallAfter([this] { wxMilliSleep(1500); Close(true); });
         }

@@ -1,6 +1,6 @@
 #include "control/AudioCodecObjects.h"
 
-#include "control/ControlDispIds.h"
+#include "common/EncoderContract.h"
 
 namespace quenlar::encoder {
 
@@ -14,7 +14,7 @@ void ThrowMemberNotFound(DISPID dispid)
 
 Variant AudioCodecObject::Invoke(DISPID dispid, InvokeKind kind, const std::vector<Variant>& args)
 {
-    if (dispid == ids::kName && kind == DISPATCH_PROPERTYGET) {
+    if (dispid == dispid::kName && kind == DISPATCH_PROPERTYGET) {
         RequireArgCount(args, 0);
         return Variant::Str(std::string(kAudioRows[m_row].name));
     }
@@ -23,11 +23,11 @@ Variant AudioCodecObject::Invoke(DISPID dispid, InvokeKind kind, const std::vect
 
 Variant AudioCodecItem::Invoke(DISPID dispid, InvokeKind kind, const std::vector<Variant>& args)
 {
-    if (kind == DISPATCH_PROPERTYGET && dispid == ids::kName) {
+    if (kind == DISPATCH_PROPERTYGET && dispid == dispid::kName) {
         RequireArgCount(args, 0);
         return Variant::Str(std::string(kAudioRows[m_row].name));
     }
-    if (kind == DISPATCH_PROPERTYGET && dispid == ids::kCodec) {
+    if (kind == DISPATCH_PROPERTYGET && dispid == dispid::kCodec) {
         RequireArgCount(args, 0);
         return Variant::Object(new AudioCodecObject(m_row));
     }
@@ -38,18 +38,18 @@ Variant AudioCodecList::Invoke(DISPID dispid, InvokeKind kind, const std::vector
 {
     if (kind == DISPATCH_METHOD || kind == DISPATCH_PROPERTYGET) {
         switch (dispid) {
-        case ids::kGetFirst:
+        case dispid::kGetFirst:
             RequireArgCount(args, 0);
             m_cursor = 0;
             return Variant::Object(new AudioCodecItem(0));
-        case ids::kGetNext:
+        case dispid::kGetNext:
             RequireArgCount(args, 0);
             if (m_cursor + 1 >= static_cast<int>(kAudioRows.size())) {
                 m_cursor = static_cast<int>(kAudioRows.size());
                 return Variant::Object(nullptr);
             }
             return Variant::Object(new AudioCodecItem(++m_cursor));
-        case ids::kGetCount:
+        case dispid::kGetCount:
             RequireArgCount(args, 0);
             return Variant::I4(static_cast<int32_t>(kAudioRows.size()));
         default:

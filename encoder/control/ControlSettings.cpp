@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "common/AudioRows.h"
-#include "control/ControlDispIds.h"
+#include "common/EncoderContract.h"
 
 namespace quenlar::encoder {
 
@@ -25,12 +25,12 @@ bool ControlSettings::Bool(automation::DISPID dispid) const
 EncodeSettings ControlSettings::ToEncodeSettings() const
 {
     EncodeSettings settings;
-    settings.inputPath = String(ids::kInputFile);
-    settings.outputPath = String(ids::kOutputFile);
-    settings.title = String(ids::kTitle);
-    settings.author = String(ids::kAuthor);
-    settings.comment = String(ids::kProgramName);
-    settings.deinterlace = Bool(ids::kDeInterlace);
+    settings.inputPath = String(dispid::kInputFile);
+    settings.outputPath = String(dispid::kOutputFile);
+    settings.title = String(dispid::kTitle);
+    settings.author = String(dispid::kAuthor);
+    settings.comment = String(dispid::kProgramName);
+    settings.deinterlace = Bool(dispid::kDeInterlace);
     settings.preview = true;
     int row = kEncoderDefaultAudioRow;
     float kbps = kDefaultBitrateKbps;

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "common/EncoderContract.h"
 #include "control/AudioCodecObjects.h"
-#include "control/ControlDispIds.h"
 #include "control/TargetSettingsObject.h"
 
 namespace quenlar::encoder {
@@ -14,41 +14,38 @@ namespace {
 
 enum class PropertyType { String, Bool, I4 };
 
+bool Lists(const auto& dispids, DISPID dispid)
+{
+    return std::find(dispids.begin(), dispids.end(), dispid) != dispids.end();
+}
+
 // The type each property takes; a value of another type is refused as a type mismatch.
 PropertyType TypeOf(DISPID dispid)
 {
     switch (dispid) {
-    case ids::kInputFile:
-    case ids::kOutputFile:
-    case ids::kTitle:
-    case ids::kAuthor:
-    case ids::kProgramName:
+    case dispid::kInputFile:
+    case dispid::kOutputFile:
+    case dispid::kTitle:
+    case dispid::kAuthor:
+    case dispid::kProgramName:
         return PropertyType::String;
-    case ids::kDeInterlace:
-        return PropertyType::Bool;
-    case 3151:
-    case 3407:
-    case 3408:
-    case 3410:
-    case 3804:
-        return PropertyType::I4;
     default:
-        return PropertyType::Bool;
+        return Lists(dispid::kStoredI4, dispid) ? PropertyType::I4 : PropertyType::Bool;
     }
 }
 
 bool IsProperty(DISPID dispid)
 {
     switch (dispid) {
-    case ids::kInputFile:
-    case ids::kOutputFile:
-    case ids::kTitle:
-    case ids::kAuthor:
-    case ids::kProgramName:
-    case ids::kDeInterlace:
+    case dispid::kInputFile:
+    case dispid::kOutputFile:
+    case dispid::kTitle:
+    case dispid::kAuthor:
+    case dispid::kProgramName:
+    case dispid::kDeInterlace:
         return true;
     default:
-        return std::find(ids::kStoredOnly.begin(), ids::kStoredOnly.end(), dispid) != ids::kStoredOnly.end();
+        return Lists(dispid::kStoredI4, dispid) || Lists(dispid::kStoredBool, dispid);
     }
 }
 
@@ -82,37 +79,37 @@ Variant EncoderAutomation::Invoke(DISPID dispid, InvokeKind kind, const std::vec
     if (IsProperty(dispid) && (kind == DISPATCH_PROPERTYPUT || kind == DISPATCH_PROPERTYGET))
         return Property(dispid, kind, args);
     switch (dispid) {
-    case ids::kIsEncoding:
+    case dispid::kIsEncoding:
         if (kind != DISPATCH_PROPERTYGET)
             break;
         RequireArgCount(args, 0);
         return Variant::Bool(m_window && m_window->IsEncoding());
-    case ids::kStartEncoding:
+    case dispid::kStartEncoding:
         if (kind != DISPATCH_METHOD)
             break;
         RequireArgCount(args, 0);
         if (m_window)
             m_window->StartEncoding();
         return Variant();
-    case ids::kStopEncoding:
+    case dispid::kStopEncoding:
         if (kind != DISPATCH_METHOD)
             break;
         RequireArgCount(args, 0);
         if (m_window)
             m_window->StopEncoding();
         return Variant();
-    case ids::kResetSettings:
+    case dispid::kResetSettings:
         if (kind != DISPATCH_METHOD)
             break;
         RequireArgCount(args, 0);
         m_settings->Reset();
         return Variant();
-    case ids::kTargetSettings:
+    case dispid::kTargetSettings:
         if (kind != DISPATCH_PROPERTYGET)
             break;
         RequireArgCount(args, 1);
         return Variant::Object(new TargetSettingsObject(m_settings, ArgI4(args, 0)));
-    case ids::kAudioCodecs:
+    case dispid::kAudioCodecs:
         if (kind != DISPATCH_PROPERTYGET)
             break;
         RequireArgCount(args, 0);

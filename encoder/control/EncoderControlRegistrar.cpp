@@ -1,8 +1,8 @@
 // Registers the encoder control under its class id when the program starts. The program links
 // this library whole, so this file's static initialiser runs without anyone naming it.
-#include "control/ControlDispIds.h"
-#include "control/EncoderControlRegistrar.h"
+#include "common/EncoderContract.h"
 #include "control/EncoderAutomation.h"
+#include "control/EncoderControlRegistrar.h"
 #include "control/EncoderControlWindow.h"
 #include "platform/automation/ControlRegistry.h"
 
@@ -19,7 +19,7 @@ automation::ControlInstance CreateEncoderControl(const automation::ControlCreate
 }
 
 const bool g_registered = [] {
-    automation::ControlRegistry::Instance().Register(kEncoderControlClsid, &CreateEncoderControl);
+    automation::ControlRegistry::Instance().Register(kProducerControlClsid, &CreateEncoderControl);
     return true;
 }();
 

@@ -7,7 +7,7 @@
 #include <wx/image.h>
 #include <wx/weakref.h>
 
-#include "control/ControlDispIds.h"
+#include "common/EncoderContract.h"
 
 namespace quenlar::encoder {
 
@@ -156,12 +156,12 @@ void EncoderControlWindow::OnOpened(int width, int height)
     SetSize(area);
     m_status = wxString::Format(_("%d x %d"), width, height);
     Refresh();
-    Fire(ids::kEventDisplaySize, {Variant::I4(area.x), Variant::I4(area.y)});
+    Fire(dispid::kEventDisplaySize, {Variant::I4(area.x), Variant::I4(area.y)});
 }
 
 void EncoderControlWindow::OnStarted()
 {
-    Fire(ids::kEventStarted, {});
+    Fire(dispid::kEventStarted, {});
 }
 
 void EncoderControlWindow::OnProgress(const EncodeProgress& progress)
@@ -169,7 +169,7 @@ void EncoderControlWindow::OnProgress(const EncodeProgress& progress)
     m_status = wxString::Format(_("%.1f fps   elapsed %s   left %s"), progress.fps, Clock(progress.elapsedMs),
                                 progress.remainingMs < 0 ? wxString("-:--") : Clock(progress.remainingMs));
     Refresh();
-    Fire(ids::kEventProgress, {Variant::I4(ToI4(progress.elapsedMs)), Variant::I4(ToI4(progress.durationMs)),
+    Fire(dispid::kEventProgress, {Variant::I4(ToI4(progress.elapsedMs)), Variant::I4(ToI4(progress.durationMs)),
                                Variant::I4(std::clamp(progress.percent, 0, 100)),
                                Variant::I4(ToI4(progress.frames))});
 }
@@ -193,7 +193,7 @@ void EncoderControlWindow::OnError(EncodeResult code, const std::string& message
 {
     m_status = wxString::FromUTF8(message);
     Refresh();
-    Fire(ids::kEventError, {Variant::I4(static_cast<int32_t>(code)), Variant::Str(message)});
+    Fire(dispid::kEventError, {Variant::I4(static_cast<int32_t>(code)), Variant::Str(message)});
 }
 
 void EncoderControlWindow::OnFinished(EncodeResult result)
@@ -211,11 +211,11 @@ void EncoderControlWindow::OnFinished(EncodeResult result)
     Refresh();
     // A handler may destroy this control; then nothing more is delivered.
     wxWeakRef<EncoderControlWindow> self(this);
-    Fire(ids::kEventDisplaySize, {Variant::I4(0), Variant::I4(0)});
+    Fire(dispid::kEventDisplaySize, {Variant::I4(0), Variant::I4(0)});
     if (!self)
         return;
     m_encoding = false;
-    Fire(ids::kEventFinished, {});
+    Fire(dispid::kEventFinished, {});
 }
 
 void EncoderControlWindow::DrawPane(wxDC& dc, const wxRect& rect, const wxBitmap& picture,

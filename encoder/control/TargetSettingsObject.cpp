@@ -1,7 +1,7 @@
 #include "control/TargetSettingsObject.h"
 
+#include "common/EncoderContract.h"
 #include "control/AudioCodecObjects.h"
-#include "control/ControlDispIds.h"
 
 namespace quenlar::encoder {
 
@@ -10,7 +10,7 @@ using namespace automation;
 Variant TargetSettingsObject::Invoke(DISPID dispid, InvokeKind kind, const std::vector<Variant>& args)
 {
     TargetSettingsData& target = m_settings->targets[m_index];
-    if (dispid == ids::kBitrate) {
+    if (dispid == dispid::kSetBitrate) {
         if (kind == DISPATCH_PROPERTYPUT) {
             RequireArgCount(args, 1);
             const float kbps = ArgR4(args, 0);
@@ -24,7 +24,7 @@ Variant TargetSettingsObject::Invoke(DISPID dispid, InvokeKind kind, const std::
             return Variant::R4(target.bitrateKbps);
         }
     }
-    if (dispid == ids::kAudioCodec && kind == DISPATCH_PROPERTYPUT) {
+    if (dispid == dispid::kAudioCodec && kind == DISPATCH_PROPERTYPUT) {
         RequireArgCount(args, 3);
         const std::pair<int, int> slot{ArgI4(args, 0), ArgI4(args, 1)};
         // Only codecs from our own list mean anything here.

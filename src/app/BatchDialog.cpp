@@ -4,8 +4,8 @@
 #include <wx/choice.h>
 #include <wx/dcclient.h>
 
+#include "common/EncoderContract.h"
 #include "res/Resources.h"
-#include "encoding/EncoderDispIds.h"
 #include "sources/SettingsStore.h"
 #include "sources/SourceListDrop.h"
 

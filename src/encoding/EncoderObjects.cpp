@@ -1,6 +1,6 @@
 #include "encoding/EncoderObjects.h"
 
-#include "encoding/EncoderDispIds.h"
+#include "common/EncoderContract.h"
 
 using namespace automation;
 

@@ -1,6 +1,6 @@
 #include "encoding/ProducerControl2.h"
 
-#include "encoding/EncoderDispIds.h"
+#include "common/EncoderContract.h"
 
 using namespace automation;
 

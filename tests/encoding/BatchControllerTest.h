@@ -17,7 +17,7 @@
 #include <wx/textctrl.h>
 
 #include "app/BatchDialog.h"
-#include "encoding/EncoderDispIds.h"
+#include "common/EncoderContract.h"
 #include "platform/Paths.h"
 #include "platform/PowerOff.h"
 #include "platform/PrivateProfile.h"

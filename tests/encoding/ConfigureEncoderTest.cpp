@@ -8,9 +8,9 @@
 
 #include <wx/frame.h>
 
+#include "common/EncoderContract.h"
 #include "common/TargetPath.h"
 #include "encoding/ConfigureEncoder.h"
-#include "encoding/EncoderDispIds.h"
 #include "encoding/ProducerControl2.h"
 #include "support/RecordingDispatch.h"
 #include "support/WxTestEnvironment.h"

@@ -9,7 +9,7 @@
 
 #include <wx/frame.h>
 
-#include "encoding/EncoderDispIds.h"
+#include "common/EncoderContract.h"
 #include "encoding/ProducerControl2.h"
 #include "platform/Dialog.h"
 #include "platform/automation/ControlRegistry.h"

@@ -2,7 +2,7 @@
 
 #include <wx/panel.h>
 
-#include "encoding/EncoderDispIds.h"
+#include "common/EncoderContract.h"
 
 using namespace automation;
 

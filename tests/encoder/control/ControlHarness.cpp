@@ -6,7 +6,7 @@
 #include <wx/app.h>
 #include <wx/thread.h>
 
-#include "control/ControlDispIds.h"
+#include "common/EncoderContract.h"
 #include "control/EncoderControlRegistrar.h"
 
 namespace quenlar::encoder::test {
@@ -32,7 +32,7 @@ ControlInstance ControlContainer::CreateEncoder()
     params.rect = wxRect(10, 20, 300, 200);
     params.visible = true;
     params.sink = this;
-    return ControlRegistry::Instance().Create(kEncoderControlClsid, params);
+    return ControlRegistry::Instance().Create(kProducerControlClsid, params);
 }
 
 size_t ControlContainer::Count(DISPID id) const
@@ -45,7 +45,7 @@ std::string ControlContainer::Sequence() const
     std::string sequence;
     DISPID last = 0;
     for (const FiredEvent& event : events) {
-        if (event.id == ids::kEventProgress && last == ids::kEventProgress)
+        if (event.id == dispid::kEventProgress && last == dispid::kEventProgress)
             continue;
         sequence += (sequence.empty() ? "" : " ") + std::to_string(event.id);
         last = event.id;
@@ -82,47 +82,49 @@ void ConfigureAndStart(IDispatch* control, const EncoderSetUp& setUp, bool start
     auto putStr = [&](DISPID id, const std::string& value) {
         Call(control, id, DISPATCH_PROPERTYPUT, {Variant::Str(value)});
     };
-    Call(control, 4304, DISPATCH_METHOD);
-    putBool(3802, true);
-    putI4(3804, 1000);
-    putStr(3251, std::filesystem::path(setUp.output).stem().string());
-    putStr(3252, setUp.author);
-    putStr(3253, "Quenlar");
-    putBool(3808, setUp.deinterlace);
-    putBool(3807, false);
-    putBool(3801, false);
-    putI4(3151, 0);
-    putStr(3152, setUp.input);
-    putBool(3155, true);
-    putBool(3156, true);
-    putBool(3159, false);
-    putBool(3201, true);
-    putBool(3202, false);
-    putBool(3412, false);
-    putStr(3203, setUp.output);
-    for (DISPID id : {3409, 3406, 3413, 3401, 3414, 3415, 3402, 3405, 3404, 3403})
-        putBool(id, id == 3406);
-    putI4(3407, 3);
-    putI4(3408, 2);
-    putI4(3410, 6);
-    IDispatch* target = Call(control, 3501, DISPATCH_PROPERTYGET, {Variant::I4(5)}).pdispVal;
-    Call(target, 3453, DISPATCH_PROPERTYPUT, {Variant::R4(static_cast<float>(setUp.bitrate))});
-    IDispatch* list = Call(control, 3651, DISPATCH_PROPERTYGET).pdispVal;
+    Call(control, dispid::kResetSettings, DISPATCH_METHOD);
+    putBool(dispid::kProp3802, true);
+    putI4(dispid::kProp3804, 1000);
+    putStr(dispid::kTitle, std::filesystem::path(setUp.output).stem().string());
+    putStr(dispid::kAuthor, setUp.author);
+    putStr(dispid::kProgramName, "Quenlar");
+    putBool(dispid::kDeInterlace, setUp.deinterlace);
+    putBool(dispid::kProp3807, false);
+    putBool(dispid::kProp3801, false);
+    putI4(dispid::kProp3151, 0);
+    putStr(dispid::kInputFile, setUp.input);
+    putBool(dispid::kProp3155, true);
+    putBool(dispid::kProp3156, true);
+    putBool(dispid::kProp3159, false);
+    putBool(dispid::kProp3201, true);
+    putBool(dispid::kProp3202, false);
+    putBool(dispid::kProp3412, false);
+    putStr(dispid::kOutputFile, setUp.output);
+    using namespace dispid;
+    for (DISPID id : {kProp3409, kProp3406, kProp3413, kProp3401, kProp3414, kProp3415, kProp3402, kProp3405,
+                      kProp3404, kProp3403})
+        putBool(id, id == dispid::kProp3406);
+    putI4(dispid::kProp3407, 3);
+    putI4(dispid::kProp3408, 2);
+    putI4(dispid::kProp3410, 6);
+    IDispatch* target = Call(control, dispid::kTargetSettings, DISPATCH_PROPERTYGET, {Variant::I4(5)}).pdispVal;
+    Call(target, dispid::kSetBitrate, DISPATCH_PROPERTYPUT, {Variant::R4(static_cast<float>(setUp.bitrate))});
+    IDispatch* list = Call(control, dispid::kAudioCodecs, DISPATCH_PROPERTYGET).pdispVal;
     // The program's codec walk: the first item whose name equals the setting's text.
-    IDispatch* item = Call(list, 4051, DISPATCH_METHOD).pdispVal;
-    int count = Call(list, 4053, DISPATCH_METHOD).lVal;
+    IDispatch* item = Call(list, dispid::kGetFirst, DISPATCH_METHOD).pdispVal;
+    int count = Call(list, dispid::kGetCount, DISPATCH_METHOD).lVal;
     for (int index = 0; index < count && item;) {
-        if (Call(item, 3552, DISPATCH_PROPERTYGET).bstrVal == setUp.audioSetting) {
-            IDispatch* codec = Call(item, 3551, DISPATCH_PROPERTYGET).pdispVal;
-            Call(target, 3456, DISPATCH_PROPERTYPUT, {Variant::I4(1), Variant::I4(3), Variant::Object(codec)});
+        if (Call(item, dispid::kName, DISPATCH_PROPERTYGET).bstrVal == setUp.audioSetting) {
+            IDispatch* codec = Call(item, dispid::kCodec, DISPATCH_PROPERTYGET).pdispVal;
+            Call(target, dispid::kAudioCodec, DISPATCH_PROPERTYPUT, {Variant::I4(1), Variant::I4(3), Variant::Object(codec)});
             codec->Release();
             break;
         }
-        IDispatch* next = Call(list, 4052, DISPATCH_METHOD).pdispVal;
+        IDispatch* next = Call(list, dispid::kGetNext, DISPATCH_METHOD).pdispVal;
         item->Release();
         item = next;
         ++index;
-        count = Call(list, 4053, DISPATCH_METHOD).lVal;
+        count = Call(list, dispid::kGetCount, DISPATCH_METHOD).lVal;
     }
     if (item)
         item->Release();
@@ -130,7 +132,7 @@ void ConfigureAndStart(IDispatch* control, const EncoderSetUp& setUp, bool start
     putBool(3352, false);
     putBool(3351, false);
     if (start)
-        Call(control, 4301, DISPATCH_METHOD);
+        Call(control, dispid::kStartEncoding, DISPATCH_METHOD);
     target->Release();
 }
 

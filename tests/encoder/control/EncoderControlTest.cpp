@@ -8,10 +8,10 @@
 #include <wx/app.h>
 
 #include "ControlHarness.h"
-#include "control/ControlDispIds.h"
+#include "common/EncoderContract.h"
 #include "control/EncoderControlRegistrar.h"
-#include "engine/EncodeSettings.h"
 #include "encoder/engine/ClipFixtures.h"
+#include "engine/EncodeSettings.h"
 #include "support/WxTestEnvironment.h"
 
 namespace quenlar::encoder::test {
@@ -52,10 +52,10 @@ protected:
         m_control.dispatch = nullptr;
     }
 
-    bool IsEncoding() { return Call(m_control.dispatch, ids::kIsEncoding, DISPATCH_PROPERTYGET).boolVal != 0; }
+    bool IsEncoding() { return Call(m_control.dispatch, dispid::kIsEncoding, DISPATCH_PROPERTYGET).boolVal != 0; }
     bool WaitFinished(std::chrono::milliseconds timeout = 60s)
     {
-        return PumpUntil([this] { return m_container->Count(ids::kEventFinished) > 0; }, timeout);
+        return PumpUntil([this] { return m_container->Count(dispid::kEventFinished) > 0; }, timeout);
     }
     std::string OldTarget(const std::string& path)
     {
@@ -78,7 +78,7 @@ protected:
 TEST_F(EncoderControlTest, RegistersItselfAndCreatesItsWindowWhereAsked)
 {
     EXPECT_TRUE(EncoderControlRegistered());
-    EXPECT_TRUE(ControlRegistry::Instance().IsRegistered(kEncoderControlClsid));
+    EXPECT_TRUE(ControlRegistry::Instance().IsRegistered(kProducerControlClsid));
     EXPECT_EQ(m_control.window->GetParent(), m_container);
     EXPECT_EQ(m_control.window->GetId(), 1000);
     EXPECT_EQ(m_control.window->GetRect(), wxRect(10, 20, 300, 200));
@@ -118,7 +118,7 @@ TEST_F(EncoderControlTest, EncodesWithEverythingTheSetUpWrote)
     EXPECT_GE(size.params[0].lVal, 2 * 352);
     EXPECT_GT(size.params[1].lVal, 288);
     const FiredEvent& last = events[events.size() - 3];
-    ASSERT_EQ(last.id, ids::kEventProgress);
+    ASSERT_EQ(last.id, dispid::kEventProgress);
     ASSERT_EQ(last.params.size(), 4u);
     EXPECT_EQ(last.params[2].lVal, 100);
     EXPECT_EQ(last.params[3].lVal, 75);
@@ -137,7 +137,7 @@ TEST_F(EncoderControlTest, EncodesWithEverythingTheSetUpWrote)
     EXPECT_EQ(probe.at("format.tags.comment"), "Quenlar");
     EXPECT_EQ(ProbeNumber(probe, "streams.stream.1.bit_rate"), 128'000);
     EXPECT_NEAR(ProbeNumber(probe, "format.bit_rate"), 600'000, 120'000);
-    EXPECT_EQ(Call(m_control.dispatch, ids::kInputFile, DISPATCH_PROPERTYGET).bstrVal, Clips::VideoCdDat());
+    EXPECT_EQ(Call(m_control.dispatch, dispid::kInputFile, DISPATCH_PROPERTYGET).bstrVal, Clips::VideoCdDat());
 }
 
 TEST_F(EncoderControlTest, AnAudioSettingMatchingNoNameKeepsTheDefault)
@@ -147,7 +147,7 @@ TEST_F(EncoderControlTest, AnAudioSettingMatchingNoNameKeepsTheDefault)
     setUp.audioSetting = "132 kbps Stereo Music - RA 8";  // one letter's case differs
     ConfigureAndStart(m_control.dispatch, setUp);
     ASSERT_TRUE(WaitFinished());
-    EXPECT_EQ(m_container->Count(ids::kEventError), 0u);
+    EXPECT_EQ(m_container->Count(dispid::kEventError), 0u);
     EXPECT_EQ(ProbeNumber(Probe(output), "streams.stream.1.bit_rate"), 64'000);
 }
 
@@ -179,14 +179,14 @@ TEST_F(EncoderControlTest, FailuresAreReportedThenFinishedOnce)
         PumpFor(50ms);
         const auto& events = m_container->events;
         ASSERT_GE(events.size(), 3u);
-        EXPECT_EQ(m_container->Count(ids::kEventFinished), 1u);
-        EXPECT_EQ(m_container->Count(ids::kEventError), 1u);
-        EXPECT_EQ(events.back().id, ids::kEventFinished);
+        EXPECT_EQ(m_container->Count(dispid::kEventFinished), 1u);
+        EXPECT_EQ(m_container->Count(dispid::kEventError), 1u);
+        EXPECT_EQ(events.back().id, dispid::kEventFinished);
         const FiredEvent& error = events[events.size() - 3];
-        ASSERT_EQ(error.id, ids::kEventError);
+        ASSERT_EQ(error.id, dispid::kEventError);
         EXPECT_EQ(error.params[0].lVal, static_cast<int32_t>(c.code));
         EXPECT_NE(error.params[1].bstrVal.find(c.text), std::string::npos) << error.params[1].bstrVal;
-        EXPECT_EQ(events[events.size() - 2].id, ids::kEventDisplaySize);
+        EXPECT_EQ(events[events.size() - 2].id, dispid::kEventDisplaySize);
         EXPECT_FALSE(IsEncoding());
         EXPECT_EQ(std::filesystem::exists(c.output), c.written);
     }
@@ -203,14 +203,14 @@ TEST_F(EncoderControlTest, StopEndsWithOneFinishedEventAndNoOutput)
         const std::string target = OldTarget(m_folder + "/out.rm");
         ConfigureAndStart(m_control.dispatch, EncoderSetUp{Clips::Long(), target});
         if (afterStart) {
-            ASSERT_TRUE(PumpUntil([&] { return m_container->Count(ids::kEventStarted) > 0; }, 10s));
+            ASSERT_TRUE(PumpUntil([&] { return m_container->Count(dispid::kEventStarted) > 0; }, 10s));
         }
-        Call(m_control.dispatch, ids::kStopEncoding, DISPATCH_METHOD);
+        Call(m_control.dispatch, dispid::kStopEncoding, DISPATCH_METHOD);
         EXPECT_TRUE(IsEncoding()) << "until the finished event is delivered";
         ASSERT_TRUE(WaitFinished(2s));
         PumpFor(100ms);
-        EXPECT_EQ(m_container->Count(ids::kEventFinished), 1u);
-        EXPECT_EQ(m_container->Count(ids::kEventError), 0u) << "a stop is no error";
+        EXPECT_EQ(m_container->Count(dispid::kEventFinished), 1u);
+        EXPECT_EQ(m_container->Count(dispid::kEventError), 0u) << "a stop is no error";
         EXPECT_FALSE(IsEncoding());
         EXPECT_EQ(Text(target), "old target");
         EXPECT_EQ(ListFolder(m_folder), "out.rm");
@@ -221,7 +221,7 @@ TEST_F(EncoderControlTest, DestroyingTheControlWhileItWorksDeliversNothingMore)
 {
     const std::string target = OldTarget(m_folder + "/out.rm");
     ConfigureAndStart(m_control.dispatch, EncoderSetUp{Clips::Long(), target});
-    ASSERT_TRUE(PumpUntil([&] { return m_container->Count(ids::kEventStarted) > 0; }, 10s));
+    ASSERT_TRUE(PumpUntil([&] { return m_container->Count(dispid::kEventStarted) > 0; }, 10s));
     // The container keeps the automation object a moment longer than the window.
     IDispatch* automationObject = m_control.dispatch;
     automationObject->AddRef();
@@ -231,9 +231,9 @@ TEST_F(EncoderControlTest, DestroyingTheControlWhileItWorksDeliversNothingMore)
     const size_t fired = m_container->events.size();
     PumpFor(700ms);
     EXPECT_EQ(m_container->events.size(), fired) << "no event after the control is gone";
-    EXPECT_EQ(m_container->Count(ids::kEventFinished), 0u);
-    EXPECT_EQ(Call(automationObject, ids::kIsEncoding, DISPATCH_PROPERTYGET).boolVal, VARIANT_FALSE);
-    Call(automationObject, ids::kStartEncoding, DISPATCH_METHOD);
+    EXPECT_EQ(m_container->Count(dispid::kEventFinished), 0u);
+    EXPECT_EQ(Call(automationObject, dispid::kIsEncoding, DISPATCH_PROPERTYGET).boolVal, VARIANT_FALSE);
+    Call(automationObject, dispid::kStartEncoding, DISPATCH_METHOD);
     PumpFor(100ms);
     EXPECT_EQ(m_container->events.size(), fired);
     EXPECT_EQ(automationObject->Release(), 0u);
@@ -244,17 +244,17 @@ TEST_F(EncoderControlTest, DestroyingTheControlWhileItWorksDeliversNothingMore)
 TEST_F(EncoderControlTest, ASecondStartIsIgnoredWhileEncodingAndWorksAfterwards)
 {
     ConfigureAndStart(m_control.dispatch, EncoderSetUp{Clips::Short(), m_folder + "/out.rm"});
-    Call(m_control.dispatch, ids::kStartEncoding, DISPATCH_METHOD);
+    Call(m_control.dispatch, dispid::kStartEncoding, DISPATCH_METHOD);
     ASSERT_TRUE(WaitFinished());
     PumpFor(200ms);
-    EXPECT_EQ(m_container->Count(ids::kEventFinished), 1u);
-    EXPECT_EQ(m_container->Count(ids::kEventStarted), 1u);
+    EXPECT_EQ(m_container->Count(dispid::kEventFinished), 1u);
+    EXPECT_EQ(m_container->Count(dispid::kEventStarted), 1u);
     // Once finished, the same control may encode again.
-    Call(m_control.dispatch, ids::kStartEncoding, DISPATCH_METHOD);
+    Call(m_control.dispatch, dispid::kStartEncoding, DISPATCH_METHOD);
     EXPECT_TRUE(IsEncoding());
-    ASSERT_TRUE(PumpUntil([this] { return m_container->Count(ids::kEventFinished) == 2; }, 60s));
-    EXPECT_EQ(m_container->Count(ids::kEventStarted), 2u);
-    EXPECT_EQ(m_container->Count(ids::kEventError), 0u);
+    ASSERT_TRUE(PumpUntil([this] { return m_container->Count(dispid::kEventFinished) == 2; }, 60s));
+    EXPECT_EQ(m_container->Count(dispid::kEventStarted), 2u);
+    EXPECT_EQ(m_container->Count(dispid::kEventError), 0u);
     EXPECT_EQ(ListFolder(m_folder), "out.rm");
 }
 

@@ -1,15 +1,19 @@
-// The DISPIDs of the encoder control and its sub-objects, and its events. The program and the
-// control meet only through these numbers.
+// The encoder control's contract, as both sides see it: its class id, the DISPIDs of the control
+// and its sub-objects, and its events. The program (src/encoding) and the control
+// (encoder/control) meet only through these numbers; the codec names are the audio rows.
 #pragma once
 
-#include "platform/automation/Automation.h"
+#include <array>
+#include <cstdint>
 
-// The encoder control's class id.
+#include "common/AudioRows.h"
+
 inline constexpr const char* kProducerControlClsid = "{56919D41-BE39-11D2-A404-00104BDF4755}";
 
 namespace dispid {
 
-using automation::DISPID;
+// The automation layer's DISPID, kept here as the plain type so that this file needs no toolkit.
+using DISPID = std::int32_t;
 
 // The control.
 constexpr DISPID kProp3151 = 3151;      // put I4
@@ -20,9 +24,9 @@ constexpr DISPID kProp3159 = 3159;
 constexpr DISPID kProp3201 = 3201;
 constexpr DISPID kProp3202 = 3202;
 constexpr DISPID kOutputFile = 3203;     // put string
-constexpr DISPID kTitle = 3251;
-constexpr DISPID kAuthor = 3252;
-constexpr DISPID kProgramName = 3253;
+constexpr DISPID kTitle = 3251;          // string
+constexpr DISPID kAuthor = 3252;         // string
+constexpr DISPID kProgramName = 3253;    // string
 constexpr DISPID kProp3351 = 3351;
 constexpr DISPID kProp3352 = 3352;
 constexpr DISPID kProp3401 = 3401;
@@ -46,16 +50,24 @@ constexpr DISPID kProp3801 = 3801;
 constexpr DISPID kProp3802 = 3802;
 constexpr DISPID kProp3804 = 3804;        // put I4
 constexpr DISPID kProp3807 = 3807;
-constexpr DISPID kDeInterlace = 3808;
+constexpr DISPID kDeInterlace = 3808;     // BOOL
 constexpr DISPID kStartEncoding = 4301;   // method
 constexpr DISPID kStopEncoding = 4302;    // method
 constexpr DISPID kResetSettings = 4304;   // method
 
-// Target settings.
-constexpr DISPID kSetBitrate = 3453;      // put R4, Kbps
-constexpr DISPID kAudioCodec = 3456;      // indexed put: I4, I4, object
+// The properties the program sets whose values the encoder keeps but does not use, by type
+// (the rest of the kProp numbers are BOOL).
+constexpr std::array<DISPID, 5> kStoredI4 = {kProp3151, kProp3407, kProp3408, kProp3410, kProp3804};
+constexpr std::array<DISPID, 21> kStoredBool = {
+    kProp3155, kProp3156, kProp3159, kProp3201, kProp3202, kProp3351, kProp3352,
+    kProp3401, kProp3402, kProp3403, kProp3404, kProp3405, kProp3406, kProp3409,
+    kProp3412, kProp3413, kProp3414, kProp3415, kProp3801, kProp3802, kProp3807};
 
-// Audio codec list and items.
+// Target settings.
+constexpr DISPID kSetBitrate = 3453;      // put R4, Kbps of the whole stream
+constexpr DISPID kAudioCodec = 3456;      // indexed put: I4, I4, then the codec object
+
+// Audio codec list and its items (their names: kAudioRows, in order).
 constexpr DISPID kGetFirst = 4051;
 constexpr DISPID kGetNext = 4052;
 constexpr DISPID kGetCount = 4053;
