@@ -1,6 +1,6 @@
 // Whole-encode wall time of a 60 s PAL Video CD clip: our engine (with its preview on, as the
 // control runs it) against the ffmpeg CLI doing the same transcode in the same run, and the
-// engine's peak memory. Run by hand: build-*/bench/encoder_transcode [runs]
+// engine's peak memory. Run by hand: build-*/bench/encoder_transcode [runs [video threads]]
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -82,6 +82,7 @@ int Run(const std::string& command)
 int main(int argc, char** argv)
 {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
+    const int videoThreads = argc > 2 ? std::atoi(argv[2]) : 0;
     char pattern[] = "/tmp/quenlar-bench-XXXXXX";
     if (!mkdtemp(pattern))
         return 1;
@@ -108,6 +109,7 @@ int main(int argc, char** argv)
         settings.totalKbps = kTotalKbps;
         settings.audioKbps = kAudioKbps;
         settings.preview = true;
+        settings.videoThreads = videoThreads;
         PreviewKeeper keeper;
         auto start = Clock::now();
         double cpu = CpuSeconds(RUSAGE_SELF);
