@@ -44,6 +44,9 @@ int AfxMessageBox(const std::string& text, unsigned type)
     // theme's warning (or other) image beside the text.
     wxGenericMessageDialog box(owner, wxString::FromUTF8(call.text), wxString::FromUTF8(call.caption),
                                WxStyle(call.type));
+    // Without a Cancel button this dialog would take Escape for Yes; Escape means No.
+    if ((call.type & MB_TYPEMASK) == MB_YESNO)
+        box.SetEscapeId(wxID_NO);
     const int answer = box.ShowModal();
     if ((call.type & MB_TYPEMASK) == MB_YESNO)
         return answer == wxID_YES ? IDYES : IDNO;

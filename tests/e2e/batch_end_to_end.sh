@@ -95,6 +95,8 @@ INI
 first="$disc/Disc1_AVSEQ01.rm"
 second="$trip/旅行_trip.part1.rm"
 
+# The pointer away from the window: a tooltip is a window of the program too.
+xdotool mousemove 0 0
 "$work/Quenlar" &
 pid=$!
 win=$(timeout 20 xdotool search --sync --onlyvisible --pid "$pid" --name '^Quenlar$' | head -n 1) || true

@@ -42,6 +42,8 @@ Count=2
 1=$long
 INI
 
+# The pointer away from the window: a tooltip is a window of the program too.
+xdotool mousemove 0 0
 "$work/Quenlar" &
 pid=$!
 win=$(timeout 20 xdotool search --sync --onlyvisible --pid "$pid" --name '^Quenlar$' | head -n 1) || true

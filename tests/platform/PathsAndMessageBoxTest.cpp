@@ -60,6 +60,7 @@ TEST(MessageBox, TheBoxOnScreenShowsTheWarningImage)
     // The real box, read and closed from a timer inside its modal loop.
     bool image = false;
     std::string text;
+    int escapeId = wxID_ANY;
     wxTimer poll;
     poll.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
         for (wxWindow* top : wxTopLevelWindows) {
@@ -72,14 +73,19 @@ TEST(MessageBox, TheBoxOnScreenShowsTheWarningImage)
                 if (auto* label = dynamic_cast<wxStaticText*>(child))
                     text += label->GetLabel().utf8_string();
             }
+            escapeId = box->GetEscapeId();
             box->EndModal(wxID_OK);
         }
     });
     poll.Start(20);
     EXPECT_EQ(platform::AfxMessageBox("Look.\n看"), IDOK);
-    poll.Stop();
     EXPECT_TRUE(image) << "no warning image in the box";
     // The text may come as one label per line.
     EXPECT_NE(text.find("Look."), std::string::npos) << text;
     EXPECT_NE(text.find("看"), std::string::npos) << text;
+
+    // On a Yes/No box Escape answers No (the exit question must not take it for Yes).
+    EXPECT_EQ(platform::AfxMessageBox("Sure?", MB_YESNO), IDNO);
+    poll.Stop();
+    EXPECT_EQ(escapeId, wxID_NO);
 }
