@@ -1,15 +1,12 @@
 #include "common/TargetPath.h"
 
+#include "platform/Utf8.h"
+
 namespace {
 
 constexpr std::string_view kTargetExtension = ".rm";
 constexpr char kPrefixSeparator = '_';
 constexpr std::size_t kMaxTitleBytes = 255;
-
-bool IsUtf8Continuation(char c)
-{
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
 
 // Every separator is an ASCII byte, and in UTF-8 no byte of a multi-byte character is below
 // 0x80, so a byte-wise test can never mistake part of a character for a separator.
@@ -90,11 +87,5 @@ std::string TitleFromTarget(const std::string& target)
     const std::size_t dot = name.find_last_of('.');
     if (dot != std::string::npos)
         name.erase(dot);
-    if (name.size() > kMaxTitleBytes) {
-        std::size_t cut = kMaxTitleBytes;
-        while (cut > 0 && IsUtf8Continuation(name[cut]))
-            --cut;
-        name.erase(cut);
-    }
-    return name;
+    return std::string(platform::Utf8Prefix(name, kMaxTitleBytes));
 }

@@ -110,15 +110,6 @@ bool LogindPowerOff::PowerOff()
                 m_strFailureReason) != nullptr;
 }
 
-bool FakePowerOff::PowerOff()
-{
-    ++m_nCalls;
-    if (m_onCall)
-        m_onCall();
-    m_strFailureReason = m_bResult ? std::string() : m_strReason;
-    return m_bResult;
-}
-
 IPowerOff& PowerOffService()
 {
     static LogindPowerOff logind;

@@ -2,7 +2,6 @@
 // test can ever power a machine off.
 #pragma once
 
-#include <functional>
 #include <string>
 
 namespace platform {
@@ -33,30 +32,6 @@ public:
 
 private:
     std::string m_strBusAddress;
-};
-
-// A fake that counts the calls and answers with a chosen result.
-class FakePowerOff : public IPowerOff {
-public:
-    explicit FakePowerOff(bool result = true) : m_bResult(result) {}
-
-    bool PowerOff() override;
-
-    int Calls() const { return m_nCalls; }
-    // `reason` is what a failing call gives as its FailureReason().
-    void SetResult(bool result, std::string reason = {})
-    {
-        m_bResult = result;
-        m_strReason = std::move(reason);
-    }
-    // Runs on every call, before answering (to record the order of events).
-    void OnCall(std::function<void()> hook) { m_onCall = std::move(hook); }
-
-private:
-    bool m_bResult;
-    std::string m_strReason;
-    int m_nCalls = 0;
-    std::function<void()> m_onCall;
 };
 
 // The process-wide power-off service: logind on the system bus unless another has been installed.

@@ -14,6 +14,8 @@
 #include <unordered_set>
 #include <utility>
 
+#include "platform/Utf8.h"
+
 namespace {
 
 constexpr std::string_view kBlanks = " \t";
@@ -74,15 +76,7 @@ std::string EncodeValue(std::string_view value)
 // would be split rather than keeping half of it.
 std::string CutToBuffer(std::string_view s, std::size_t bufferSize)
 {
-    if (bufferSize == 0)
-        return {};
-    std::size_t n = bufferSize - 1;
-    if (s.size() <= n)
-        return std::string(s);
-    // s[n] is the first byte left out; if it continues a character, that character goes too.
-    for (int back = 0; back < 3 && n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80; ++back)
-        --n;
-    return std::string(s.substr(0, n));
+    return bufferSize == 0 ? std::string() : std::string(platform::Utf8Prefix(s, bufferSize - 1));
 }
 
 bool HasLineBreakOrNul(std::string_view s)

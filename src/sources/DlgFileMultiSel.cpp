@@ -4,12 +4,9 @@
 #include <cctype>
 #include <cstring>
 
-#include <wx/display.h>
 #include <wx/filename.h>
 
-#if defined(__WXGTK__)
-#include <gtk/gtk.h>
-#endif
+#include "platform/gtk/FileChooserGtk.h"
 
 namespace {
 
@@ -62,82 +59,11 @@ std::string Join(const std::string& folder, const std::string& name)
     return folder + kSeparator + name;
 }
 
-#if defined(__WXGTK__)
-
-// GTK's patterns are case-sensitive where Windows' are not: "*.dat" becomes "*.[dD][aA][tT]".
-// "*.*" would hide names without a dot, which Windows shows.
-std::string PatternForChooser(const std::string& pattern)
-{
-    if (pattern == "*.*")
-        return "*";
-    std::string folded;
-    bool inBrackets = false;
-    for (const char c : pattern) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (c == '[')
-            inBrackets = true;
-        else if (c == ']')
-            inBrackets = false;
-        if (!inBrackets && std::isalpha(u) && u < 0x80) {
-            folded += '[';
-            folded += static_cast<char>(std::tolower(u));
-            folded += static_cast<char>(std::toupper(u));
-            folded += ']';
-        } else {
-            folded += c;
-        }
-    }
-    return folded;
-}
-
 // The open chooser has no name field; an initial name would be taken for a file to select.
 wxString InitialName(BOOL bOpenFileDialog, const char* fileName)
 {
     return bOpenFileDialog || !fileName ? wxString() : wxString::FromUTF8(fileName);
 }
-
-// The chooser's file list: its only tree view.
-GtkWidget* FindFileList(GtkWidget* widget)
-{
-    if (!widget)
-        return nullptr;
-    if (GTK_IS_TREE_VIEW(widget))
-        return widget;
-    if (!GTK_IS_CONTAINER(widget))
-        return nullptr;
-    GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
-    GtkWidget* found = nullptr;
-    for (GList* child = children; child && !found; child = child->next)
-        found = FindFileList(GTK_WIDGET(child->data));
-    g_list_free(children);
-    return found;
-}
-
-// The chooser sizes itself when it is mapped and overrides a resize made from inside an
-// allocation, so the list is adjusted after its first allocation on screen, from the event
-// queue (which drops the call if the dialog is gone by then).
-void OnFileListAllocated(GtkWidget* list, GdkRectangle* allocation, gpointer data)
-{
-    if (allocation->height <= 1 || !gtk_widget_get_mapped(gtk_widget_get_toplevel(list)))
-        return;
-    auto* dialog = static_cast<CDlgFileMultiSel*>(data);
-    g_signal_handlers_disconnect_by_func(list, reinterpret_cast<gpointer>(OnFileListAllocated), data);
-    dialog->CallAfter([dialog] { dialog->AdjustFileListHeight(FALSE); });
-}
-
-#else
-
-std::string PatternForChooser(const std::string& pattern)
-{
-    return pattern;
-}
-
-wxString InitialName(BOOL, const char* fileName)
-{
-    return fileName ? wxString::FromUTF8(fileName) : wxString();
-}
-
-#endif
 
 long ChooserStyle(BOOL bOpenFileDialog, unsigned long flags)
 {
@@ -159,7 +85,7 @@ std::string ChooserWildcard(const std::string& filter)
     for (std::size_t n = 0; n + 1 < parts.size() && !parts[n].empty(); n += 2) {
         std::string patterns;
         for (const std::string& pattern : Split(parts[n + 1], ';'))
-            patterns += (patterns.empty() ? "" : ";") + PatternForChooser(pattern);
+            patterns += (patterns.empty() ? "" : ";") + platform::gtk::CaseFoldedPattern(pattern);
         wildcard += (wildcard.empty() ? "" : "|") + parts[n] + "|" + patterns;
     }
     return wildcard;
@@ -198,11 +124,7 @@ CDlgFileMultiSel::CDlgFileMultiSel(BOOL bOpenFileDialog, const char* /*defaultEx
 
 CDlgFileMultiSel::~CDlgFileMultiSel()
 {
-#if defined(__WXGTK__)
-    GtkWidget* list = FindFileList(m_widget);
-    if (list && m_allocationHandler && g_signal_handler_is_connected(list, m_allocationHandler))
-        g_signal_handler_disconnect(list, m_allocationHandler);
-#endif
+    platform::gtk::StopWatchingFileList(*this, m_allocationHandler);
 }
 
 CDlgFileMultiSel::Chooser CDlgFileMultiSel::SetChooser(Chooser chooser)
@@ -216,23 +138,7 @@ int CDlgFileMultiSel::RunNativeChooser(wxFileDialog& chooser, FileChoice& choice
 {
     if (chooser.ShowModal() != wxID_OK)
         return IDCANCEL;
-    std::vector<std::string> paths;
-#if defined(__WXGTK__)
-    // The names as bytes: the toolkit's strings turn a name that is not UTF-8 into another name.
-    GSList* names = gtk_file_chooser_get_filenames(GTK_FILE_CHOOSER(chooser.GetHandle()));
-    for (GSList* name = names; name; name = name->next)
-        paths.emplace_back(static_cast<const char*>(name->data));
-    g_slist_free_full(names, g_free);
-#else
-    wxArrayString chosen;
-    if (chooser.HasFlag(wxFD_MULTIPLE))
-        chooser.GetPaths(chosen);
-    else
-        chosen.Add(chooser.GetPath());
-    for (const wxString& path : chosen)
-        paths.push_back(path.utf8_string());
-#endif
-    choice = ChoiceFromPaths(paths);
+    choice = ChoiceFromPaths(platform::gtk::ChosenPaths(chooser));
     return IDOK;
 }
 
@@ -317,40 +223,15 @@ BOOL CDlgFileMultiSel::GetNextPath(char (&path)[kMaxPath])
 
 BOOL CDlgFileMultiSel::OnInitDialog()
 {
-#if defined(__WXGTK__)
-    if (GtkWidget* list = FindFileList(m_widget); list && !m_allocationHandler) {
-        m_allocationHandler =
-            g_signal_connect(list, "size-allocate", G_CALLBACK(OnFileListAllocated), this);
+    // From the event queue, which drops the call if the dialog is gone by then.
+    if (!m_allocationHandler) {
+        m_allocationHandler = platform::gtk::WatchFileListFirstShown(
+            *this, [this] { CallAfter([this] { AdjustFileListHeight(FALSE); }); });
     }
-#endif
     return TRUE;
 }
 
 void CDlgFileMultiSel::AdjustFileListHeight(BOOL bShrink)
 {
-#if defined(__WXGTK__)
-    GtkWidget* list = FindFileList(m_widget);
-    if (!list)
-        return;
-    GtkWindow* window = GTK_WINDOW(m_widget);
-    const int h = gtk_widget_get_allocated_height(list);
-    const int d = bShrink ? -(h / 2) : h;
-    int width = 0;
-    int height = 0;
-    int x = 0;
-    int y = 0;
-    gtk_window_get_size(window, &width, &height);
-    gtk_window_get_position(window, &x, &y);
-
-    // Growing past the screen would hide the chooser's buttons: take what room there is,
-    // moving up only as far as needed.
-    const int display = wxDisplay::GetFromPoint(wxPoint(x, y));
-    const wxRect area = wxDisplay(display == wxNOT_FOUND ? 0u : static_cast<unsigned>(display)).GetClientArea();
-    const int newHeight = std::max(1, std::min(height + d, std::max(height, area.height)));
-    if (y + newHeight > area.GetBottom() + 1)
-        gtk_window_move(window, x, std::max(area.y, area.GetBottom() + 1 - newHeight));
-    gtk_window_resize(window, width, newHeight);
-#else
-    (void)bShrink;  // other choosers size their list themselves
-#endif
+    platform::gtk::GrowByFileList(*this, bShrink);
 }

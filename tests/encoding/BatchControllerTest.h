@@ -20,6 +20,7 @@
 #include "common/EncoderContract.h"
 #include "platform/Paths.h"
 #include "platform/PowerOff.h"
+#include "support/FakePowerOff.h"
 #include "platform/PrivateProfile.h"
 #include "res/Resources.h"
 #include "support/MessageBoxRecorder.h"

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/PowerOff.h"
+#include "support/FakePowerOff.h"
 
 using namespace platform;
 
