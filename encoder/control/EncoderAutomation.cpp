@@ -1,6 +1,7 @@
 #include "control/EncoderAutomation.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "common/EncoderContract.h"
 #include "control/AudioCodecObjects.h"
@@ -16,38 +17,38 @@ enum class PropertyType { String, Bool, I4 };
 
 bool Lists(const auto& dispids, DISPID dispid)
 {
-    return std::find(dispids.begin(), dispids.end(), dispid) != dispids.end();
+    return std::find(std::begin(dispids), std::end(dispids), dispid) != std::end(dispids);
 }
+
+// The properties the encoder uses; the stored-only ones are listed in the contract.
+constexpr DISPID kStringProperties[] = {dispid::kInputFile, dispid::kOutputFile, dispid::kTitle, dispid::kAuthor,
+                                        dispid::kProgramName};
 
 // The type each property takes; a value of another type is refused as a type mismatch.
 PropertyType TypeOf(DISPID dispid)
 {
-    switch (dispid) {
-    case dispid::kInputFile:
-    case dispid::kOutputFile:
-    case dispid::kTitle:
-    case dispid::kAuthor:
-    case dispid::kProgramName:
+    if (Lists(kStringProperties, dispid))
         return PropertyType::String;
-    default:
-        return Lists(dispid::kStoredI4, dispid) ? PropertyType::I4 : PropertyType::Bool;
-    }
+    return Lists(dispid::kStoredI4, dispid) ? PropertyType::I4 : PropertyType::Bool;
 }
 
 bool IsProperty(DISPID dispid)
 {
-    switch (dispid) {
-    case dispid::kInputFile:
-    case dispid::kOutputFile:
-    case dispid::kTitle:
-    case dispid::kAuthor:
-    case dispid::kProgramName:
-    case dispid::kDeInterlace:
-        return true;
-    default:
-        return Lists(dispid::kStoredI4, dispid) || Lists(dispid::kStoredBool, dispid);
-    }
+    return Lists(kStringProperties, dispid) || dispid == dispid::kDeInterlace || Lists(dispid::kStoredI4, dispid) ||
+           Lists(dispid::kStoredBool, dispid);
 }
+
+// The members that are not stored properties: the one kind each answers to and its argument count.
+struct Member {
+    DISPID dispid;
+    InvokeKind kind;
+    size_t argCount;
+};
+constexpr Member kMembers[] = {
+    {dispid::kIsEncoding, DISPATCH_PROPERTYGET, 0},    {dispid::kStartEncoding, DISPATCH_METHOD, 0},
+    {dispid::kStopEncoding, DISPATCH_METHOD, 0},       {dispid::kResetSettings, DISPATCH_METHOD, 0},
+    {dispid::kTargetSettings, DISPATCH_PROPERTYGET, 1}, {dispid::kAudioCodecs, DISPATCH_PROPERTYGET, 0},
+};
 
 }  // namespace
 
@@ -78,46 +79,31 @@ Variant EncoderAutomation::Invoke(DISPID dispid, InvokeKind kind, const std::vec
 {
     if (IsProperty(dispid) && (kind == DISPATCH_PROPERTYPUT || kind == DISPATCH_PROPERTYGET))
         return Property(dispid, kind, args);
+    const auto member = std::find_if(std::begin(kMembers), std::end(kMembers),
+                                     [&](const Member& m) { return m.dispid == dispid && m.kind == kind; });
+    if (member == std::end(kMembers))
+        ThrowMemberNotFound(dispid);
+    RequireArgCount(args, member->argCount);
     switch (dispid) {
     case dispid::kIsEncoding:
-        if (kind != DISPATCH_PROPERTYGET)
-            break;
-        RequireArgCount(args, 0);
         return Variant::Bool(m_window && m_window->IsEncoding());
     case dispid::kStartEncoding:
-        if (kind != DISPATCH_METHOD)
-            break;
-        RequireArgCount(args, 0);
         if (m_window)
             m_window->StartEncoding();
-        return Variant();
+        break;
     case dispid::kStopEncoding:
-        if (kind != DISPATCH_METHOD)
-            break;
-        RequireArgCount(args, 0);
         if (m_window)
             m_window->StopEncoding();
-        return Variant();
+        break;
     case dispid::kResetSettings:
-        if (kind != DISPATCH_METHOD)
-            break;
-        RequireArgCount(args, 0);
         m_settings->Reset();
-        return Variant();
+        break;
     case dispid::kTargetSettings:
-        if (kind != DISPATCH_PROPERTYGET)
-            break;
-        RequireArgCount(args, 1);
         return Variant::Object(new TargetSettingsObject(m_settings, ArgI4(args, 0)));
     case dispid::kAudioCodecs:
-        if (kind != DISPATCH_PROPERTYGET)
-            break;
-        RequireArgCount(args, 0);
         return Variant::Object(new AudioCodecList);
-    default:
-        break;
     }
-    ThrowMemberNotFound(dispid);
+    return Variant();
 }
 
 }  // namespace quenlar::encoder
