@@ -1,8 +1,10 @@
-// Cutting UTF-8 text to a byte limit without splitting a character: plain C++, for the settings
-// files, the log and the clip title alike.
+// UTF-8 at the byte level, in one place: cutting to a byte limit without splitting a character
+// (the settings files, the clip title), and mending text from elsewhere (a log file, a name) for
+// a window that takes only UTF-8. Plain C++.
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace platform {
@@ -19,5 +21,9 @@ inline std::string_view Utf8Prefix(std::string_view s, std::size_t maxBytes)
         --n;
     return s.substr(0, n);
 }
+
+// `s` with every byte that is not part of a valid UTF-8 character replaced by U+FFFD: the window
+// would show nothing at all for text with a single stray byte.
+std::string ValidUtf8(std::string_view s);
 
 }  // namespace platform

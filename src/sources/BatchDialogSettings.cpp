@@ -9,6 +9,7 @@
 #include "app/BatchDialog.h"
 #include "common/BatchSettings.h"
 #include "platform/PrivateProfile.h"
+#include "platform/Utf8.h"
 #include "sources/SettingsStore.h"
 
 namespace {
@@ -94,5 +95,5 @@ void CBatchDialog::LoadSettings()
 
     LoadWindowText(m_log, g_szLogPath);
     for (const std::string& path : tooLong)
-        AppendLogLine(kSavedPathTooLong + ValidUtf8(path));
+        AppendLogLine(kSavedPathTooLong + platform::ValidUtf8(path));
 }

@@ -38,8 +38,6 @@ inline constexpr std::size_t kLogLoadLimit = 1024 * 1024;
 // The first line of a log that was loaded only in part.
 inline constexpr const char* kLogLeftOut = "(The earlier part of this log was too long to show and was left out.)";
 
-// `s` with every byte that is not part of a valid UTF-8 character replaced by U+FFFD.
-std::string ValidUtf8(std::string_view s);
 // The file halves of the two above, usable without a window.
 bool WriteLogText(const std::string& file, std::string_view text);
 std::string ReadLogText(const std::string& file);

@@ -10,6 +10,7 @@
 
 #include "app/BatchDialog.h"
 #include "platform/MessageBox.h"
+#include "platform/Utf8.h"
 #include "sources/DlgFileMultiSel.h"
 #include "sources/SettingsStore.h"
 #include "sources/SourceListDrop.h"
@@ -39,7 +40,7 @@ std::string ShortenedForBox(const std::string& path)
 {
     constexpr std::size_t kHead = 40;
     constexpr std::size_t kTail = 50;
-    const wxString text = wxString::FromUTF8(ValidUtf8(path));
+    const wxString text = wxString::FromUTF8(platform::ValidUtf8(path));
     if (text.length() <= kHead + kTail + 1)
         return text.utf8_string();
     return (text.Left(kHead) + wxString::FromUTF8("\u2026") + text.Right(kTail)).utf8_string();
