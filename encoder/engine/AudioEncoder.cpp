@@ -4,6 +4,7 @@
 #include <cmath>
 #include <memory>
 
+#include "engine/CodecIo.h"
 #include "engine/EncodeFailure.h"
 
 namespace quenlar::encoder {

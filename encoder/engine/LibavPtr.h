@@ -1,7 +1,6 @@
 // Owning pointers for libav objects and the text of a libav error code.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -67,25 +66,6 @@ inline FramePtr MakeFrame()
 inline PacketPtr MakePacket()
 {
     return PacketPtr(av_packet_alloc());
-}
-
-// Sends one frame to an encoder (null: flush it) and hands each packet it then has ready to
-// onPacket, unreferencing it afterwards. Returns 0 once the encoder wants more input or has
-// ended, else the libav error of the failed send or receive.
-inline int SendAndReceive(AVCodecContext* encoder, const AVFrame* frame, AVPacket* packet,
-                          const std::function<void(AVPacket*)>& onPacket)
-{
-    int error = avcodec_send_frame(encoder, frame);
-    while (error >= 0) {
-        error = avcodec_receive_packet(encoder, packet);
-        if (error == AVERROR(EAGAIN) || error == AVERROR_EOF)
-            return 0;
-        if (error >= 0) {
-            onPacket(packet);
-            av_packet_unref(packet);
-        }
-    }
-    return error;
 }
 
 }  // namespace quenlar::encoder

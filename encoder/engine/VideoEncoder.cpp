@@ -6,6 +6,7 @@ extern "C" {
 #include <libavutil/imgutils.h>
 }
 
+#include "engine/CodecIo.h"
 #include "engine/EncodeFailure.h"
 
 namespace quenlar::encoder {
