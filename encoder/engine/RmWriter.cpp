@@ -74,7 +74,9 @@ RmWriter::RmWriter(std::string targetPath, const std::atomic<bool>& halt)
         m_io.reset(avio_alloc_context(buffer, kIoBufferBytes, 1, this, nullptr, &RmWriter::WriteBytes, &RmWriter::Seek));
     if (!m_io)
         av_free(buffer);
-    int error = m_io ? avformat_alloc_output_context2(&m_format, nullptr, "rm", nullptr) : AVERROR(ENOMEM);
+    AVFormatContext* format = nullptr;
+    int error = m_io ? avformat_alloc_output_context2(&format, nullptr, "rm", nullptr) : AVERROR(ENOMEM);
+    m_format.reset(format);
     if (error < 0) {
         Discard();
         throw EncodeFailure(EncodeResult::CannotCreateOutput,
@@ -125,10 +127,7 @@ void RmWriter::CreateFile()
 
 void RmWriter::Discard()
 {
-    if (m_format) {
-        avformat_free_context(m_format);
-        m_format = nullptr;
-    }
+    m_format.reset();
     m_io.reset();
     if (m_fd >= 0)
         close(m_fd);
@@ -174,7 +173,7 @@ void RmWriter::ThrowWriteError(int error)
 
 int RmWriter::AddStream(const AVCodecContext& encoder)
 {
-    AVStream* stream = avformat_new_stream(m_format, nullptr);
+    AVStream* stream = avformat_new_stream(m_format.get(), nullptr);
     if (!stream)
         ThrowWriteError(AVERROR(ENOMEM));
     const int error = avcodec_parameters_from_context(stream->codecpar, &encoder);
@@ -193,7 +192,7 @@ void RmWriter::SetTag(const char* key, const std::string& value)
 
 void RmWriter::WriteHeader()
 {
-    const int error = avformat_write_header(m_format, nullptr);
+    const int error = avformat_write_header(m_format.get(), nullptr);
     if (error < 0)
         ThrowWriteError(error);
 }
@@ -208,7 +207,7 @@ void RmWriter::Write(AVPacket* packet, AVRational encoderTimeBase)
                                 " bytes is too large for the rm format in " + Quoted(m_targetPath));
     }
     av_packet_rescale_ts(packet, encoderTimeBase, stream->time_base);
-    const int error = av_interleaved_write_frame(m_format, packet);
+    const int error = av_interleaved_write_frame(m_format.get(), packet);
     if (error < 0)
         ThrowWriteError(error);
 }
@@ -216,7 +215,7 @@ void RmWriter::Write(AVPacket* packet, AVRational encoderTimeBase)
 void RmWriter::Commit()
 {
     std::lock_guard lock(m_mutex);
-    int error = av_write_trailer(m_format);
+    int error = av_write_trailer(m_format.get());
     if (error < 0)
         ThrowWriteError(error);
     avio_flush(m_io.get());
@@ -245,8 +244,7 @@ void RmWriter::Commit()
     if (std::rename(named.c_str(), m_targetPath.c_str()) != 0)
         ThrowWriteError(AVERROR(errno));
     m_namedTemp.clear();
-    avformat_free_context(m_format);
-    m_format = nullptr;
+    m_format.reset();
     m_io.reset();
     close(m_fd);
     m_fd = -1;

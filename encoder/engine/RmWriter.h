@@ -53,7 +53,7 @@ private:
     int m_fd = -1;
     const std::atomic<bool>& m_halt;
     std::unique_ptr<AVIOContext, IoDeleter> m_io;
-    AVFormatContext* m_format = nullptr;
+    OutputFormatPtr m_format;  // after m_io, so freed before it: m_io is its pb
     std::mutex m_mutex;  // the muxer is not thread-safe; audio and video threads both write
     bool m_committed = false;
 };
