@@ -4,6 +4,7 @@
 #include <deque>
 #include <utility>
 #include <filesystem>
+#include <functional>
 #include <new>
 #include <thread>
 
@@ -29,6 +30,17 @@ constexpr std::size_t kHeldAudioFrames = 256;
 constexpr auto kProgressInterval = std::chrono::milliseconds(500);
 constexpr auto kPreviewInterval = std::chrono::milliseconds(250);
 constexpr int64_t kMsPerVideoThread = 30'000;
+
+// Each instance's rate control settles once at its start, which costs a short file rate and
+// picture; so an instance takes on no less than half a minute.
+int VideoThreadsFor(int requested, int64_t durationMs)
+{
+    if (requested > 0)
+        return requested;
+    const int64_t machine = ParallelVideoEncoder::InstancesForThisMachine();
+    return static_cast<int>(
+        std::min<int64_t>(machine, durationMs > 0 ? std::max<int64_t>(1, durationMs / kMsPerVideoThread) : machine));
+}
 
 bool SameFile(const std::string& a, const std::string& b)
 {
@@ -227,96 +239,136 @@ void EncodeRun::Run()
     m_endChanged.notify_all();
 }
 
+// The open objects of one encode, declared in the order they open, so that they close in
+// reverse.
+struct EncodeRun::Pipeline {
+    // Halt reaches the video encoder's threads while it lives.
+    class VideoRegistration {
+    public:
+        VideoRegistration(EncodeRun& run, ParallelVideoEncoder& video) : m_run(run)
+        {
+            std::lock_guard lock(m_run.m_videoMutex);
+            m_run.m_video = &video;
+        }
+        ~VideoRegistration()
+        {
+            std::lock_guard lock(m_run.m_videoMutex);
+            m_run.m_video = nullptr;
+        }
+        VideoRegistration(const VideoRegistration&) = delete;
+        VideoRegistration& operator=(const VideoRegistration&) = delete;
+
+    private:
+        EncodeRun& m_run;
+    };
+
+    std::optional<InputReader> reader;
+    std::optional<VideoFilter> filter;
+    std::optional<ParallelVideoEncoder> video;
+    std::optional<VideoRegistration> registration;
+    std::optional<AudioEncoder> audio;
+    std::optional<RmWriter> writer;
+    int videoStream = -1;
+    int audioStream = -1;
+};
+
 EncodeResult EncodeRun::Encode(std::string& message)
 {
-    InputReader reader(m_settings.inputPath, m_halt);
+    Pipeline pipeline;
+    OpenInput(pipeline);
+    OpenEncoders(pipeline);
+    OpenOutput(pipeline);
+    RunStages(pipeline);
+    return Finish(pipeline, message);
+}
+
+void EncodeRun::OpenInput(Pipeline& pipeline)
+{
+    InputReader& reader = pipeline.reader.emplace(m_settings.inputPath, m_halt);
     reader.Open();
     if (SameFile(m_settings.inputPath, m_settings.outputPath)) {
         throw EncodeFailure(EncodeResult::CannotCreateOutput,
                             "Cannot create output file " + Quoted(m_settings.outputPath) +
                                 ": it is the input file");
     }
-    const AVRational frameRate = reader.FrameRate();
-    VideoFilter filter(reader.Video(), reader.VideoTimeBase(), reader.SampleAspectRatio(), frameRate,
-                       m_settings.deinterlace);
-    const FrameSize size = filter.Size();
+    pipeline.filter.emplace(reader.Video(), reader.VideoTimeBase(), reader.SampleAspectRatio(),
+                            reader.FrameRate(), m_settings.deinterlace);
+}
+
+void EncodeRun::OpenEncoders(Pipeline& pipeline)
+{
+    const InputReader& reader = *pipeline.reader;
+    const FrameSize size = pipeline.filter->Size();
     const bool hasAudio = reader.Audio() != nullptr;
     const int ac3Kbps = NearestAc3Kbps(m_settings.audioKbps);
-    // Each instance's rate control settles once at its start, which costs a short file rate and
-    // picture; so an instance takes on no less than half a minute.
-    const int64_t durationMs = reader.DurationMs();
-    const int videoThreads =
-        m_settings.videoThreads > 0
-            ? m_settings.videoThreads
-            : static_cast<int>(std::min<int64_t>(ParallelVideoEncoder::InstancesForThisMachine(),
-                                                 durationMs > 0 ? std::max<int64_t>(1, durationMs / kMsPerVideoThread)
-                                                                : ParallelVideoEncoder::InstancesForThisMachine()));
-    ParallelVideoEncoder video(videoThreads, size.width, size.height,
-                               frameRate, VideoBitRateFor(m_settings.totalKbps, hasAudio ? ac3Kbps : 0),
-                               m_halt, [this](const std::function<void()>& body) { Guarded(body); });
-    // Halt reaches the video encoder's threads while it lives.
-    struct VideoRegistration {
-        EncodeRun& run;
-        VideoRegistration(EncodeRun& owner, ParallelVideoEncoder& video) : run(owner)
-        {
-            std::lock_guard lock(run.m_videoMutex);
-            run.m_video = &video;
-        }
-        ~VideoRegistration()
-        {
-            std::lock_guard lock(run.m_videoMutex);
-            run.m_video = nullptr;
-        }
-    } registration(*this, video);
-    std::optional<AudioEncoder> audio;
+    ParallelVideoEncoder& video = pipeline.video.emplace(
+        VideoThreadsFor(m_settings.videoThreads, reader.DurationMs()), size.width, size.height,
+        reader.FrameRate(), VideoBitRateFor(m_settings.totalKbps, hasAudio ? ac3Kbps : 0), m_halt,
+        [this](const std::function<void()>& body) { Guarded(body); });
+    pipeline.registration.emplace(*this, video);
     if (hasAudio)
-        audio.emplace(ac3Kbps, reader.AudioTimeBase());
+        pipeline.audio.emplace(ac3Kbps, reader.AudioTimeBase());
+}
 
-    RmWriter writer(m_settings.outputPath, m_halt);
-    const int videoStream = writer.AddStream(video.Context());
-    const int audioStream = audio ? writer.AddStream(audio->Context()) : -1;
+// The header is written, then the listener hears that the encode is under way.
+void EncodeRun::OpenOutput(Pipeline& pipeline)
+{
+    RmWriter& writer = pipeline.writer.emplace(m_settings.outputPath, m_halt);
+    pipeline.videoStream = writer.AddStream(pipeline.video->Context());
+    if (pipeline.audio)
+        pipeline.audioStream = writer.AddStream(pipeline.audio->Context());
     writer.SetTag("title", m_settings.title);
     writer.SetTag("author", m_settings.author);
     writer.SetTag("comment", m_settings.comment);
     writer.WriteHeader();
 
+    const InputReader& reader = *pipeline.reader;
+    const AVRational frameRate = reader.FrameRate();
     m_durationMs = reader.DurationMs();
     m_expectedFrames = av_rescale(reader.DurationMs(), frameRate.num, int64_t{1000} * frameRate.den);
+    const FrameSize size = pipeline.filter->Size();
     Tell([&](EncodeListener& listener) { listener.OnOpened(size.width, size.height); });
-
     if (m_settings.preview) {
-        video.SetPreviewSink([this](const PreviewPicture& source, const PreviewPicture& encoded) {
+        pipeline.video->SetPreviewSink([this](const PreviewPicture& source, const PreviewPicture& encoded) {
             Tell([&](EncodeListener& listener) { listener.OnPreview(source, encoded); });
         });
     }
-    const AVRational videoTimeBase = video.Context().time_base;
-    const AVRational audioTimeBase = audio ? audio->Context().time_base : AVRational{1, 1};
+}
+
+// Job thread: reads here while the encoders run on their own threads.
+void EncodeRun::RunStages(Pipeline& pipeline)
+{
+    RmWriter& writer = *pipeline.writer;
+    const AVRational videoTimeBase = pipeline.video->Context().time_base;
+    const AVRational audioTimeBase = pipeline.audio ? pipeline.audio->Context().time_base : AVRational{1, 1};
     const PacketSink writeVideo = [&](AVPacket* packet) {
-        packet->stream_index = videoStream;
+        packet->stream_index = pipeline.videoStream;
         writer.Write(packet, videoTimeBase);
         ++m_frames;
     };
     const PacketSink writeAudio = [&](AVPacket* packet) {
-        packet->stream_index = audioStream;
+        packet->stream_index = pipeline.audioStream;
         writer.Write(packet, audioTimeBase);
         ++m_audioPackets;
     };
-    {
-        JoiningThread videoThread([&] {
-            NameThisThread("qn-video");
-            Guarded([&] { VideoStage(video, filter.TimeBase(), writeVideo); });
-        });
-        JoiningThread audioThread([&] {
-            NameThisThread("qn-audio");
-            if (audio)
-                Guarded([&] { AudioStage(*audio, writeAudio); });
-        });
-        // Whatever way this scope is left, the encoders see the end of their input before
-        // their threads are joined.
-        QueueCloser closer(m_videoQueue, m_audioQueue);
-        Guarded([&] { ReadStage(reader, filter); });
-    }
+    JoiningThread videoThread([&] {
+        NameThisThread("qn-video");
+        Guarded([&] { VideoStage(*pipeline.video, pipeline.filter->TimeBase(), writeVideo); });
+    });
+    JoiningThread audioThread([&] {
+        NameThisThread("qn-audio");
+        if (pipeline.audio)
+            Guarded([&] { AudioStage(*pipeline.audio, writeAudio); });
+    });
+    // Whatever way this scope is left, the encoders see the end of their input before their
+    // threads are joined.
+    QueueCloser closer(m_videoQueue, m_audioQueue);
+    Guarded([&] { ReadStage(*pipeline.reader, *pipeline.filter); });
+}
 
+// Throws the first stage's failure; otherwise the file takes the target's name.
+EncodeResult EncodeRun::Finish(Pipeline& pipeline, std::string& message)
+{
     {
         std::lock_guard lock(m_failureMutex);
         if (m_failure)
@@ -324,12 +376,13 @@ EncodeResult EncodeRun::Encode(std::string& message)
     }
     if (m_stopRequested)
         return EncodeResult::Stopped;
+    const InputReader& reader = *pipeline.reader;
     if (m_frames == 0) {
         throw EncodeFailure(EncodeResult::ReadError,
                             "Input file " + Quoted(m_settings.inputPath) + " has no readable video" +
                                 (reader.ReadError() ? ": " + AvErrorText(reader.ReadError()) : std::string()));
     }
-    writer.Commit();
+    pipeline.writer->Commit();
     if (reader.DamagedPackets() > 0) {
         message = "Input file " + Quoted(m_settings.inputPath) + " is damaged (" +
                   std::to_string(reader.DamagedPackets()) + " damaged packet" +

@@ -57,7 +57,14 @@ private:
     // Counts a call to the listener from entry to return, unless the gate is closed.
     class ListenerCall;
     void TellFinished(EncodeResult result);
+    // The open objects of one encode.
+    struct Pipeline;
     EncodeResult Encode(std::string& message);
+    void OpenInput(Pipeline& pipeline);
+    void OpenEncoders(Pipeline& pipeline);
+    void OpenOutput(Pipeline& pipeline);
+    void RunStages(Pipeline& pipeline);
+    EncodeResult Finish(Pipeline& pipeline, std::string& message);
     void ReadStage(InputReader& reader, VideoFilter& filter);
     void VideoStage(ParallelVideoEncoder& video, AVRational filterTimeBase, const PacketSink& write);
     void AudioStage(AudioEncoder& audio, const PacketSink& write);
