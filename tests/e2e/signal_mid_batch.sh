@@ -13,8 +13,10 @@ export GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1
 
 work=$(mktemp -d)
 pid=
+feeder=
 cleanup() {
   if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then kill -9 "$pid" 2>/dev/null || true; fi
+  if [ -n "$feeder" ]; then kill "$feeder" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -30,7 +32,13 @@ clip() {
 short="$media/$(printf 'n%.0s' $(seq 1 246)).mpg"   # 250 bytes: the longest names are legal too
 long="$media/long.mpg"
 clip -t 3 "$short"
-clip -t 120 "$long"   # long enough to be stopped in the middle
+# A file on disk of any length may be done before the signal comes (the encoder runs at many
+# times real time); a pipe fed in real time keeps the encode going for as long as the test needs.
+mkfifo "$long"
+ffmpeg -nostdin -v error -re -f lavfi -i "testsrc2=size=352x288:rate=25" \
+  -re -f lavfi -i "sine=frequency=440:sample_rate=44100" -t 120 \
+  -c:v mpeg2video -b:v 1500k -c:a mp2 -f mpeg pipe:1 > "$long" 2>/dev/null &
+feeder=$!
 
 cat > "$work/Quenlar.ini" <<INI
 [Config]
