@@ -66,7 +66,12 @@ for _ in $(seq 1 600); do
   sleep 0.1
 done
 [ -f "$first" ] || fail "the 250-byte name was not converted: $(od -c "$work/Quenlar.inf" 2>/dev/null | head -5)"
-sleep 1   # into the long file
+# The checkpoint after the first file saves the queue without it; then the long file is under way.
+for _ in $(seq 1 300); do
+  tr -d '\r' < "$work/Quenlar.ini" | grep -qx 'Count=1' && break
+  sleep 0.1
+done
+sleep 1
 xdotool windowfocus --sync "$win"
 xdotool key Escape   # the exit question, left open
 for _ in $(seq 1 50); do
