@@ -26,6 +26,7 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
+source "$(dirname "$0")/await_exit.bash"
 
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
 wm=$!
@@ -142,15 +143,7 @@ if [ -n "${QUENLAR_SHOTS:-}" ]; then import -window "$win" "$QUENLAR_SHOTS/after
 
 xdotool windowfocus --sync "$win"
 xdotool key Escape
-for _ in $(seq 1 100); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && fail "still running after Escape (still encoding?)"
-status=0
-wait "$pid" || status=$?
-pid=
-[ "$status" -eq 0 ] || fail "exit status $status"
+await_clean_exit "Escape (still encoding?)"
 
 # Two readable files with the right streams and titles, decoded to the end without an error.
 check_rm() {

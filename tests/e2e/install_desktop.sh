@@ -15,6 +15,7 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
+source "$(dirname "$0")/await_exit.bash"
 chmod 755 "$work"  # the unprivileged user must reach the prefix, not write it
 
 prefix="$work/prefix"
@@ -57,15 +58,7 @@ win=$(timeout 20 xdotool search --sync --onlyvisible --pid "$pid" --name '^Quenl
 [ -n "$win" ] || fail "no main window of the installed program"
 xdotool windowfocus --sync "$win"
 xdotool key Escape
-for _ in $(seq 1 100); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && fail "still running after Escape"
-status=0
-wait "$pid" || status=$?
-pid=
-[ "$status" -eq 0 ] || fail "exit status $status"
+await_clean_exit Escape
 
 ini="$work/config/quenlar/Quenlar.ini"
 [ -f "$ini" ] || fail "no settings in \$XDG_CONFIG_HOME/quenlar: $(find "$work/config" "$work/home")"

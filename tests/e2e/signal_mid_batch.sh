@@ -21,6 +21,7 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
+source "$(dirname "$0")/await_exit.bash"
 
 cp "$out/Quenlar" "$out/Quenlar.htm" "$work/"
 media="$work/media"
@@ -80,15 +81,7 @@ for _ in $(seq 1 50); do
 done
 [ "$(xdotool search --onlyvisible --pid "$pid" --name '^Quenlar$' | wc -l)" -ge 2 ] || fail "no exit question"
 kill -TERM "$pid"
-for _ in $(seq 1 100); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && fail "still running 10 s after SIGTERM"
-status=0
-wait "$pid" || status=$?
-pid=
-[ "$status" -eq 0 ] || fail "exit status $status after SIGTERM"
+await_clean_exit SIGTERM
 
 ini=$(tr -d '\r' < "$work/Quenlar.ini")
 grep -qx 'Count=1' <<<"$ini" || fail "saved queue: $ini"
