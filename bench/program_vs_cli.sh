@@ -3,7 +3,8 @@
 # Xvfb, a prepared Quenlar.ini, Return pressed, timed until the last .rm has its name. Scenarios:
 # a 60 s and a 600 s PAL Video CD clip, 30 files of 6 s against one file of 180 s. Prints
 # medians, the ratio to the CLI doing the same transcode, CPU seconds per thread of the program
-# (sampled from /proc every 20 ms, by thread name) and its peak RSS.
+# (sampled from /proc every 50 ms by a niced background loop, by thread name) and its peak RSS.
+# The end is seen through inotify, so that the watcher neither polls nor competes for the cores.
 # Run by hand after a build: bench/program_vs_cli.sh [build/bin] [runs]
 set -euo pipefail
 out=$(cd "${1:-build/bin}" && pwd)
@@ -30,22 +31,27 @@ cli_args=(-c:v rv20 -b:v 436k -c:a ac3 -b:a 64k -ac 2 -ar 44100)
 median() { awk 'NF' | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 now() { date +%s.%N; }
 
-# Samples the program's threads: the last CPU ticks seen per thread id, and the name.
-declare -A ticks names
-sample() { # pid
-  local task stat name
-  for task in /proc/"$1"/task/*; do
-    { read -r name < "$task/comm"; } 2>/dev/null || continue
-    { read -r -a stat < "$task/stat"; } 2>/dev/null || continue
-    ticks[${task##*/}]=$((stat[13] + stat[14]))
-    names[${task##*/}]=$name
+# Samples the program's threads until it is killed; prints "<name> <ticks>" a thread on exit.
+sampler() { # pid
+  local task stat name pause
+  declare -A ticks names
+  pause=$(mktemp -u); mkfifo "$pause"; exec 3<>"$pause"; rm "$pause"
+  trap 'for t in "${!ticks[@]}"; do echo "${names[$t]} ${ticks[$t]}"; done; exit 0' TERM
+  while :; do
+    for task in /proc/"$1"/task/*; do
+      { read -r name < "$task/comm"; } 2>/dev/null || continue
+      { read -r -a stat < "$task/stat"; } 2>/dev/null || continue
+      ticks[${task##*/}]=$((stat[13] + stat[14]))
+      names[${task##*/}]=$name
+    done
+    read -r -t 0.05 -u 3 || true
   done
 }
 
 # program <name> <files...>: one batch through the program; leaves the seconds from Return to
 # the last target in elapsed, the per-thread CPU in cpu_report and the peak RSS in rss_kb.
 program() {
-  local name=$1 dir="$work/run-$1" i=0 pid win start end last targets=() f tid
+  local name=$1 dir="$work/run-$1" i=0 pid win start end last targets=() f sampler watcher
   shift
   rm -rf "$dir"; mkdir -p "$dir/media"
   cp "$out/Quenlar" "$out/Quenlar.htm" "$dir/"
@@ -62,15 +68,19 @@ program() {
   "$dir/Quenlar" > "$dir/out.log" 2>&1 & pid=$!
   win=$(timeout 20 xdotool search --sync --onlyvisible --pid "$pid" --name '^Quenlar$' | head -n 1)
   xdotool windowfocus --sync "$win" > /dev/null
-  ticks=(); names=()
   last=${targets[-1]}
+  nice -n 19 bash -c "$(declare -f sampler); sampler $pid" > "$dir/cpu" & sampler=$!
+  # The target appears by a rename into the folder.
+  inotifywait -q -q -e moved_to -e create --include "/${last##*/}\$" "$dir/media" & watcher=$!
+  sleep 0.3  # the watch is set up
   start=$(now)
   xdotool key Return
-  until [ -f "$last" ]; do sample "$pid"; sleep 0.02; done
+  wait "$watcher" || true
   end=$(now)
-  sample "$pid"
+  [ -f "$last" ] || { echo "no $last" >&2; exit 1; }
   rss_kb=$(awk '/VmHWM/ { print $2 }' /proc/"$pid"/status)
-  cpu_report=$(for tid in "${!ticks[@]}"; do echo "${names[$tid]%%-[0-9]*} ${ticks[$tid]}"; done |
+  kill -TERM "$sampler"; wait "$sampler" || true
+  cpu_report=$(sed 's/-[0-9]* / /' "$dir/cpu" |
     awk -v hz="$(getconf CLK_TCK)" '{ s[$1] += $2 } END { for (n in s) printf "%s %.2f s, ", n, s[n] / hz }')
   sleep 1
   xdotool windowfocus --sync "$win" > /dev/null; xdotool key Escape
