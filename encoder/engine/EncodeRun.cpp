@@ -20,8 +20,6 @@ namespace quenlar::encoder {
 
 namespace {
 
-// About a third of a second of video ahead of the encoder: enough to ride out uneven frames.
-constexpr std::size_t kVideoQueueFrames = 8;
 // Decoded audio frames (about 26 ms each): the reader must never wait on audio while the
 // video encoder is hungry.
 constexpr std::size_t kAudioQueueFrames = 64;
@@ -64,18 +62,21 @@ private:
     std::thread m_thread;
 };
 
-// Closes both queues when the reading scope ends, so that the encoder threads finish.
-class QueueCloser {
+// Ends the encoders' input when the reading scope ends, so that their threads finish before
+// the output they write to closes.
+class InputCloser {
 public:
-    QueueCloser(BoundedQueue<FramePtr>& video, BoundedQueue<FramePtr>& audio) : m_video(video), m_audio(audio) {}
-    ~QueueCloser()
+    InputCloser(ParallelVideoEncoder& video, BoundedQueue<FramePtr>& audio) : m_video(video), m_audio(audio) {}
+    ~InputCloser()
     {
         m_video.Close();
         m_audio.Close();
     }
+    InputCloser(const InputCloser&) = delete;
+    InputCloser& operator=(const InputCloser&) = delete;
 
 private:
-    BoundedQueue<FramePtr>& m_video;
+    ParallelVideoEncoder& m_video;
     BoundedQueue<FramePtr>& m_audio;
 };
 
@@ -84,7 +85,6 @@ private:
 EncodeRun::EncodeRun(EncodeSettings settings, EncodeListener& listener)
     : m_settings(std::move(settings)),
       m_listener(&listener),
-      m_videoQueue(kVideoQueueFrames, m_halt),
       m_audioQueue(kAudioQueueFrames, m_halt)
 {
 }
@@ -169,7 +169,6 @@ void EncodeRun::TellFinished(EncodeResult result)
 void EncodeRun::Halt()
 {
     m_halt = true;
-    m_videoQueue.WakeAll();
     m_audioQueue.WakeAll();
     std::lock_guard lock(m_videoMutex);
     if (m_video)
@@ -301,10 +300,16 @@ void EncodeRun::OpenEncoders(Pipeline& pipeline)
     const FrameSize size = pipeline.filter->Size();
     const bool hasAudio = reader.Audio() != nullptr;
     const int ac3Kbps = NearestAc3Kbps(m_settings.audioKbps);
+    // Packets come in the stream's order, from one encoder thread at a time.
+    auto writeVideo = [this, &pipeline](AVPacket* packet) {
+        packet->stream_index = pipeline.videoStream;
+        pipeline.writer->Write(packet, pipeline.video->Context().time_base);
+        ++m_frames;
+    };
     ParallelVideoEncoder& video = pipeline.video.emplace(
         VideoThreadsFor(m_settings.videoThreads, reader.DurationMs()), size.width, size.height,
         reader.FrameRate(), VideoBitRateFor(m_settings.totalKbps, hasAudio ? ac3Kbps : 0), m_halt,
-        [this](const std::function<void()>& body) { Guarded(body); });
+        [this](const std::function<void()>& body) { Guarded(body); }, writeVideo);
     pipeline.registration.emplace(*this, video);
     if (hasAudio)
         pipeline.audio.emplace(ac3Kbps, reader.AudioTimeBase());
@@ -335,26 +340,17 @@ void EncodeRun::OpenOutput(Pipeline& pipeline)
     }
 }
 
-// Job thread: reads here while the encoders run on their own threads.
+// Job thread: reads and feeds the video encoder's instances here, while sound is encoded on a
+// thread of its own.
 void EncodeRun::RunStages(Pipeline& pipeline)
 {
     RmWriter& writer = *pipeline.writer;
-    const AVRational videoTimeBase = pipeline.video->Context().time_base;
     const AVRational audioTimeBase = pipeline.audio ? pipeline.audio->Context().time_base : AVRational{1, 1};
-    const PacketSink writeVideo = [&](AVPacket* packet) {
-        packet->stream_index = pipeline.videoStream;
-        writer.Write(packet, videoTimeBase);
-        ++m_frames;
-    };
     const PacketSink writeAudio = [&](AVPacket* packet) {
         packet->stream_index = pipeline.audioStream;
         writer.Write(packet, audioTimeBase);
         ++m_audioPackets;
     };
-    JoiningThread videoThread([&] {
-        NameThisThread("qn-video");
-        Guarded([&] { VideoStage(*pipeline.video, pipeline.filter->TimeBase(), writeVideo); });
-    });
     JoiningThread audioThread([&] {
         NameThisThread("qn-audio");
         if (pipeline.audio)
@@ -362,8 +358,12 @@ void EncodeRun::RunStages(Pipeline& pipeline)
     });
     // Whatever way this scope is left, the encoders see the end of their input before their
     // threads are joined.
-    QueueCloser closer(m_videoQueue, m_audioQueue);
-    Guarded([&] { ReadStage(*pipeline.reader, *pipeline.filter); });
+    InputCloser closer(*pipeline.video, m_audioQueue);
+    Guarded([&] {
+        ReadStage(*pipeline.reader, *pipeline.filter, *pipeline.video);
+        if (!m_halt)
+            pipeline.video->Finish();
+    });
 }
 
 // Throws the first stage's failure; otherwise the file takes the target's name.
@@ -396,7 +396,7 @@ EncodeResult EncodeRun::Finish(Pipeline& pipeline, std::string& message)
 
 // Job thread: demux, decode and filter into the queues. Sound is held back until the first
 // picture has been decoded, which gives the clock the audio stage keeps it on.
-void EncodeRun::ReadStage(InputReader& reader, VideoFilter& filter)
+void EncodeRun::ReadStage(InputReader& reader, VideoFilter& filter, ParallelVideoEncoder& video)
 {
     auto queue = [](BoundedQueue<FramePtr>& target, FramePtr owned) { return target.Push(std::move(owned)); };
     auto own = [](AVFrame* frame) {
@@ -417,7 +417,26 @@ void EncodeRun::ReadStage(InputReader& reader, VideoFilter& filter)
         return more;
     };
     const AVRational videoTimeBase = reader.VideoTimeBase();
-    auto queueVideo = [&](AVFrame* picture) { return queue(m_videoQueue, own(picture)); };
+    const AVRational filterTimeBase = filter.TimeBase();
+    const AVRational encoderTimeBase = video.Context().time_base;
+    int64_t firstPts = AV_NOPTS_VALUE;
+    auto lastPreview = Clock::now() - kPreviewInterval;
+    auto queueVideo = [&](AVFrame* picture) {
+        const int64_t pts = av_rescale_q(picture->pts, filterTimeBase, encoderTimeBase);
+        if (firstPts == AV_NOPTS_VALUE)
+            firstPts = pts;
+        // rm starts the clock at the first frame.
+        picture->pts = pts - firstPts;
+        if (m_settings.preview && Clock::now() - lastPreview >= kPreviewInterval) {
+            lastPreview = Clock::now();
+            video.RequestPreview();
+        }
+        if (!video.Encode(own(picture)))
+            return false;
+        if (!m_started.exchange(true))
+            Tell([](EncodeListener& listener) { listener.OnStarted(); });
+        return true;
+    };
     auto filterVideo = [&](AVFrame* decoded) {
         if (!clockKnown &&
             !setClock(decoded->pts != AV_NOPTS_VALUE ? decoded->pts * av_q2d(videoTimeBase)
@@ -438,32 +457,6 @@ void EncodeRun::ReadStage(InputReader& reader, VideoFilter& filter)
     if (!clockKnown && !setClock(reader.VideoStartSeconds()))
         return;
     filter.Push(nullptr, queueVideo);
-}
-
-// Video thread: the frames from the filter, encoded and written.
-void EncodeRun::VideoStage(ParallelVideoEncoder& video, AVRational filterTimeBase, const PacketSink& write)
-{
-    const AVRational timeBase = video.Context().time_base;
-    int64_t firstPts = AV_NOPTS_VALUE;
-    auto lastPreview = Clock::now() - kPreviewInterval;
-    while (std::optional<FramePtr> frame = m_videoQueue.Pop()) {
-        AVFrame* picture = frame->get();
-        const int64_t pts = av_rescale_q(picture->pts, filterTimeBase, timeBase);
-        if (firstPts == AV_NOPTS_VALUE)
-            firstPts = pts;
-        // rm starts the clock at the first frame.
-        picture->pts = pts - firstPts;
-        if (m_settings.preview && Clock::now() - lastPreview >= kPreviewInterval) {
-            lastPreview = Clock::now();
-            video.RequestPreview();
-        }
-        if (!video.Encode(std::move(*frame), write))
-            return;
-        if (!m_started.exchange(true))
-            Tell([](EncodeListener& listener) { listener.OnStarted(); });
-    }
-    if (!m_halt)
-        video.Finish(write);
 }
 
 // Audio thread: the decoded sound, resampled, encoded and written.

@@ -65,8 +65,7 @@ private:
     void OpenOutput(Pipeline& pipeline);
     void RunStages(Pipeline& pipeline);
     EncodeResult Finish(Pipeline& pipeline, std::string& message);
-    void ReadStage(InputReader& reader, VideoFilter& filter);
-    void VideoStage(ParallelVideoEncoder& video, AVRational filterTimeBase, const PacketSink& write);
+    void ReadStage(InputReader& reader, VideoFilter& filter, ParallelVideoEncoder& video);
     void AudioStage(AudioEncoder& audio, const PacketSink& write);
     // Runs a stage; its failure is recorded and halts the others.
     template <typename Body>
@@ -92,7 +91,6 @@ private:
 
     std::atomic<bool> m_stopRequested{false};
     std::atomic<bool> m_halt{false};  // a stop or a failure: every stage ends
-    BoundedQueue<FramePtr> m_videoQueue;
     BoundedQueue<FramePtr> m_audioQueue;
 
     std::mutex m_videoMutex;  // protects m_video, which Halt wakes from any thread

@@ -14,15 +14,14 @@ namespace {
 // good as four-GOP ones for rate and picture while keeping few decoded frames in flight.
 constexpr int kRunGops = 1;
 constexpr int kRunFrames = kRunGops * kGopFrames;
-// One run waiting for each instance beyond the one it works on.
-constexpr std::size_t kQueuedFrames = kRunFrames;
+// Runs submitted beyond one per instance: a free instance finds its next run waiting.
+constexpr size_t kSpareRuns = 1;
 constexpr int kMaxInstances = 8;
 
 }  // namespace
 
-ParallelVideoEncoder::Instance::Instance(int width, int height, AVRational frameRate, int bitRate,
-                                         const std::atomic<bool>& halt)
-    : encoder(width, height, frameRate, bitRate), queue(kQueuedFrames + 1, halt)
+ParallelVideoEncoder::Instance::Instance(int width, int height, AVRational frameRate, int bitRate)
+    : encoder(width, height, frameRate, bitRate)
 {
 }
 
@@ -32,11 +31,12 @@ int ParallelVideoEncoder::InstancesForThisMachine()
 }
 
 ParallelVideoEncoder::ParallelVideoEncoder(int instances, int width, int height, AVRational frameRate,
-                                           int bitRate, const std::atomic<bool>& halt, Guard guard)
-    : m_halt(halt), m_guard(std::move(guard))
+                                           int bitRate, const std::atomic<bool>& halt, Guard guard,
+                                           PacketSink sink)
+    : m_halt(halt), m_guard(std::move(guard)), m_sink(std::move(sink))
 {
     for (int i = 0; i < std::max(instances, 1); ++i)
-        m_instances.push_back(std::make_unique<Instance>(width, height, frameRate, bitRate, halt));
+        m_instances.push_back(std::make_unique<Instance>(width, height, frameRate, bitRate));
     for (size_t i = 0; i < m_instances.size(); ++i) {
         m_instances[i]->thread = std::thread([this, i, &instance = *m_instances[i]] {
             NameThisThread("qn-rv20-" + std::to_string(i));
@@ -47,10 +47,20 @@ ParallelVideoEncoder::ParallelVideoEncoder(int instances, int width, int height,
 
 ParallelVideoEncoder::~ParallelVideoEncoder()
 {
-    for (auto& instance : m_instances)
-        instance->queue.Close();
-    for (auto& instance : m_instances)
-        instance->thread.join();
+    Close();
+}
+
+void ParallelVideoEncoder::Close()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_closed = true;
+    }
+    m_submitted.notify_all();
+    for (auto& instance : m_instances) {
+        if (instance->thread.joinable())
+            instance->thread.join();
+    }
 }
 
 void ParallelVideoEncoder::SetPreviewSink(const VideoEncoder::PreviewSink& sink)
@@ -59,93 +69,123 @@ void ParallelVideoEncoder::SetPreviewSink(const VideoEncoder::PreviewSink& sink)
         instance->encoder.SetPreviewSink(sink);
 }
 
-void ParallelVideoEncoder::RequestPreview()
-{
-    m_instances[m_current]->encoder.RequestPreview();
-}
-
 void ParallelVideoEncoder::WakeAll()
 {
-    for (auto& instance : m_instances)
-        instance->queue.WakeAll();
     std::lock_guard lock(m_mutex);
-    m_runDone.notify_all();
+    m_submitted.notify_all();
+    m_finished.notify_all();
 }
 
 // An instance's thread.
 void ParallelVideoEncoder::Work(Instance& instance)
 {
     m_guard([&] {
-        while (std::optional<Task> task = instance.queue.Pop()) {
-            if (!task->frame) {
+        while (Run* run = Claim()) {
+            EncodeClaimed(instance, *run);
+            {
                 std::lock_guard lock(m_mutex);
-                task->run->done = true;
-                m_runDone.notify_all();
-                continue;
+                run->done = true;
+                --m_unfinished;
             }
-            instance.encoder.Encode(task->frame.get(), [&](AVPacket* packet) {
-                PacketPtr kept = MakePacket();
-                if (!kept)
-                    throw std::bad_alloc();
-                av_packet_move_ref(kept.get(), packet);
-                std::lock_guard lock(m_mutex);
-                task->run->packets.push_back(std::move(kept));
-            });
+            m_finished.notify_all();
+            HandOnDone();
         }
     });
 }
 
-bool ParallelVideoEncoder::EndRun()
+// The oldest run nobody has taken; none at the end.
+ParallelVideoEncoder::Run* ParallelVideoEncoder::Claim()
 {
-    return m_runs.empty() || m_instances[m_current]->queue.Push(Task{nullptr, m_runs.back().get()});
+    std::unique_lock lock(m_mutex);
+    m_submitted.wait(lock, [&] { return !m_unclaimed.empty() || m_closed || m_halt.load(); });
+    if (m_halt || m_unclaimed.empty())
+        return nullptr;
+    Run* run = m_unclaimed.front();
+    m_unclaimed.pop_front();
+    return run;
 }
 
-bool ParallelVideoEncoder::Encode(FramePtr frame, const PacketSink& sink)
+// An instance's thread; the run is its own until marked done.
+void ParallelVideoEncoder::EncodeClaimed(Instance& instance, Run& run)
 {
-    if (m_frames++ % kRunFrames == 0) {
-        if (!EndRun())
-            return false;
-        m_runs.push_back(std::make_unique<Run>());
-        m_runs.back()->firstPts = frame->pts;
-        m_current = static_cast<size_t>(m_runCount++ % static_cast<int64_t>(m_instances.size()));
+    if (m_previewWanted.exchange(false))
+        instance.encoder.RequestPreview();
+    for (FramePtr& frame : run.frames) {
+        if (m_halt)
+            return;
+        frame->pts = instance.nextPts++;
+        instance.encoder.Encode(frame.get(), [&](AVPacket* packet) {
+            PacketPtr kept = MakePacket();
+            if (!kept)
+                throw std::bad_alloc();
+            av_packet_move_ref(kept.get(), packet);
+            run.packets.push_back(std::move(kept));
+        });
+        frame.reset();
+    }
+}
+
+bool ParallelVideoEncoder::Encode(FramePtr frame)
+{
+    if (!m_filling) {
+        m_filling = std::make_unique<Run>();
+        m_filling->frames.reserve(kRunFrames);
+        m_filling->firstPts = frame->pts;
         // Each run decodes on its own.
         frame->pict_type = AV_PICTURE_TYPE_I;
     } else {
         frame->pict_type = AV_PICTURE_TYPE_NONE;
     }
-    frame->pts = m_instances[m_current]->nextPts++;
-    if (!m_instances[m_current]->queue.Push(Task{std::move(frame), m_runs.back().get()}))
+    m_filling->frames.push_back(std::move(frame));
+    if (m_filling->frames.size() == static_cast<size_t>(kRunFrames))
+        return Submit();
+    return !m_halt;
+}
+
+// Feeding thread: the filled run goes to the instances once one of them has room for it.
+bool ParallelVideoEncoder::Submit()
+{
+    std::unique_lock lock(m_mutex);
+    m_finished.wait(lock, [&] { return m_unfinished < m_instances.size() + kSpareRuns || m_halt.load(); });
+    if (m_halt)
         return false;
-    HandOn(sink, false);
+    m_unclaimed.push_back(m_filling.get());
+    m_runs.push_back(std::move(m_filling));
+    ++m_unfinished;
+    lock.unlock();
+    m_submitted.notify_one();
     return true;
 }
 
-void ParallelVideoEncoder::Finish(const PacketSink& sink)
+void ParallelVideoEncoder::Finish()
 {
-    if (EndRun())
-        HandOn(sink, true);
+    if (m_filling && !Submit())
+        return;
+    std::unique_lock lock(m_mutex);
+    m_finished.wait(lock, [&] { return m_runs.empty() || m_halt.load(); });
 }
 
-// The packets of the oldest runs, as far as they are done; `wait`: until all are.
-void ParallelVideoEncoder::HandOn(const PacketSink& sink, bool wait)
+// The packets of the oldest runs, as far as they are done. Whoever finishes the oldest run
+// writes it and any finished ones behind it.
+void ParallelVideoEncoder::HandOnDone()
 {
-    while (!m_runs.empty()) {
+    std::lock_guard order(m_handOnMutex);
+    while (!m_halt) {
+        std::unique_ptr<Run> run;
         {
-            std::unique_lock lock(m_mutex);
-            if (wait)
-                m_runDone.wait(lock, [&] { return m_runs.front()->done || m_halt.load(); });
-            if (!m_runs.front()->done)
+            std::lock_guard lock(m_mutex);
+            if (m_runs.empty() || !m_runs.front()->done)
                 return;
+            run = std::move(m_runs.front());
+            m_runs.pop_front();
         }
-        // Done: its instance no longer touches it.
-        const std::unique_ptr<Run> run = std::move(m_runs.front());
-        m_runs.pop_front();
         // One packet a frame, in order: the stream's times come back from the run's start.
         int64_t pts = run->firstPts;
         for (const PacketPtr& packet : run->packets) {
             packet->pts = packet->dts = pts++;
-            sink(packet.get());
+            m_sink(packet.get());
         }
+        m_finished.notify_all();
     }
 }
 

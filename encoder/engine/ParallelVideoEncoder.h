@@ -12,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "engine/BoundedQueue.h"
 #include "engine/VideoEncoder.h"
 
 namespace quenlar::encoder {
@@ -24,10 +23,11 @@ public:
     // to WakeAll.
     using Guard = std::function<void(const std::function<void()>&)>;
 
-    // Throws EncodeFailure when rv20 refuses the settings.
+    // Throws EncodeFailure when rv20 refuses the settings. The sink gets the packets in the
+    // stream's order, from the instances' threads, one thread at a time.
     ParallelVideoEncoder(int instances, int width, int height, AVRational frameRate, int bitRate,
-                         const std::atomic<bool>& halt, Guard guard);
-    // Lets the instances finish what they were given and joins them.
+                         const std::atomic<bool>& halt, Guard guard, PacketSink sink);
+    // Lets the instances finish the runs they were given and joins them.
     ~ParallelVideoEncoder();
     ParallelVideoEncoder(const ParallelVideoEncoder&) = delete;
     ParallelVideoEncoder& operator=(const ParallelVideoEncoder&) = delete;
@@ -35,13 +35,16 @@ public:
     const AVCodecContext& Context() const { return m_instances.front()->encoder.Context(); }
     // The sink is called from the instances' threads.
     void SetPreviewSink(const VideoEncoder::PreviewSink& sink);
-    void RequestPreview();
+    // Any thread: the next run's key frame is shown.
+    void RequestPreview() { m_previewWanted = true; }
 
-    // Video thread: one frame (pts in frames); the packets of finished runs go to the sink.
-    // False when the job is halting.
-    bool Encode(FramePtr frame, const PacketSink& sink);
-    // Video thread: waits for every run and hands on the rest.
-    void Finish(const PacketSink& sink);
+    // Feeding thread: one frame (pts in frames). False when the job is halting.
+    bool Encode(FramePtr frame);
+    // Feeding thread: waits until every run is encoded and handed on.
+    void Finish();
+    // Feeding thread: the instances finish the runs they were given (at once when halting)
+    // and end; nothing reaches the sink after it returns.
+    void Close();
 
     // Any thread, after `halt` was set.
     void WakeAll();
@@ -52,17 +55,13 @@ public:
 private:
     struct Run {
         int64_t firstPts = 0;  // of the whole stream
+        std::vector<FramePtr> frames;
         std::vector<PacketPtr> packets;
         bool done = false;
     };
-    struct Task {
-        FramePtr frame;  // none: the run is complete
-        Run* run = nullptr;
-    };
     struct Instance {
-        Instance(int width, int height, AVRational frameRate, int bitRate, const std::atomic<bool>& halt);
+        Instance(int width, int height, AVRational frameRate, int bitRate);
         VideoEncoder encoder;
-        BoundedQueue<Task> queue;
         std::thread thread;
         // The instance's own clock: its rate control budgets by the time its frames span, so it
         // must see its runs back to back.
@@ -70,18 +69,30 @@ private:
     };
 
     void Work(Instance& instance);
-    bool EndRun();
-    void HandOn(const PacketSink& sink, bool wait);
+    Run* Claim();
+    void EncodeClaimed(Instance& instance, Run& run);
+    bool Submit();
+    void HandOnDone();
 
     const std::atomic<bool>& m_halt;
     Guard m_guard;
+    PacketSink m_sink;
     std::vector<std::unique_ptr<Instance>> m_instances;
-    std::mutex m_mutex;  // protects the runs' packets and done flags
-    std::condition_variable m_runDone;
-    std::deque<std::unique_ptr<Run>> m_runs;  // added and removed by the video thread only
-    size_t m_current = 0;                     // the instance of the newest run
-    int64_t m_frames = 0;
-    int64_t m_runCount = 0;
+    std::atomic<bool> m_previewWanted{false};
+
+    // Protects the queue of runs, their flags and m_closed. A run is filled by the feeding
+    // thread alone and submitted whole, so that an instance wakes once a run, not once a frame.
+    std::mutex m_mutex;
+    std::condition_variable m_submitted;  // a run to claim, or the end
+    std::condition_variable m_finished;   // a run was encoded: room for the next
+    std::deque<std::unique_ptr<Run>> m_runs;  // submitted and not yet handed on, oldest first
+    std::deque<Run*> m_unclaimed;             // of m_runs, oldest first
+    size_t m_unfinished = 0;                  // runs of m_runs not yet encoded
+    bool m_closed = false;
+    std::unique_ptr<Run> m_filling;  // the feeding thread's, not yet submitted
+
+    // Held while packets go to the sink, so that runs are written whole and in order.
+    std::mutex m_handOnMutex;
 };
 
 }  // namespace quenlar::encoder

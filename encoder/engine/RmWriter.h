@@ -54,7 +54,7 @@ private:
     const std::atomic<bool>& m_halt;
     std::unique_ptr<AVIOContext, IoDeleter> m_io;
     OutputFormatPtr m_format;  // after m_io, so freed before it: m_io is its pb
-    std::mutex m_mutex;  // the muxer is not thread-safe; audio and video threads both write
+    std::mutex m_mutex;  // the muxer is not thread-safe; the audio and video encoder threads all write
     bool m_committed = false;
 };
 

@@ -1,4 +1,4 @@
-// The rv20 encoder and the preview of what it makes (used on the video thread).
+// The rv20 encoder and the preview of what it makes (used on one encoder thread).
 #pragma once
 
 #include <atomic>
