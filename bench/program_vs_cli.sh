@@ -5,7 +5,7 @@
 # medians, the ratio to the CLI doing the same transcode, CPU seconds per thread of the program
 # (sampled from /proc every 50 ms by a niced background loop, by thread name) and its peak RSS.
 # The end is seen through inotify, so that the watcher neither polls nor competes for the cores.
-# Run by hand after a build: bench/program_vs_cli.sh [build/bin] [runs]
+# Run by hand after a build: [SCENARIOS="60 600 batch"] bench/program_vs_cli.sh [build/bin] [runs]
 set -euo pipefail
 out=$(cd "${1:-build/bin}" && pwd)
 runs=${2:-3}
@@ -106,7 +106,8 @@ report() { # label program-times cli-times
   printf '%-22s program %7.3f s   CLI %7.3f s   ratio %.2f\n' "$1" "$p" "$c" "$(echo "$p / $c" | bc -l)"
 }
 
-for scenario in ${SCENARIOS:-60 600}; do
+scenarios=${SCENARIOS:-60 600 batch}
+for scenario in ${scenarios/batch/}; do
   pt=""; ct=""
   for _ in $(seq 1 "$runs"); do
     program "c$scenario" "$work/clips/c$scenario.mpg"
@@ -116,21 +117,23 @@ for scenario in ${SCENARIOS:-60 600}; do
   report "$scenario s PAL VCD" "$pt" "$ct"
   echo "    per thread (last run): $cpu_report peak RSS $((rss_kb / 1024)) MB"
 done
-bt=""; ot=""; ct=""
-for _ in $(seq 1 "$runs"); do
-  program batch "${batch[@]}"
-  bt+=" $elapsed"
-  batch_rss=$rss_kb
-  batch_cpu=$cpu_report
-  program one180 "$work/clips/c180.mpg"
-  ot+=" $elapsed"
-  one_cpu=$cpu_report
-  ct+=" $(cli "${batch[@]}")"
-done
-report "30 files of 6 s" "$bt" "$ct"
-echo "    per thread (last run): $batch_cpu"
-b=$(tr ' ' '\n' <<<"$bt" | median); o=$(tr ' ' '\n' <<<"$ot" | median)
-printf '%-22s program %7.3f s   -> %.1f ms a file between files (peak RSS of the batch %d MB)\n' \
-  "one file of 180 s" "$o" "$(echo "($b - $o) * 1000 / 30" | bc -l)" $((batch_rss / 1024))
-echo "    per thread (last run): $one_cpu"
+if [[ " $scenarios " == *" batch "* ]]; then
+  bt=""; ot=""; ct=""
+  for _ in $(seq 1 "$runs"); do
+    program batch "${batch[@]}"
+    bt+=" $elapsed"
+    batch_rss=$rss_kb
+    batch_cpu=$cpu_report
+    program one180 "$work/clips/c180.mpg"
+    ot+=" $elapsed"
+    one_cpu=$cpu_report
+    ct+=" $(cli "${batch[@]}")"
+  done
+  report "30 files of 6 s" "$bt" "$ct"
+  echo "    per thread (last run): $batch_cpu"
+  b=$(tr ' ' '\n' <<<"$bt" | median); o=$(tr ' ' '\n' <<<"$ot" | median)
+  printf '%-22s program %7.3f s   -> %.1f ms a file between files (peak RSS of the batch %d MB)\n' \
+    "one file of 180 s" "$o" "$(echo "($b - $o) * 1000 / 30" | bc -l)" $((batch_rss / 1024))
+  echo "    per thread (last run): $one_cpu"
+fi
 echo "CLI: ffmpeg -i <file> ${cli_args[*]} out.rm"

@@ -1,6 +1,7 @@
 // A blocking queue of fixed capacity between two pipeline stages.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -11,12 +12,14 @@
 namespace quenlar::encoder {
 
 // One producer closes the queue when it has nothing more; a stop request wakes both sides.
-// The mutex protects the items and the closed flag.
+// A side that had to wait is woken once `batch` items (or places) are there, not for each one:
+// a fast consumer would otherwise sleep and wake once an item. The mutex protects the items and
+// the closed flag.
 template <typename T>
 class BoundedQueue {
 public:
-    BoundedQueue(std::size_t capacity, const std::atomic<bool>& stop)
-        : m_capacity(capacity), m_stop(stop) {}
+    BoundedQueue(std::size_t capacity, const std::atomic<bool>& stop, std::size_t batch = 1)
+        : m_capacity(capacity), m_batch(std::clamp<std::size_t>(batch, 1, capacity)), m_stop(stop) {}
 
     // Blocks while full. False when the job is stopping; the item is then dropped.
     bool Push(T item)
@@ -26,7 +29,8 @@ public:
         if (m_stop.load())
             return false;
         m_items.push_back(std::move(item));
-        m_notEmpty.notify_one();
+        if (m_items.size() >= m_batch)
+            m_notEmpty.notify_one();
         return true;
     }
 
@@ -34,12 +38,14 @@ public:
     std::optional<T> Pop()
     {
         std::unique_lock lock(m_mutex);
-        m_notEmpty.wait(lock, [&] { return !m_items.empty() || m_closed || m_stop.load(); });
+        if (m_items.empty())
+            m_notEmpty.wait(lock, [&] { return m_items.size() >= m_batch || m_closed || m_stop.load(); });
         if (m_stop.load() || m_items.empty())
             return std::nullopt;
         T item = std::move(m_items.front());
         m_items.pop_front();
-        m_notFull.notify_one();
+        if (m_items.size() + m_batch <= m_capacity)
+            m_notFull.notify_one();
         return item;
     }
 
@@ -60,6 +66,7 @@ public:
 
 private:
     const std::size_t m_capacity;
+    const std::size_t m_batch;
     const std::atomic<bool>& m_stop;
     std::mutex m_mutex;
     std::condition_variable m_notEmpty;

@@ -23,6 +23,8 @@ namespace {
 // Decoded audio frames (about 26 ms each): the reader must never wait on audio while the
 // video encoder is hungry.
 constexpr std::size_t kAudioQueueFrames = 64;
+// The audio stage keeps up easily and would otherwise sleep and wake for every frame.
+constexpr std::size_t kAudioWakeFrames = 8;
 // Decoded sound kept while the first picture is awaited: several seconds of it.
 constexpr std::size_t kHeldAudioFrames = 256;
 constexpr auto kProgressInterval = std::chrono::milliseconds(500);
@@ -85,7 +87,7 @@ private:
 EncodeRun::EncodeRun(EncodeSettings settings, EncodeListener& listener)
     : m_settings(std::move(settings)),
       m_listener(&listener),
-      m_audioQueue(kAudioQueueFrames, m_halt)
+      m_audioQueue(kAudioQueueFrames, m_halt, kAudioWakeFrames)
 {
 }
 

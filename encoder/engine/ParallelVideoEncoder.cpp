@@ -15,7 +15,7 @@ namespace {
 constexpr int kRunGops = 1;
 constexpr int kRunFrames = kRunGops * kGopFrames;
 // Runs submitted beyond one per instance: a free instance finds its next run waiting.
-constexpr size_t kSpareRuns = 1;
+constexpr size_t kSpareRuns = 6;
 constexpr int kMaxInstances = 8;
 
 }  // namespace

@@ -124,6 +124,9 @@ private:
     // The signal's close, once the loop of a box it closed (if any) is no longer the running one.
     void CloseForSignalOutside(const wxEventLoopBase* boxLoop);
     std::set<std::string> m_unsavedFiles;
+    // A file left the queue and the checkpoint for it is still to be written.
+    BOOL m_bCheckpointDue = FALSE;
+    void SaveDueCheckpoint();
 
     // The head file is done with (converted, failed or refused): drop it, then set up the next
     // one or end the batch.

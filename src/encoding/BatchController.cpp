@@ -152,8 +152,10 @@ void CBatchDialog::CloseForSignalOutside(const wxEventLoopBase* boxLoop)
 
 long CBatchDialog::OnEncodeNext(long, long)
 {
-    if (m_list.GetCount() < 1)
+    if (m_list.GetCount() < 1) {
+        SaveDueCheckpoint();
         return 0;
+    }
     const std::string source = m_list.GetText(0);
     const std::string target = BuildTargetPath(source, m_bFolderAsPrefix != FALSE);
     const std::string audioSetting = AudioSettingText(*this, m_nAudioSetting);
@@ -180,12 +182,15 @@ long CBatchDialog::OnEncodeNext(long, long)
         // batch: end it here, leaving the file at the head of the queue.
         KillTimer(m_nTimerId);
         SetStartStopCaption(*this, batchtext::kStartCaption);
+        SaveDueCheckpoint();
         platform::AfxMessageBox(batchtext::kNoEncoderControl);
         return 0;
     }
 
     ConfigureEncoder(m_producer, source, target, m_strAuthor, audioSetting, m_nBitRate,
                      m_bDeInterlace, FALSE);
+    // Written once this file is under way, so that the disk's waits overlap its encode.
+    SaveDueCheckpoint();
     return 0;
 }
 
@@ -259,11 +264,12 @@ void CBatchDialog::DropHeadAndGoOn()
         m_list.DeleteString(m_nEncodingEntry);
     m_nEncodingEntry = -1;
     // A crash or a power cut later loses at most the file in progress.
-    SaveQueueAndLog();
+    m_bCheckpointDue = TRUE;
     if (m_list.GetCount() > 0) {
         PostMessage(WM_ENCODE_NEXT, 0, 0);
         return;
     }
+    SaveDueCheckpoint();
     KillTimer(m_nTimerId);
     m_nTimerId = 0;
     SetStartStopCaption(*this, batchtext::kStartCaption);
@@ -274,6 +280,14 @@ void CBatchDialog::DropHeadAndGoOn()
         // A refusal is only known once asked; the reason is saved with the log for the morning.
         if (!PowerOffSystem())
             SaveSettings();
+    }
+}
+
+void CBatchDialog::SaveDueCheckpoint()
+{
+    if (m_bCheckpointDue) {
+        m_bCheckpointDue = FALSE;
+        SaveQueueAndLog();
     }
 }
 

@@ -365,7 +365,13 @@ TEST_F(BatchControllerTest, EachFinishedFileSavesTheQueueAndLogAndACloseTellsWha
 {
     StartBatch({kFirst, kSecond});
     FireError(1, "bad");
-    FireFinished();  // failed: saved all the same
+    // Failed: saved all the same, once the next file is under way.
+    size_t startsWhenSaved = 0;
+    SetAtomicWriteHookForTests([&](const std::string&) { startsWhenSaved = log.CountOf(dispid::kStartEncoding); });
+    FireFinished();
+    Pump();
+    SetAtomicWriteHookForTests(nullptr);
+    EXPECT_EQ(startsWhenSaved, 2u);
     EXPECT_EQ(SavedInt("Source", "Count"), 1);
     EXPECT_EQ(PrivateProfile(IniPath()).GetString("Source", "0", ""), kSecond);
     EXPECT_EQ(SavedInt("Config", "BitRate"), -12345) << "the options wait for the close";
