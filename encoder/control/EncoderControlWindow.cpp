@@ -30,13 +30,16 @@ wxString Clock(int64_t ms)
                             static_cast<long long>(seconds % 60));
 }
 
-wxBitmap ToBitmap(PreviewPicture& picture)
+// A graphics bitmap holds the renderer's own surface; a wxBitmap on GTK 3 is converted anew
+// every time it is drawn, which took most of the UI thread's time in a batch of short files.
+EncoderControlWindow::Picture ToPicture(PreviewPicture& picture)
 {
-    if (picture.width <= 0 || picture.rgb.size() != size_t(picture.width) * picture.height * 3)
-        return wxBitmap();
+    wxGraphicsRenderer* renderer = wxGraphicsRenderer::GetDefaultRenderer();
+    if (!renderer || picture.width <= 0 || picture.rgb.size() != size_t(picture.width) * picture.height * 3)
+        return {};
     // The image borrows the pixels only until the bitmap has copied them.
     wxImage image(picture.width, picture.height, picture.rgb.data(), true);
-    return wxBitmap(image);
+    return {renderer->CreateBitmapFromImage(image), wxSize(picture.width, picture.height)};
 }
 
 }  // namespace
@@ -124,7 +127,7 @@ void EncoderControlWindow::StartEncoding()
         return;
     m_encoding = true;
     ++m_generation;
-    m_source = m_encoded = wxBitmap();
+    m_source = m_encoded = Picture();
     {
         // A refresh posted by an earlier encode was dropped with its generation.
         std::lock_guard lock(m_previewMutex);
@@ -184,8 +187,8 @@ void EncoderControlWindow::OnPreviewReady()
         encoded = std::move(m_pendingEncoded);
         m_previewPosted = false;
     }
-    m_source = ToBitmap(source);
-    m_encoded = ToBitmap(encoded);
+    m_source = ToPicture(source);
+    m_encoded = ToPicture(encoded);
     Refresh();
 }
 
@@ -218,11 +221,11 @@ void EncoderControlWindow::OnFinished(EncodeResult result)
     Fire(dispid::kEventFinished, {});
 }
 
-void EncoderControlWindow::DrawPane(wxDC& dc, const wxRect& rect, const wxBitmap& picture,
+void EncoderControlWindow::DrawPane(wxDC& dc, const wxRect& rect, const Picture& picture,
                                     const wxString& caption)
 {
-    if (picture.IsOk()) {
-        dc.DrawBitmap(picture, rect.GetPosition());
+    if (wxGraphicsContext* context = dc.GetGraphicsContext(); context && !picture.bitmap.IsNull()) {
+        context->DrawBitmap(picture.bitmap, rect.x, rect.y, picture.size.x, picture.size.y);
         return;
     }
     dc.SetBrush(*wxBLACK_BRUSH);

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include <wx/bitmap.h>
+#include <wx/graphics.h>
 #include <wx/window.h>
 
 #include "control/ControlSettings.h"
@@ -33,6 +33,12 @@ public:
     // Asks the running encode to end; the finished event follows.
     void StopEncoding();
 
+    // A preview picture as it is drawn.
+    struct Picture {
+        wxGraphicsBitmap bitmap;
+        wxSize size;
+    };
+
 private:
     class JobListener;
 
@@ -49,7 +55,7 @@ private:
     void Fire(automation::DISPID eventId, const std::vector<automation::Variant>& params);
 
     void OnPaint(wxPaintEvent& event);
-    void DrawPane(wxDC& dc, const wxRect& rect, const wxBitmap& picture, const wxString& caption);
+    void DrawPane(wxDC& dc, const wxRect& rect, const Picture& picture, const wxString& caption);
 
     automation::IEventSink* m_sink;
     std::shared_ptr<ControlSettings> m_settings;
@@ -60,11 +66,11 @@ private:
 
     wxSize m_createdSize;  // the area the container created the control in
     wxSize m_pictureSize{352, 288};
-    wxBitmap m_source;
-    wxBitmap m_encoded;
+    Picture m_source;
+    Picture m_encoded;
     wxString m_status;
 
-    // The latest preview pair from the video thread, until the UI thread takes it.
+    // The latest preview pair from an encoder thread, until the UI thread takes it.
     std::mutex m_previewMutex;
     PreviewPicture m_pendingSource;
     PreviewPicture m_pendingEncoded;

@@ -307,6 +307,8 @@ void EncodeRun::OpenEncoders(Pipeline& pipeline)
         packet->stream_index = pipeline.videoStream;
         pipeline.writer->Write(packet, pipeline.video->Context().time_base);
         ++m_frames;
+        if (!m_started.exchange(true))
+            Tell([](EncodeListener& listener) { listener.OnStarted(); });
     };
     ParallelVideoEncoder& video = pipeline.video.emplace(
         VideoThreadsFor(m_settings.videoThreads, reader.DurationMs()), size.width, size.height,
@@ -433,11 +435,7 @@ void EncodeRun::ReadStage(InputReader& reader, VideoFilter& filter, ParallelVide
             lastPreview = Clock::now();
             video.RequestPreview();
         }
-        if (!video.Encode(own(picture)))
-            return false;
-        if (!m_started.exchange(true))
-            Tell([](EncodeListener& listener) { listener.OnStarted(); });
-        return true;
+        return video.Encode(own(picture));
     };
     auto filterVideo = [&](AVFrame* decoded) {
         if (!clockKnown &&
