@@ -1,6 +1,9 @@
 #include "engine/EncodeRun.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <utility>
 #include <filesystem>
@@ -30,6 +33,18 @@ constexpr std::size_t kHeldAudioFrames = 256;
 constexpr auto kProgressInterval = std::chrono::milliseconds(500);
 constexpr auto kPreviewInterval = std::chrono::milliseconds(250);
 constexpr int64_t kMsPerVideoThread = 30'000;
+constexpr int kMaxVideoThreadsFromEnvironment = 64;
+
+// QUENLAR_VIDEO_THREADS fixes the count for every encode: for a machine shared with other
+// work, and to measure. 0 when unset or not a positive number.
+int VideoThreadsFromEnvironment()
+{
+    const char* text = std::getenv("QUENLAR_VIDEO_THREADS");
+    int value = 0;
+    if (!text || std::from_chars(text, text + std::strlen(text), value).ec != std::errc())
+        return 0;
+    return std::clamp(value, 0, kMaxVideoThreadsFromEnvironment);
+}
 
 // Each instance's rate control settles once at its start, which costs a short file rate and
 // picture; so an instance takes on no less than half a minute.
@@ -37,6 +52,8 @@ int VideoThreadsFor(int requested, int64_t durationMs)
 {
     if (requested > 0)
         return requested;
+    if (const int fixed = VideoThreadsFromEnvironment(); fixed > 0)
+        return fixed;
     const int64_t machine = ParallelVideoEncoder::InstancesForThisMachine();
     return static_cast<int>(
         std::min<int64_t>(machine, durationMs > 0 ? std::max<int64_t>(1, durationMs / kMsPerVideoThread) : machine));

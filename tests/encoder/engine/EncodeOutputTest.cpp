@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
 
 #include "ClipFixtures.h"
 #include "RecordingListener.h"
@@ -203,14 +207,26 @@ TEST(EncodeOutput, NoisyPicturesAtHighRatesStayWithinTheRmPacketLimit)
 
 TEST(EncodeOutput, SeveralVideoEncodersMakeOneValidStreamAtTheRate)
 {
-    // Runs of whole GOPs on three encoders, handed on in order: every frame once, in time,
-    // decodable throughout, and the rate of one encoder.
+    // Runs of whole GOPs on three encoders (as the environment asks, over the automatic one
+    // a 20 s clip gets), handed on in order: every frame once, in time, decodable throughout,
+    // and the rate of one encoder.
     const std::string target = Clips::NewFolder() + "/out.rm";
-    EncodeSettings settings = SettingsFor(Clips::Long(), target);
-    settings.videoThreads = 3;
+    const EncodeSettings settings = SettingsFor(Clips::Long(), target);
+    ASSERT_EQ(settings.videoThreads, 0);
     RecordingListener listener;
+    int encoderThreads = 0;
+    listener.onStarted = [&] {
+        for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+            std::string name;
+            std::getline(std::ifstream(task.path() / "comm"), name);
+            encoderThreads += name.rfind("qn-rv20-", 0) == 0;
+        }
+    };
+    ::setenv("QUENLAR_VIDEO_THREADS", "3", 1);
     EncodeToEnd(settings, listener);
+    ::unsetenv("QUENLAR_VIDEO_THREADS");
     ASSERT_EQ(listener.Result(), EncodeResult::Ok) << listener.ErrorText();
+    EXPECT_EQ(encoderThreads, 3);
     EXPECT_EQ(listener.Progress().back().frames, 500);
     EXPECT_EQ(DecodeErrors(target), "");
     const std::string times = Output("ffprobe -v error -select_streams v -show_entries packet=pts_time -of csv=p=0 '" +
