@@ -10,10 +10,14 @@ namespace quenlar::encoder {
 
 namespace {
 
-// Whole GOPs per run. Every GOP starts with a key frame anyway, and one-GOP runs measured as
-// good as four-GOP ones for rate and picture while keeping few decoded frames in flight.
+// Whole GOPs per run when several instances share the picture. Every GOP starts with a key
+// frame anyway, and one-GOP runs measured as good as four-GOP ones for rate and picture while
+// keeping few decoded frames in flight.
 constexpr int kRunGops = 1;
 constexpr int kRunFrames = kRunGops * kGopFrames;
+// One instance sees every frame in order, so its runs need not decode on their own: short
+// ones let it start sooner.
+constexpr int kSingleRunFrames = 4;
 // Runs submitted beyond one per instance: a free instance finds its next run waiting.
 constexpr size_t kSpareRuns = 6;
 constexpr int kMaxInstances = 8;
@@ -37,6 +41,7 @@ ParallelVideoEncoder::ParallelVideoEncoder(int instances, int width, int height,
 {
     for (int i = 0; i < std::max(instances, 1); ++i)
         m_instances.push_back(std::make_unique<Instance>(width, height, frameRate, bitRate));
+    m_runFrames = m_instances.size() > 1 ? kRunFrames : kSingleRunFrames;
     for (size_t i = 0; i < m_instances.size(); ++i) {
         m_instances[i]->thread = std::thread([this, i, &instance = *m_instances[i]] {
             NameThisThread("qn-rv20-" + std::to_string(i));
@@ -129,15 +134,13 @@ bool ParallelVideoEncoder::Encode(FramePtr frame)
 {
     if (!m_filling) {
         m_filling = std::make_unique<Run>();
-        m_filling->frames.reserve(kRunFrames);
+        m_filling->frames.reserve(static_cast<size_t>(m_runFrames));
         m_filling->firstPts = frame->pts;
-        // Each run decodes on its own.
-        frame->pict_type = AV_PICTURE_TYPE_I;
-    } else {
-        frame->pict_type = AV_PICTURE_TYPE_NONE;
     }
+    // Each GOP, and so each run of several instances, decodes on its own.
+    frame->pict_type = m_frames++ % kGopFrames == 0 ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     m_filling->frames.push_back(std::move(frame));
-    if (m_filling->frames.size() == static_cast<size_t>(kRunFrames))
+    if (m_filling->frames.size() == static_cast<size_t>(m_runFrames))
         return Submit();
     return !m_halt;
 }

@@ -90,6 +90,8 @@ private:
     size_t m_unfinished = 0;                  // runs of m_runs not yet encoded
     bool m_closed = false;
     std::unique_ptr<Run> m_filling;  // the feeding thread's, not yet submitted
+    int m_runFrames = 0;
+    int64_t m_frames = 0;  // fed so far
 
     // Held while packets go to the sink, so that runs are written whole and in order.
     std::mutex m_handOnMutex;
