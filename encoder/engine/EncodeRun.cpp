@@ -415,8 +415,9 @@ EncodeResult EncodeRun::Finish(Pipeline& pipeline, std::string& message)
     return EncodeResult::Ok;
 }
 
-// Job thread: demux, decode and filter into the queues. Sound is held back until the first
-// picture has been decoded, which gives the clock the audio stage keeps it on.
+// Job thread: demux, decode and filter; pictures go to the video encoder, sound to its queue.
+// Sound is held back until the first picture has been decoded, which gives the clock the audio
+// stage keeps it on.
 void EncodeRun::ReadStage(InputReader& reader, VideoFilter& filter, ParallelVideoEncoder& video)
 {
     auto queue = [](BoundedQueue<FramePtr>& target, FramePtr owned) { return target.Push(std::move(owned)); };
