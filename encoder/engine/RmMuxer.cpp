@@ -46,10 +46,10 @@ void RmMuxer::SetTag(const std::string& key, const std::string& value)
         m_tags[found - std::begin(kTagKeys)] = value;
 }
 
-uint32_t RmMuxer::Stream::DurationMs() const
+uint32_t RmMuxer::Stream::StartMs(int64_t frame) const
 {
     return static_cast<uint32_t>(
-        av_rescale_rnd(frames, int64_t{1000} * format.frameDuration.num, format.frameDuration.den, AV_ROUND_ZERO));
+        av_rescale_rnd(frame, int64_t{1000} * format.frameDuration.num, format.frameDuration.den, AV_ROUND_ZERO));
 }
 
 rm::Bytes RmMuxer::Header() const
@@ -62,7 +62,7 @@ rm::Bytes RmMuxer::Header() const
         bitRate += stream.format.bitRate;
         largest = std::max(largest, stream.largest);
         bytes += stream.bytes;
-        durationMs = std::max(durationMs, stream.DurationMs());
+        durationMs = std::max(durationMs, stream.StartMs(stream.frames));
     }
     const auto streams = static_cast<uint32_t>(m_streams.size());
 
@@ -124,7 +124,7 @@ void RmMuxer::AppendMediaProperties(rm::Bytes& out, int number) const
     rm::Put32(body, stream.packets ? static_cast<uint32_t>(stream.bytes / stream.packets) : 0);
     rm::Put32(body, 0);  // start time
     rm::Put32(body, 0);  // preroll
-    rm::Put32(body, stream.DurationMs());
+    rm::Put32(body, stream.StartMs(stream.frames));
     rm::PutString8(body, name);
     rm::PutString8(body, mimeType);
     rm::Put32(body, static_cast<uint32_t>(format.typeSpecificData.size()));
@@ -147,8 +147,7 @@ void RmMuxer::Write(int stream, const AVPacket& frame)
 {
     Stream& target = m_streams[stream];
     Packet packet;
-    packet.timeMs = static_cast<uint32_t>(av_rescale_rnd(target.frames, int64_t{1000} * target.format.frameDuration.num,
-                                                         target.format.frameDuration.den, AV_ROUND_ZERO));
+    packet.timeMs = target.StartMs(target.frames);
     packet.key = (frame.flags & AV_PKT_FLAG_KEY) != 0;
     target.format.frame(frame, target.frames, packet.payload);
     ++target.frames;

@@ -51,7 +51,8 @@ private:
         int64_t nextIndexMs = 0;
         std::vector<IndexEntry> index;
 
-        uint32_t DurationMs() const;
+        // The frame's time; the stream's duration after its last frame.
+        uint32_t StartMs(int64_t frame) const;
     };
 
     rm::Bytes Header() const;

@@ -149,8 +149,9 @@ TEST(RmWriter, PlayersSeekToTheMiddleAndPlayOnToTheEnd)
     EXPECT_EQ(ended, 1) << "the picture must not freeze after the seek";
     EXPECT_NEAR(last, 19.96, 0.05);
 
-    const std::string mplayer = Output("mplayer -really-quiet -msglevel statusline=5 -noconfig all -nolirc -demuxer real "
-                                       "-ss 10 -frames 1 -vo null -ao null '" + file + "' </dev/null 2>&1");
+    const std::string mplayer = Output("mplayer -really-quiet -msglevel statusline=5 -noconfig all -nolirc "
+                                       "-demuxer real -ss 10 -frames 1 -vo null -ao null '" +
+                                       file + "' </dev/null 2>&1");
     const auto shown = mplayer.find("V:");
     ASSERT_NE(shown, std::string::npos) << mplayer;
     EXPECT_NEAR(std::atof(mplayer.c_str() + shown + 2), 10.0, 1.0) << mplayer;
