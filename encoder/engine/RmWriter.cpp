@@ -16,8 +16,6 @@ namespace quenlar::encoder {
 
 namespace {
 
-// rm cannot carry a bigger video packet (the muxer fails with "patch welcome").
-constexpr int kMaxRmPacketBytes = 65535;
 constexpr int kIoBufferBytes = 64 * 1024;
 // Named temporaries are ".quenlar-<pid>-<random>": short, so that any legal target name works,
 // and carrying the process, so that leftovers of dead ones can be told apart.
@@ -72,18 +70,13 @@ RmWriter::RmWriter(std::string targetPath, const std::atomic<bool>& halt)
     auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
     if (buffer)
         m_io.reset(avio_alloc_context(buffer, kIoBufferBytes, 1, this, nullptr, &RmWriter::WriteBytes, &RmWriter::Seek));
-    if (!m_io)
+    if (!m_io) {
         av_free(buffer);
-    AVFormatContext* format = nullptr;
-    int error = m_io ? avformat_alloc_output_context2(&format, nullptr, "rm", nullptr) : AVERROR(ENOMEM);
-    m_format.reset(format);
-    if (error < 0) {
         Discard();
-        throw EncodeFailure(EncodeResult::CannotCreateOutput,
-                            "Cannot create output file " + Quoted(m_targetPath) + ": " + AvErrorText(error));
+        throw EncodeFailure(EncodeResult::CannotCreateOutput, "Cannot create output file " + Quoted(m_targetPath) +
+                                                                  ": " + AvErrorText(AVERROR(ENOMEM)));
     }
-    m_format->pb = m_io.get();
-    m_format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    m_muxer.emplace(*m_io, m_targetPath);
 }
 
 RmWriter::~RmWriter()
@@ -127,7 +120,7 @@ void RmWriter::CreateFile()
 
 void RmWriter::Discard()
 {
-    m_format.reset();
+    m_muxer.reset();
     m_io.reset();
     if (m_fd >= 0)
         close(m_fd);
@@ -171,58 +164,44 @@ void RmWriter::ThrowWriteError(int error)
                         "Cannot write output file " + Quoted(m_targetPath) + ": " + AvErrorText(error));
 }
 
+// Write errors stay in the I/O context; they show here.
+void RmWriter::CheckWritten()
+{
+    if (m_io->error < 0)
+        ThrowWriteError(m_io->error);
+}
+
 int RmWriter::AddStream(const AVCodecContext& encoder)
 {
-    AVStream* stream = avformat_new_stream(m_format.get(), nullptr);
-    if (!stream)
-        ThrowWriteError(AVERROR(ENOMEM));
-    const int error = avcodec_parameters_from_context(stream->codecpar, &encoder);
-    if (error < 0)
-        ThrowWriteError(error);
-    // rm numbers video frames by this time base; it must be 1/fps for video.
-    stream->time_base = encoder.time_base;
-    return stream->index;
+    return m_muxer->AddStream(RmStreamFormat::For(encoder));
 }
 
 void RmWriter::SetTag(const char* key, const std::string& value)
 {
-    if (!value.empty())
-        av_dict_set(&m_format->metadata, key, value.c_str(), 0);
+    m_muxer->SetTag(key, value);
 }
 
 void RmWriter::WriteHeader()
 {
-    const int error = avformat_write_header(m_format.get(), nullptr);
-    if (error < 0)
-        ThrowWriteError(error);
+    m_muxer->WriteHeader();
+    CheckWritten();
 }
 
-void RmWriter::Write(AVPacket* packet, AVRational encoderTimeBase)
+void RmWriter::Write(AVPacket* packet, AVRational)
 {
     std::lock_guard lock(m_mutex);
-    AVStream* stream = m_format->streams[packet->stream_index];
-    if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && packet->size > kMaxRmPacketBytes) {
-        throw EncodeFailure(EncodeResult::EncoderFailure,
-                            "A video frame of " + std::to_string(packet->size) +
-                                " bytes is too large for the rm format in " + Quoted(m_targetPath));
-    }
-    av_packet_rescale_ts(packet, encoderTimeBase, stream->time_base);
-    const int error = av_interleaved_write_frame(m_format.get(), packet);
-    if (error < 0)
-        ThrowWriteError(error);
+    m_muxer->Write(packet->stream_index, *packet);
+    av_packet_unref(packet);
+    CheckWritten();
 }
 
 void RmWriter::Commit()
 {
     std::lock_guard lock(m_mutex);
-    int error = av_write_trailer(m_format.get());
-    if (error < 0)
-        ThrowWriteError(error);
+    m_muxer->Finish();
     avio_flush(m_io.get());
     // Late write errors (a full disk) show only here.
-    error = m_io->error;
-    if (error < 0)
-        ThrowWriteError(error);
+    CheckWritten();
     // The target may have been made read-only while the encode ran.
     CheckTargetWritable();
     std::string named = m_namedTemp;
@@ -244,7 +223,7 @@ void RmWriter::Commit()
     if (std::rename(named.c_str(), m_targetPath.c_str()) != 0)
         ThrowWriteError(AVERROR(errno));
     m_namedTemp.clear();
-    m_format.reset();
+    m_muxer.reset();
     m_io.reset();
     close(m_fd);
     m_fd = -1;

@@ -7,9 +7,11 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "engine/LibavPtr.h"
+#include "engine/RmMuxer.h"
 
 namespace quenlar::encoder {
 
@@ -28,11 +30,13 @@ public:
     void SetTag(const char* key, const std::string& value);
     void WriteHeader();
 
-    // From any thread; the packet is in the encoder's time base and is consumed.
-    // Throws EncodeFailure (WriteFailure).
+    // From any thread, each stream's packets in order; the packet is consumed. Each is one whole
+    // frame and rm times them by counting frames, so the encoder's time base is not needed.
+    // Throws EncodeFailure (WriteFailure, or EncoderFailure for a frame too large for rm).
     void Write(AVPacket* packet, AVRational encoderTimeBase);
 
-    // Trailer, then the file takes the target's name. Throws EncodeFailure (WriteFailure).
+    // The index and the true header, then the file takes the target's name. Throws
+    // EncodeFailure (WriteFailure).
     void Commit();
 
 private:
@@ -43,6 +47,7 @@ private:
     static int WriteBytes(void* opaque, uint8_t* data, int size);
     static int64_t Seek(void* opaque, int64_t offset, int whence);
     [[noreturn]] void ThrowWriteError(int error);
+    void CheckWritten();
     void CheckTargetWritable() const;
     void CreateFile();
     void Discard();
@@ -53,8 +58,8 @@ private:
     int m_fd = -1;
     const std::atomic<bool>& m_halt;
     std::unique_ptr<AVIOContext, IoDeleter> m_io;
-    OutputFormatPtr m_format;  // after m_io, so freed before it: m_io is its pb
-    std::mutex m_mutex;  // the muxer is not thread-safe; the audio and video encoder threads all write
+    std::optional<RmMuxer> m_muxer;  // writes through m_io
+    std::mutex m_mutex;  // over the muxer and m_io; the audio and video encoder threads all write
     bool m_committed = false;
 };
 

@@ -1,0 +1,58 @@
+// Values in the codec headers of rm streams that the format's published description leaves out.
+//
+// Origin: FFmpeg 5.1's libavformat (rmenc.c writes these values, rmdec.c reads them) and
+// libavcodec (rv10.c reads the RealVideo setup data); FFmpeg is licensed under the GNU LGPL 2.1
+// or later. Only the values are taken, as facts about the format. They are what our files carried
+// when FFmpeg's muxer wrote them, and what FFmpeg, MPlayer, GStreamer and VLC were seen to play.
+#pragma once
+
+#include <cstdint>
+
+namespace quenlar::encoder::rmfacts {
+
+// RealVideo ("VIDO"): the whole frame rate stands both in the bits-per-pixel field and, as
+// 16.16 fixed point, in the frame-rate field. The decoder's setup data follows: four bytes of
+// flags, then the codec's sub-id (for rv20, plain H.263-style frames).
+constexpr uint32_t kRv20Flags = 0x00000008;
+constexpr uint32_t kRv20SubId = 0x20103001;
+// Each packet holds one whole frame: the first byte says "the last (and only) part of a frame",
+// the second carries the key-frame bit and the part's number (1).
+constexpr uint8_t kWholeFrameInPacket = 0x81;
+constexpr uint8_t kKeyFramePart = 0x81;
+constexpr uint8_t kOtherFramePart = 0x01;
+
+// RealAudio 4 (".ra4") header of an AC3 stream, stored as "dnet": AC3 with its 16-bit words
+// byte-swapped, one frame a packet, not interleaved ("Int0").
+constexpr uint32_t kRa4Version = 0x00040000;  // version 4, then two unused bytes
+constexpr uint32_t kRa4StreamLength = 0x01b53530;
+constexpr uint16_t kRa4HeaderVersion = 4;
+constexpr uint32_t kRa4HeaderBytes = 0x39;
+constexpr uint32_t kRa4Granularity = 0x51540;
+constexpr uint32_t kRa4SampleSize = 0x10;
+constexpr const char* kAc3Interleaver = "Int0";
+constexpr const char* kAc3FourCc = "dnet";
+// The header's "flavor" for AC3 is a sample-rate family code.
+constexpr uint16_t Ac3Flavor(int sampleRate)
+{
+    switch (sampleRate) {
+    case 48000:
+    case 24000:
+    case 12000:
+        return 1;
+    case 32000:
+    case 16000:
+    case 8000:
+        return 3;
+    default:
+        return 2;
+    }
+}
+// The coded frame length is the encoder's bytes per frame, rounded down; at 128 kbit/s and
+// 44.1 kHz (557) it is the whole number of 16-bit words below (556).
+constexpr int Ac3CodedFrameBytes(int64_t bitRate, int frameSamples, int sampleRate)
+{
+    const int bytes = static_cast<int>(bitRate * frameSamples / (8 * int64_t{sampleRate}));
+    return bytes == 557 ? 556 : bytes;
+}
+
+}  // namespace quenlar::encoder::rmfacts

@@ -1,0 +1,161 @@
+// The rm file's layout read back byte by byte, and players seeking in it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <numeric>
+#include <set>
+#include <vector>
+
+#include "ClipFixtures.h"
+#include "RecordingListener.h"
+
+namespace quenlar::encoder::test {
+namespace {
+
+struct Packet {
+    uint16_t stream;
+    uint32_t timeMs;
+    bool key;
+};
+
+class RmFile {
+public:
+    explicit RmFile(const std::string& path)
+        : m_bytes(std::istreambuf_iterator<char>(std::ifstream(path, std::ios::binary).rdbuf()), {})
+    {
+    }
+    size_t Size() const { return m_bytes.size(); }
+    std::string Tag(size_t at) const { return at + 4 <= Size() ? std::string(&m_bytes[at], 4) : ""; }
+    uint32_t U16(size_t at) const { return at + 2 <= Size() ? Byte(at) << 8 | Byte(at + 1) : 0; }
+    uint32_t U32(size_t at) const { return U16(at) << 16 | U16(at + 2); }
+
+private:
+    uint32_t Byte(size_t at) const { return static_cast<uint8_t>(m_bytes[at]); }
+    std::vector<char> m_bytes;
+};
+
+// A 20 s encode, made once: picture at 25 fps with a key frame every 12, AC3 sound.
+const std::string& EncodedFile()
+{
+    static const std::string path = [] {
+        const std::string target = Clips::NewFolder() + "/long.rm";
+        RecordingListener listener;
+        EncodeToEnd(SettingsFor(Clips::Long(), target), listener);
+        EXPECT_EQ(listener.Result(), EncodeResult::Ok) << listener.ErrorText();
+        return target;
+    }();
+    return path;
+}
+
+TEST(RmWriter, ChunksAddUpAndEachStreamsIndexPointsAtItsPackets)
+{
+    const RmFile file(EncodedFile());
+    std::map<std::string, std::vector<size_t>> chunks;
+    size_t at = 0;
+    while (at + 10 <= file.Size()) {
+        chunks[file.Tag(at)].push_back(at);
+        ASSERT_GE(file.U32(at + 4), 10u) << file.Tag(at) << " at " << at;
+        at += file.U32(at + 4);
+    }
+    ASSERT_EQ(at, file.Size()) << "every chunk ends where the next begins, the last at the file's end";
+    ASSERT_EQ(chunks[".RMF"], std::vector<size_t>{0});
+    ASSERT_EQ(chunks["DATA"].size(), 1u);
+    ASSERT_EQ(chunks["INDX"].size(), 2u);
+    const size_t prop = chunks["PROP"].at(0);
+    const size_t data = chunks["DATA"][0];
+    EXPECT_EQ(file.U32(prop + 42), data);
+    EXPECT_EQ(file.U32(prop + 38), chunks["INDX"][0]);
+
+    // The packets fill the DATA chunk exactly; the headers count and measure them truly.
+    std::map<uint32_t, Packet> packets;
+    std::map<uint16_t, std::vector<uint32_t>> lengths;
+    uint32_t largest = 0;
+    uint64_t total = 0;
+    for (at = data + 18; at < data + file.U32(data + 4); at += file.U16(at + 2)) {
+        const uint32_t length = file.U16(at + 2);
+        ASSERT_GE(length, 12u) << "at " << at;
+        packets[at] = {static_cast<uint16_t>(file.U16(at + 4)), file.U32(at + 6), (file.U16(at + 10) & 0xFF) == 2};
+        lengths[packets[at].stream].push_back(length);
+        largest = std::max(largest, length);
+        total += length;
+    }
+    EXPECT_EQ(at, data + file.U32(data + 4));
+    EXPECT_EQ(file.U32(data + 10), packets.size());
+    EXPECT_EQ(file.U32(prop + 26), packets.size());
+    EXPECT_EQ(file.U32(prop + 18), largest);
+    EXPECT_EQ(file.U32(prop + 22), total / packets.size());
+    EXPECT_NEAR(file.U32(prop + 30), 20'000, 100);
+    for (const size_t mdpr : chunks["MDPR"]) {
+        const std::vector<uint32_t>& sizes = lengths[file.U16(mdpr + 10)];
+        ASSERT_FALSE(sizes.empty());
+        EXPECT_EQ(file.U32(mdpr + 20), *std::max_element(sizes.begin(), sizes.end()));
+        EXPECT_EQ(file.U32(mdpr + 24), std::accumulate(sizes.begin(), sizes.end(), uint64_t{0}) / sizes.size());
+        EXPECT_NEAR(file.U32(mdpr + 36), 20'000, 100);
+    }
+
+    // Stream 0 is the picture: an entry per key frame. Stream 1 is the sound: one a second.
+    for (size_t index = 0; index < 2; ++index) {
+        SCOPED_TRACE(index);
+        const size_t indx = chunks["INDX"][index];
+        const uint32_t entries = file.U32(indx + 10);
+        const uint16_t stream = file.U16(indx + 14);
+        EXPECT_EQ(stream, index);
+        EXPECT_EQ(file.U32(indx + 4), 20 + 14 * entries);
+        EXPECT_EQ(file.U32(indx + 16), index == 0 ? chunks["INDX"][1] : 0) << "the next index";
+        std::set<uint32_t> indexed;  // key frames, or seconds of sound
+        for (const auto& [offset, packet] : packets) {
+            if (packet.stream == stream && packet.key)
+                indexed.insert(stream == 0 ? offset : packet.timeMs / 1000);
+        }
+        EXPECT_EQ(entries, indexed.size());
+        for (uint32_t entry = 0; entry < entries; ++entry) {
+            const size_t record = indx + 20 + 14 * entry;
+            const uint32_t timeMs = file.U32(record + 2);
+            const auto packet = packets.find(file.U32(record + 6));
+            ASSERT_NE(packet, packets.end()) << "entry " << entry << " is not at a packet";
+            EXPECT_EQ(packet->second.stream, stream);
+            EXPECT_EQ(packet->second.timeMs, timeMs);
+            EXPECT_TRUE(packet->second.key);
+            EXPECT_EQ(file.U32(record + 10), std::distance(packets.begin(), packet)) << "the packet's number";
+            if (stream == 1) {
+                EXPECT_LT(timeMs - entry * 1000, 35u) << "the first sound frame of second " << entry;
+            }
+            if (entry > 0) {
+                EXPECT_GT(timeMs, file.U32(record - 14 + 2));
+            }
+        }
+    }
+}
+
+TEST(RmWriter, PlayersSeekToTheMiddleAndPlayOnToTheEnd)
+{
+    const std::string file = EncodedFile();
+    const std::string gstreamer =
+        Output("/usr/bin/python3 " QUENLAR_SOURCE_DIR "/tests/encoder/engine/gstreamer_seek.py '" + file + "' 10");
+    double first = -1;
+    double last = -1;
+    int seeked = 0;
+    int ended = 0;
+    ASSERT_EQ(std::sscanf(gstreamer.c_str(), "seeked=%d first=%lf last=%lf eos=%d", &seeked, &first, &last, &ended), 4)
+        << gstreamer;
+    EXPECT_EQ(seeked, 1);
+    EXPECT_NEAR(first, 10.0, 1.0);
+    EXPECT_EQ(ended, 1) << "the picture must not freeze after the seek";
+    EXPECT_NEAR(last, 19.96, 0.05);
+
+    const std::string mplayer = Output("mplayer -really-quiet -msglevel statusline=5 -noconfig all -nolirc "
+                                       "-demuxer real -ss 10 -frames 1 -vo null -ao null '" +
+                                       file + "' </dev/null 2>&1");
+    const auto shown = mplayer.find("V:");
+    ASSERT_NE(shown, std::string::npos) << mplayer;
+    EXPECT_NEAR(std::atof(mplayer.c_str() + shown + 2), 10.0, 1.0) << mplayer;
+}
+
+}  // namespace
+}  // namespace quenlar::encoder::test
