@@ -124,6 +124,11 @@ BOOL CBatchDialog::OnInitDialog()
     LoadSettings();
     if (!m_startupFiles.empty())
         QueueSourceFiles(m_startupFiles);
+    if (m_instance) {
+        m_instance->SetOpenHandler([this](const std::vector<std::string>& files, const std::string& startupId) {
+            OnOpenFromLaunch(files, startupId);
+        });
+    }
     return TRUE;
 }
 

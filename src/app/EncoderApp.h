@@ -1,10 +1,13 @@
 // CEncoderApp: the application object. Runs the main dialog modally; the program ends with it.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <wx/app.h>
+
+#include "platform/desktop/SingleInstance.h"
 
 class CEncoderApp : public wxApp {
 public:
@@ -13,6 +16,8 @@ public:
 
     // Runs the main dialog; returns when it has closed.
     bool InitInstance();
+    // The one program for its settings file: a later launch hands its files over and ends.
+    std::unique_ptr<platform::SingleInstance> m_instance;
     // The files named on the command line, as absolute paths.
     std::vector<std::string> CommandLineFiles() const;
 };
