@@ -114,7 +114,8 @@ void CBatchDialog::DoDataExchange(platform::CDataExchange* pDX)
 BOOL CBatchDialog::OnInitDialog()
 {
     CResizableDialog::OnInitDialog();
-    SetIcon(m_hIcon);  // big and small alike
+    // Big and small alike; on a scaled display also renditions that need no blowing up.
+    SetIcons(res::WindowIcons(res::IDR_MAINFRAME, GetContentScaleFactor()));
     m_aboutIcon.SubclassDlgItem(res::IDC_ABOUT_ICON, this);
     m_progress.SetRange(0, 100);
     AcceptDroppedSourceFiles(*this);
