@@ -48,6 +48,21 @@ ffmpeg -nostdin -v error -y -f lavfi -i "testsrc2=size=352x288:rate=25" -f lavfi
   -t 3 -target pal-vcd "$media/second.mpg"
 printf '[Config]\nBitRate=450\nAudioSetting=1\n[Source]\nCount=1\n0=%s\n' "$media/wide.mpg" > "$work/Quenlar.ini"
 ini() { tr -d '\r' < "$work/Quenlar.ini"; }
+# The window with its frame, as "left top right bottom".
+frame_box() {
+  local x y w h l r t b
+  read -r x y w h < <(xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
+    /Width:/ { w = $2 } /Height:/ { h = $2 } END { print x, y, w, h }')
+  read -r l r t b < <(xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
+  echo "$((x - l)) $((y - t)) $((x + w + r)) $((y + h + b))"
+}
+within_screen() {
+  local left top right bottom
+  read -r left top right bottom < <(frame_box "$1")
+  [ "$left" -ge 0 ] && [ "$top" -ge 0 ] && [ "$right" -le 1280 ] && [ "$bottom" -le 720 ] ||
+    fail "$2 left the screen: $left,$top to $right,$bottom"
+  echo "$left,$top to $right,$bottom"
+}
 
 xdotool mousemove 0 0
 "$work/Quenlar" &
@@ -64,14 +79,6 @@ windows=$(xdotool search --onlyvisible --name '^Quenlar$' | wc -l)
 ini | grep -qx 'Count=2' && ini | grep -qxF "1=$media/second.mpg" ||
   fail "the handed-over file is not queued and saved: $(ini)"
 
-# The window with its frame, as "left top right bottom".
-frame_box() {
-  local x y w h l r t b
-  read -r x y w h < <(xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $4 } /Absolute upper-left Y/ { y = $4 }
-    /Width:/ { w = $2 } /Height:/ { h = $2 } END { print x, y, w, h }')
-  read -r l r t b < <(xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
-  echo "$((x - l)) $((y - t)) $((x + w + r)) $((y + h + b))"
-}
 before_width=$(xwininfo -id "$win" | awk '/Width:/ { print $2 }')
 ffmpeg -nostdin -v error -re -f lavfi -i "testsrc2=size=720x576:rate=25" -re -f lavfi -i "sine=sample_rate=48000" \
   -t 6 -c:v mpeg2video -b:v 4000k -aspect 16:9 -c:a mp2 -f dvd pipe:1 > "$media/wide.mpg" 2>/dev/null &
@@ -86,10 +93,7 @@ for _ in $(seq 1 1200); do
   kill -0 "$pid" 2>/dev/null || fail "the program ended during the batch"
   if [ -z "$grown" ] && [ "$(xwininfo -id "$win" | awk '/Width:/ { print $2 }')" -gt $((before_width + 100)) ]; then
     sleep 0.3
-    read -r left top right bottom < <(frame_box "$win")
-    [ "$left" -ge 0 ] && [ "$top" -ge 0 ] && [ "$right" -le 1280 ] && [ "$bottom" -le 720 ] ||
-      fail "the window left the screen: $left,$top to $right,$bottom"
-    grown="$left,$top to $right,$bottom"
+    grown=$(within_screen "$win" "the window")
     inhibitors=$(list_inhibitors)
     [ "$inhibitors" = "sleep:idle Quenlar Converting 2 files block" ] || fail "inhibitors while converting: $inhibitors"
     if [ -n "${QUENLAR_SHOTS:-}" ]; then import -window root "$QUENLAR_SHOTS/desktop-mid.png"; fi
@@ -110,6 +114,22 @@ notes=$(grep ' Notify ' "$work/notify.log" || true)
   fail "expected one notification of 2 converted: $notes"
 [ "$(grep -c ' Inhibit ' "$work/logind.log")" -eq 1 ] || fail "Inhibit calls: $(cat "$work/logind.log")"
 
+# "+" (the next tab stop after Start, which has the focus): the chooser, grown by its file list, fits the screen.
+xdotool windowfocus --sync "$win"
+xdotool key Tab Return
+# (The search may list the main window too.)
+for _ in $(seq 1 100); do
+  chooser=$(xdotool search --onlyvisible --pid "$pid" --name '^Source Files$' | grep -vx "$win" | head -n 1) || true
+  [ -n "$chooser" ] && break
+  sleep 0.1
+done
+[ -n "$chooser" ] || fail "no file chooser"
+sleep 1
+chooser_box=$(within_screen "$chooser" "the file chooser")
+xdotool windowfocus --sync "$chooser"
+xdotool key Escape
+for _ in $(seq 1 50); do xwininfo -id "$chooser" 2>/dev/null | grep -q IsViewable || break; sleep 0.1; done
+
 xdotool windowfocus --sync "$win"
 xdotool key Escape
 await_clean_exit "Escape"
@@ -120,5 +140,6 @@ ini | grep -qx 'Count=0' || fail "the saved queue is not empty: $(ini)"
 [ "$(grep -c ' Inhibit ' "$work/logind.log")" -eq 1 ] || fail "--no-inhibit still inhibited: $(cat "$work/logind.log")"
 grep -qF '"quenlar-convert is done" "1 converted"' "$work/notify.log" || fail "no notification from --notify"
 
-echo "second launch handed its file over (one window); window within 1280x720 ($grown) while converting;"
+echo "chooser within 1280x720 ($chooser_box); second launch handed its file over (one window);"
+echo "window within 1280x720 ($grown) while converting;"
 echo "inhibitor held during the batch and released at its end; one notification: 2 converted"
