@@ -21,6 +21,7 @@ extern "C" {
 #include "convert/ConvertOptions.h"
 #include "convert/Converter.h"
 #include "convert/QueueFile.h"
+#include "platform/desktop/AppId.h"
 #include "platform/desktop/DesktopNotification.h"
 #include "platform/desktop/SleepInhibitor.h"
 
@@ -146,7 +147,7 @@ int main(int argc, char** argv)
         std::string body = std::to_string(result.converted) + " converted";
         if (result.failed > 0)
             body += ", " + std::to_string(result.failed) + " failed";
-        platform::NotifyDesktop({"quenlar-convert", "org.example.quenlar.Quenlar", "quenlar-convert is done", body});
+        platform::NotifyDesktop({"quenlar-convert", platform::kDesktopAppId, "quenlar-convert is done", body});
     }
 
     return stopped ? ExitStatusFor(caught) : result.failed > 0 ? kExitFailed : kExitOk;

@@ -8,6 +8,7 @@
 #include "app/BatchDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/TerminationSignals.h"
+#include "platform/Utf8.h"
 #include "platform/gtk/WindowAttention.h"
 #include "sources/SettingsStore.h"
 
@@ -29,7 +30,7 @@ std::string AlreadyRunningText(const std::string& settings, const std::vector<st
     if (!files.empty()) {
         text += "\n\nNot queued:";
         for (const std::string& file : files)
-            text += "\n" + wxString::FromUTF8(file).utf8_string();
+            text += "\n" + platform::ValidUtf8(file);
     }
     return text;
 }

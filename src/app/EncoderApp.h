@@ -1,4 +1,5 @@
-// CEncoderApp: the application object. Runs the main dialog modally; the program ends with it.
+// CEncoderApp: the application object. Runs the main dialog modally, the program ending with it,
+// unless another program already works with the same settings file: that one gets the files.
 #pragma once
 
 #include <memory>
@@ -16,10 +17,12 @@ public:
 
     // Runs the main dialog; returns when it has closed.
     bool InitInstance();
-    // The one program for its settings file: a later launch hands its files over and ends.
-    std::unique_ptr<platform::SingleInstance> m_instance;
     // The files named on the command line, as absolute paths.
     std::vector<std::string> CommandLineFiles() const;
+
+private:
+    // The one program for its settings file: a later launch hands its files over and ends.
+    std::unique_ptr<platform::SingleInstance> m_instance;
 };
 
 wxDECLARE_APP(CEncoderApp);

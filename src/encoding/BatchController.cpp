@@ -20,6 +20,7 @@
 #include "common/TargetPath.h"
 #include "platform/MessageBox.h"
 #include "platform/PowerOff.h"
+#include "platform/desktop/AppId.h"
 #include "platform/desktop/DesktopNotification.h"
 #include "platform/gtk/WindowAttention.h"
 #include "res/Resources.h"
@@ -30,7 +31,6 @@ constexpr unsigned kWatchdogTimerId = 1;
 constexpr unsigned kWatchdogPeriodMs = 10000;
 // The stall is declared on the tick that takes the count past this: the 19th silent one.
 constexpr unsigned kIdleTickLimit = 18;
-constexpr const char* kDesktopEntry = "org.example.quenlar.Quenlar";
 
 void SetStartStopCaption(CBatchDialog& dialog, const char* caption)
 {
@@ -325,7 +325,7 @@ void CBatchDialog::DropHeadAndGoOn()
 void CBatchDialog::TellBatchDone()
 {
     // The user is elsewhere: told by the desktop, never by taking the keyboard from them.
-    platform::NotifyDesktop({kProgramName, kDesktopEntry, batchtext::kBatchDoneSummary,
+    platform::NotifyDesktop({kProgramName, platform::kDesktopAppId, batchtext::kBatchDoneSummary,
                              batchtext::BatchDoneBody(m_nConverted, m_nFailed)});
     platform::gtk::RequestAttention(*this);
 }

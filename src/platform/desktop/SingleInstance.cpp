@@ -8,11 +8,12 @@
 #include <cstdlib>
 #include <thread>
 
+#include "platform/desktop/AppId.h"
+
 namespace platform {
 
 namespace {
 
-constexpr const char* kAppId = "org.example.quenlar.Quenlar";
 constexpr const char* kInterface = "org.freedesktop.Application";
 constexpr const char* kIntrospection =
     "<node><interface name='org.freedesktop.Application'>"
@@ -73,7 +74,7 @@ std::string InstanceBusName(const std::string& settingsPath)
 {
     gchar* digest = g_compute_checksum_for_string(G_CHECKSUM_SHA256, RealPath(settingsPath).c_str(), -1);
     // A name's elements may not begin with a digit.
-    std::string name = std::string(kAppId) + ".I" + std::string(digest).substr(0, 40);
+    std::string name = std::string(kDesktopAppId) + ".I" + std::string(digest).substr(0, 40);
     g_free(digest);
     return name;
 }
