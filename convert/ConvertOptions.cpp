@@ -118,6 +118,14 @@ ParsedCommand ParseCommandLine(const std::vector<std::string>& args)
         } else if (arg == "--quiet") {
             if (!flag(options.quiet))
                 return Usage("--quiet takes no value");
+        } else if (arg == "--no-inhibit") {
+            bool noInhibit = false;
+            if (!flag(noInhibit))
+                return Usage("--no-inhibit takes no value");
+            options.inhibit = false;
+        } else if (arg == "--notify") {
+            if (!flag(options.notify))
+                return Usage("--notify takes no value");
         } else {
             return Usage("unknown option " + arg);
         }
@@ -141,6 +149,8 @@ std::string UsageText()
            "  --queue INI        also convert the [Source] queue of a Quenlar.ini, with its [Config]\n"
            "                     options unless given here; converted entries are removed from it\n"
            "  --quiet            only failures and the summary\n"
+           "  --no-inhibit       let the machine suspend while converting\n"
+           "  --notify           a desktop notification when done\n"
            "  --help, --version\n"
            "\n"
            "Exit status: 0 all converted, 1 some failed, 2 usage error, 130/143 stopped by a signal.\n";

@@ -33,6 +33,8 @@ struct ConvertOptions {
     int jobs = 0;  // 0: one per core
     std::optional<std::string> queue;
     bool quiet = false;
+    bool inhibit = true;  // keep the machine from suspending while converting
+    bool notify = false;  // a desktop notification at the end
     std::vector<std::string> files;
 };
 

@@ -21,6 +21,9 @@ extern "C" {
 #include "convert/ConvertOptions.h"
 #include "convert/Converter.h"
 #include "convert/QueueFile.h"
+#include "platform/desktop/AppId.h"
+#include "platform/desktop/DesktopNotification.h"
+#include "platform/desktop/SleepInhibitor.h"
 
 #ifndef QUENLAR_VERSION
 #error "QUENLAR_VERSION is set by the build"
@@ -129,11 +132,23 @@ int main(int argc, char** argv)
         }
     }).detach();
 
+    // An idle desktop, or logind's idle action on a server, would suspend the machine mid-run.
+    platform::SleepInhibitor inhibitor;
+    if (given.inhibit)
+        inhibitor.Take("quenlar-convert", "Converting " + std::to_string(tasks.size()) +
+                                              (tasks.size() == 1 ? " file" : " files"));
     const auto start = std::chrono::steady_clock::now();
     const RunResult result = converter.Run();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    inhibitor.Release();
     const bool stopped = caught != 0;
     view.Summary(result.converted, result.failed, result.notConverted, seconds, stopped);
+    if (given.notify && !stopped) {
+        std::string body = std::to_string(result.converted) + " converted";
+        if (result.failed > 0)
+            body += ", " + std::to_string(result.failed) + " failed";
+        platform::NotifyDesktop({"quenlar-convert", platform::kDesktopAppId, "quenlar-convert is done", body});
+    }
 
     return stopped ? ExitStatusFor(caught) : result.failed > 0 ? kExitFailed : kExitOk;
 }

@@ -32,7 +32,8 @@ void OpenHelpPage()
         return;
     }
     // The desktop gives no say over the window's size or the handler's working folder.
-    platform::Shell().OpenDocument(page);
+    if (!platform::ShellCode::IsSuccess(platform::Shell().OpenDocument(page)))
+        platform::AfxMessageBox(HelpPageNotOpenedMessage(page));
 }
 
 void CBatchDialog::OnHelpPage()

@@ -21,7 +21,7 @@ void CStaticWindow::SetLabel(const wxString& label)
     Refresh();
 }
 
-void CStaticWindow::SetBitmap(const wxBitmap& bitmap)
+void CStaticWindow::SetBitmap(const wxBitmapBundle& bitmap)
 {
     m_bitmap = bitmap;
     Refresh();
@@ -37,9 +37,14 @@ void CStaticWindow::OnPaint(wxPaintEvent&)
     wxPaintDC dc(this);
     const wxRect client(GetClientSize());
     if ((m_dwStyle & SS_TYPEMASK) == SS_ICON) {
-        if (m_bitmap.IsOk())
-            dc.DrawBitmap(m_bitmap, (client.width - m_bitmap.GetWidth()) / 2,
-                          (client.height - m_bitmap.GetHeight()) / 2, true);
+        if (!m_bitmap.IsOk())
+            return;
+        // The bitmap for the display's scale, placed by its size in the window's own units:
+        // centred by its pixels, a scaled display would show only its lower-right part.
+        wxBitmap bitmap = m_bitmap.GetBitmapFor(this);
+        bitmap.SetScaleFactor(GetContentScaleFactor());
+        const wxSize size = bitmap.GetLogicalSize();
+        dc.DrawBitmap(bitmap, (client.width - size.x) / 2, (client.height - size.y) / 2, true);
         return;
     }
     int alignment = (m_dwStyle & SS_CENTERIMAGE) ? wxALIGN_CENTRE_VERTICAL : wxALIGN_TOP;
@@ -68,6 +73,14 @@ uint32_t StyleOfNative(wxWindow* control)
     else if (style & wxALIGN_CENTRE_HORIZONTAL)
         result |= SS_CENTER;
     return result;
+}
+
+// The icon of a native static: the template's own (every scale of it) when there is one.
+wxBitmapBundle IconOf(wxWindow* parent, const platform::ControlTemplate* tmpl, wxStaticBitmap& native)
+{
+    if (auto* dialog = dynamic_cast<platform::CDialog*>(parent); dialog && tmpl && dialog->GetTemplate().loadIcon)
+        return dialog->GetTemplate().loadIcon(std::stoi(tmpl->text));
+    return wxBitmapBundle(native.GetBitmap());
 }
 
 const platform::ControlTemplate* TemplateOf(wxWindow* parent, int id)
@@ -100,7 +113,7 @@ CStaticWindow* ReplaceStatic(wxWindow* parent, int id)
     auto* own = new CStaticWindow(parent, id, rect, tmpl ? tmpl->style : StyleOfNative(native));
     own->SetFont(native->GetFont());
     if (auto* bitmap = dynamic_cast<wxStaticBitmap*>(native))
-        own->SetBitmap(bitmap->GetBitmap());
+        own->SetBitmap(IconOf(parent, tmpl, *bitmap));
     else
         own->SetLabel(native->GetLabel());
     own->Show(native->IsShown());

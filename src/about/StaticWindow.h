@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 
-#include <wx/bitmap.h>
+#include <wx/bmpbndl.h>
 #include <wx/window.h>
 
 class CStaticWindow : public wxWindow {
@@ -16,8 +16,9 @@ public:
 
     void SetLabel(const wxString& label) override;
     wxString GetLabel() const override { return m_strText; }
-    void SetBitmap(const wxBitmap& bitmap);
-    const wxBitmap& GetBitmap() const { return m_bitmap; }
+    // Drawn at the window's display scale, centred.
+    void SetBitmap(const wxBitmapBundle& bitmap);
+    const wxBitmapBundle& GetBitmap() const { return m_bitmap; }
 
     uint32_t GetStaticStyle() const { return m_dwStyle; }
     void SetStaticStyle(uint32_t style) { m_dwStyle = style; }
@@ -34,7 +35,7 @@ private:
 
     uint32_t m_dwStyle;
     wxString m_strText;
-    wxBitmap m_bitmap;
+    wxBitmapBundle m_bitmap;
     std::function<wxColour()> m_colourSource;
 };
 

@@ -114,7 +114,8 @@ void CBatchDialog::DoDataExchange(platform::CDataExchange* pDX)
 BOOL CBatchDialog::OnInitDialog()
 {
     CResizableDialog::OnInitDialog();
-    SetIcon(m_hIcon);  // big and small alike
+    // Big and small alike; on a scaled display also renditions that need no blowing up.
+    SetIcons(res::WindowIcons(res::IDR_MAINFRAME, GetContentScaleFactor()));
     m_aboutIcon.SubclassDlgItem(res::IDC_ABOUT_ICON, this);
     m_progress.SetRange(0, 100);
     AcceptDroppedSourceFiles(*this);
@@ -124,6 +125,11 @@ BOOL CBatchDialog::OnInitDialog()
     LoadSettings();
     if (!m_startupFiles.empty())
         QueueSourceFiles(m_startupFiles);
+    if (m_instance) {
+        m_instance->SetOpenHandler([this](const std::vector<std::string>& files, const std::string& startupId) {
+            OnOpenFromLaunch(files, startupId);
+        });
+    }
     return TRUE;
 }
 

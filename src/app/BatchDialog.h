@@ -5,6 +5,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -16,6 +17,8 @@
 #include "app/ResizableDialog.h"
 #include "platform/automation/EventSink.h"
 #include "encoding/ProducerControl2.h"
+#include "platform/desktop/SingleInstance.h"
+#include "platform/desktop/SleepInhibitor.h"
 
 class PrivateProfile;
 class wxEventLoopBase;
@@ -44,6 +47,9 @@ public:
     // Files handed over from outside (dropped, or on the command line): each one that can be
     // queued is, as "+" would; the others are told in one box.
     void QueueSourceFiles(const std::vector<std::string>& paths);
+    // Makes this window the one for its settings file: files of later launches join its queue
+    // as the command line's would, and it comes to the front. Set before Create.
+    void ServeInstance(std::unique_ptr<platform::SingleInstance> instance) { m_instance = std::move(instance); }
     // Files to queue once the settings are loaded (the desktop's "Open with"); set before Create.
     void SetStartupFiles(std::vector<std::string> paths) { m_startupFiles = std::move(paths); }
 
@@ -107,6 +113,11 @@ public:
     // The queue entry being encoded, followed through removals by "-"; -1 when there is none
     // (not started, or removed by the user meanwhile).
     int m_nEncodingEntry = -1;
+    // Keeps the machine awake from Start until the batch ends, stops or the window closes.
+    platform::SleepInhibitor m_inhibitor;
+    // Files of this batch that were converted, and that failed (errors, stalls, refusals).
+    int m_nConverted = 0;
+    int m_nFailed = 0;
 
 protected:
     void DoDataExchange(platform::CDataExchange* pDX) override;
@@ -124,6 +135,16 @@ private:
     // The signal's close, once the loop of a box it closed (if any) is no longer the running one.
     void CloseForSignalOutside(const wxEventLoopBase* boxLoop);
     std::set<std::string> m_unsavedFiles;
+    // Where the window stood before it grew around the encoder's display.
+    wxPoint m_ptBeforeGrowth;
+    bool m_bGrown = false;
+    std::unique_ptr<platform::SingleInstance> m_instance;
+    // Files a later launch handed over (the instance's open handler).
+    void OnOpenFromLaunch(const std::vector<std::string>& files, const std::string& startupId);
+    // Adds what can be queued and saves the queue; returns the paths refused, for one box.
+    std::vector<std::string> QueueAndSave(const std::vector<std::string>& paths);
+    // The batch ran to its end: the user is told without the window taking the focus.
+    void TellBatchDone();
     // A file left the queue and the checkpoint for it is still to be written.
     BOOL m_bCheckpointDue = FALSE;
     void SaveDueCheckpoint();
@@ -137,6 +158,10 @@ private:
     wxRect ScreenRectOf(wxWindow& window) const;
     void OnPaintEvent(wxPaintEvent& event);
 };
+
+// The encoder's display at the largest size that fits `room`, in its own shape; unchanged when it
+// fits already.
+wxSize FitDisplayWithin(const wxSize& display, const wxSize& room);
 
 // Where the minimised window draws its icon: centred, rounding as the integer division does.
 wxPoint MinimisedIconPosition(const wxSize& client, const wxSize& icon);

@@ -6,7 +6,11 @@
 #include <wx/log.h>
 
 #include "app/BatchDialog.h"
+#include "platform/MessageBox.h"
 #include "platform/TerminationSignals.h"
+#include "platform/Utf8.h"
+#include "platform/gtk/WindowAttention.h"
+#include "sources/SettingsStore.h"
 
 namespace {
 
@@ -15,6 +19,20 @@ void LogAssert(const wxString& file, int line, const wxString& func, const wxStr
                const wxString& msg)
 {
     wxLogDebug("assert %s:%d in %s: %s %s", file, line, func, cond, msg);
+}
+
+// Another program holds the settings file and could not be reached (no session bus, or another
+// one): two would overwrite each other's queue.
+std::string AlreadyRunningText(const std::string& settings, const std::vector<std::string>& files)
+{
+    std::string text = "Quenlar did not start: another Quenlar is working with its settings file\n" + settings +
+                       "\nand could not be asked to take over. Two of them would overwrite each other's queue.";
+    if (!files.empty()) {
+        text += "\n\nNot queued:";
+        for (const std::string& file : files)
+            text += "\n" + platform::ValidUtf8(file);
+    }
+    return text;
 }
 
 }  // namespace
@@ -43,6 +61,18 @@ bool CEncoderApp::OnInit()
 
 int CEncoderApp::OnRun()
 {
+    const std::vector<std::string> files = CommandLineFiles();
+    BuildProfilePaths();
+    m_instance = std::make_unique<platform::SingleInstance>(g_szIniPath);
+    switch (m_instance->Claim(files, platform::gtk::LaunchStartupId())) {
+    case platform::SingleInstance::Outcome::HandedOver:
+        return 0;
+    case platform::SingleInstance::Outcome::Busy:
+        platform::AfxMessageBox(AlreadyRunningText(g_szIniPath, files));
+        return 1;
+    case platform::SingleInstance::Outcome::First:
+        break;
+    }
     // The dialog runs its own modal loop; returning from here ends the program with status 0.
     InitInstance();
     return 0;
@@ -54,6 +84,7 @@ bool CEncoderApp::InitInstance()
     // so containment needs nothing more here.
     CBatchDialog dlg(nullptr);
     dlg.SetStartupFiles(CommandLineFiles());
+    dlg.ServeInstance(std::move(m_instance));
     SetTopWindow(&dlg);
     // A logout, a shutdown or a kill closes the program as Yes on the exit question would.
     platform::ScopedTerminationSignals signals([&dlg](int) { dlg.OnTerminationSignal(); });

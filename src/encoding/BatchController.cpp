@@ -6,8 +6,11 @@
 #include <cstdio>
 #include <string>
 
+#include <algorithm>
+
 #include <wx/choice.h>
 #include <wx/dialog.h>
+#include <wx/display.h>
 #include <wx/evtloop.h>
 #include <wx/toplevel.h>
 
@@ -17,6 +20,9 @@
 #include "common/TargetPath.h"
 #include "platform/MessageBox.h"
 #include "platform/PowerOff.h"
+#include "platform/desktop/AppId.h"
+#include "platform/desktop/DesktopNotification.h"
+#include "platform/gtk/WindowAttention.h"
 #include "res/Resources.h"
 
 namespace {
@@ -54,7 +60,22 @@ wxTopLevelWindow* LastActivePopup(wxTopLevelWindow* window)
     return popup;
 }
 
+// The work area (the screen less panels and docks) of the monitor the window is on.
+wxRect WorkAreaOf(const wxWindow& window)
+{
+    const int display = wxDisplay::GetFromWindow(&window);
+    return wxDisplay(display == wxNOT_FOUND ? 0u : static_cast<unsigned>(display)).GetClientArea();
+}
+
 }  // namespace
+
+wxSize FitDisplayWithin(const wxSize& display, const wxSize& room)
+{
+    if (display.x <= room.x && display.y <= room.y)
+        return display;
+    const double scale = std::max(0.0, std::min(double(room.x) / display.x, double(room.y) / display.y));
+    return wxSize(std::max(1, int(display.x * scale)), std::max(1, int(display.y * scale)));
+}
 
 void CBatchDialog::OnOK()
 {
@@ -78,10 +99,15 @@ void CBatchDialog::OnOK()
     }
     m_bStopRequested = FALSE;
     m_writtenTargets.clear();
+    m_nConverted = m_nFailed = 0;
     m_log.SetWindowText(std::string());
     SetStartStopCaption(*this, batchtext::kStopCaption);
     m_nIdleTicks = 0;
     m_nTimerId = SetTimer(kWatchdogTimerId, kWatchdogPeriodMs);
+    // An idle desktop would suspend the machine under an overnight batch.
+    m_inhibitor.Take(kProgramName, batchtext::ConvertingReason(m_list.GetCount()));
+    // A crash during the first file, often the longest, must not lose the queue just built.
+    SaveQueueAndLog();
     PostMessage(WM_ENCODE_NEXT, 0, 0);
 }
 
@@ -94,6 +120,7 @@ void CBatchDialog::StopBatch()
     m_bStopRequested = TRUE;
     m_producer.StopEncoding();
     SetStartStopCaption(*this, batchtext::kStartCaption);
+    m_inhibitor.Release();
 }
 
 void CBatchDialog::OnCancel()
@@ -117,7 +144,13 @@ void CBatchDialog::CloseAfterStopping()
         StopBatch();
         m_producer.DestroyWindow();
     }
+    m_inhibitor.Release();
+    // Later launches wait from here on instead of handing files to a window that is going; the
+    // settings file is theirs once it has been written for the last time.
+    if (m_instance)
+        m_instance->StopServing();
     SaveSettings();
+    m_instance.reset();
     CResizableDialog::OnCancel();
 }
 
@@ -163,6 +196,7 @@ long CBatchDialog::OnEncodeNext(long, long)
     // first's result.
     if (const auto written = m_writtenTargets.find(target); written != m_writtenTargets.end()) {
         m_nEncodingEntry = 0;
+        ++m_nFailed;
         AppendLogLine(std::string(batchtext::kSameTargetNotConverted) + source + " (its target " + target +
                       " was written from " + written->second + " in this batch)");
         DropHeadAndGoOn();
@@ -182,6 +216,7 @@ long CBatchDialog::OnEncodeNext(long, long)
         // batch: end it here, leaving the file at the head of the queue.
         KillTimer(m_nTimerId);
         SetStartStopCaption(*this, batchtext::kStartCaption);
+        m_inhibitor.Release();
         SaveDueCheckpoint();
         platform::AfxMessageBox(batchtext::kNoEncoderControl);
         return 0;
@@ -252,6 +287,7 @@ void CBatchDialog::OnEncodeFinished()
     // Only a clean end has written the target (the control replaces it on success only).
     if (!m_bEncodingFailed && !m_strEncodingTarget.empty())
         m_writtenTargets.emplace(m_strEncodingTarget, m_strEncodingSource);
+    ++(m_bEncodingFailed ? m_nFailed : m_nConverted);
     // A file that ended after an error or a stall leaves the queue all the same.
     DropHeadAndGoOn();
 }
@@ -273,6 +309,9 @@ void CBatchDialog::DropHeadAndGoOn()
     KillTimer(m_nTimerId);
     m_nTimerId = 0;
     SetStartStopCaption(*this, batchtext::kStartCaption);
+    // Released before a power-off too: logind would otherwise refuse it, or delay it.
+    m_inhibitor.Release();
+    TellBatchDone();
     // Auto Shutdown ticked or cleared during the batch counts.
     UpdateData(TRUE);
     if (m_bAutoShutdown) {
@@ -281,6 +320,14 @@ void CBatchDialog::DropHeadAndGoOn()
         if (!PowerOffSystem())
             SaveSettings();
     }
+}
+
+void CBatchDialog::TellBatchDone()
+{
+    // The user is elsewhere: told by the desktop, never by taking the keyboard from them.
+    platform::NotifyDesktop({kProgramName, platform::kDesktopAppId, batchtext::kBatchDoneSummary,
+                             batchtext::BatchDoneBody(m_nConverted, m_nFailed)});
+    platform::gtk::RequestAttention(*this);
 }
 
 void CBatchDialog::SaveDueCheckpoint()
@@ -300,18 +347,34 @@ void CBatchDialog::OnEncoderSize(long cx, long cy)
     // the display would cover the progress bar.
     const wxSize initial = GetInitialClientSize();
 
-    // Only the width decides between growing around the display and going back.
+    // Only the width decides between growing around the display and going back. Neither raises
+    // the window: a file starting must not take the keyboard from whatever the user is doing.
     if (cx > placeholderWidth) {
-        SetClientSize(initial.x - placeholderWidth + static_cast<int>(cx) + 1,
-                      initial.y - placeholderHeight + static_cast<int>(cy) + 1);
-    } else if (m_list.GetCount() <= 1) {
-        // The last file: show the user the window the batch is about to finish in.
-        BringWindowToFront(this);
-        SetClientSize(initial);
-        Show();
-        Raise();
+        const wxSize around(initial.x - placeholderWidth + 1, initial.y - placeholderHeight + 1);
+        // Never past the monitor's work area: a larger display is shown smaller, in its shape.
+        const wxRect area = WorkAreaOf(*this);
+        const wxSize frame = GetSize() - GetClientSize();
+        const wxSize wanted(static_cast<int>(cx), static_cast<int>(cy));
+        const wxSize display = FitDisplayWithin(wanted, area.GetSize() - frame - around);
+        if (display != wanted && m_producer.GetSafeHwnd())
+            m_producer.GetSafeHwnd()->SetSize(display);
+        if (!m_bGrown)
+            m_ptBeforeGrowth = GetPosition();
+        m_bGrown = true;
+        SetClientSize(around + display);
+        // Grown where it stands, unless that would cross the area's right or bottom edge.
+        const wxSize size = GetSize();
+        const wxPoint at = GetPosition();
+        const wxPoint inside(std::max(area.x, std::min(at.x, area.GetRight() + 1 - size.x)),
+                             std::max(area.y, std::min(at.y, area.GetBottom() + 1 - size.y)));
+        if (inside != at)
+            Move(inside);
     } else {
         SetClientSize(initial);
+        // Back where it was before it grew, whoever moved it to make room.
+        if (m_bGrown && GetPosition() != m_ptBeforeGrowth)
+            Move(m_ptBeforeGrowth);
+        m_bGrown = false;
     }
 }
 

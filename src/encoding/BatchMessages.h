@@ -1,6 +1,8 @@
 // The batch's texts: what the user is told in boxes and what the info log records.
 #pragma once
 
+#include <string>
+
 namespace batchtext {
 
 inline constexpr const char* kSelectSourceFirst = "Please select the source file at first.";
@@ -24,6 +26,21 @@ inline constexpr const char* kSameTargetNotConverted = "Not converted, another f
 // Followed by the reason the system gave.
 inline constexpr const char* kPowerOffFailed = "The computer could not be powered off: ";
 inline constexpr const char* kLineEnd = "\r\n";
+
+// The sleep inhibitor's reason, as the desktop lists it while the batch runs.
+inline std::string ConvertingReason(int files)
+{
+    return "Converting " + std::to_string(files) + (files == 1 ? " file" : " files");
+}
+// The notification at a batch's end.
+inline constexpr const char* kBatchDoneSummary = "Quenlar: the batch is done";
+inline std::string BatchDoneBody(int converted, int failed)
+{
+    std::string body = std::to_string(converted) + " converted";
+    if (failed > 0)
+        body += ", " + std::to_string(failed) + " failed — see the info log";
+    return body;
+}
 
 inline constexpr const char* kStartCaption = "Start";
 inline constexpr const char* kStopCaption = "Stop";

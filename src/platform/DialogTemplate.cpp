@@ -52,13 +52,8 @@ wxWindow* CreateStatic(wxDialog& dlg, const DialogTemplate& t, const ControlTemp
                        const wxRect& r)
 {
     if ((c.style & SS_TYPEMASK) == SS_ICON) {
-        wxIcon icon;
-        if (t.loadIcon)
-            icon = t.loadIcon(std::stoi(c.text));
-        wxBitmap bitmap;
-        if (icon.IsOk())
-            bitmap.CopyFromIcon(icon);
-        return new wxStaticBitmap(&dlg, WxId(c.id), bitmap, r.GetPosition(), r.GetSize());
+        const wxBitmapBundle icon = t.loadIcon ? t.loadIcon(std::stoi(c.text)) : wxBitmapBundle();
+        return new wxStaticBitmap(&dlg, WxId(c.id), icon, r.GetPosition(), r.GetSize());
     }
     long style = wxST_NO_AUTORESIZE;
     switch (c.style & SS_TYPEMASK) {

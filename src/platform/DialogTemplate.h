@@ -7,7 +7,7 @@
 #include <vector>
 
 #include <wx/gdicmn.h>
-#include <wx/icon.h>
+#include <wx/bmpbndl.h>
 
 class wxDialog;
 class wxWindow;
@@ -41,7 +41,7 @@ struct DialogTemplate {
     int pointSize;
     std::vector<ControlTemplate> controls;
     std::vector<ComboInitData> initData;
-    wxIcon (*loadIcon)(int resourceId) = nullptr;  // resolves SS_ICON statics
+    wxBitmapBundle (*loadIcon)(int resourceId) = nullptr;  // resolves SS_ICON statics, at any scale
 };
 
 // Sets the template's font and client size on `dialog` (already created) and creates every

@@ -3,11 +3,15 @@
 #include <gio/gio.h>
 
 #include <atomic>
-#include <memory>
+
+#include "platform/desktop/BusConnection.h"
 
 namespace platform {
 
 namespace {
+
+using bus::ConnectionPtr;
+using bus::VariantPtr;
 
 constexpr const char* kLogindName = "org.freedesktop.login1";
 constexpr const char* kLogindPath = "/org/freedesktop/login1";
@@ -17,42 +21,6 @@ constexpr int kCallTimeoutMs = 10000;
 IPowerOff* g_pPowerOff = nullptr;
 std::atomic<bool> g_bSystemForbidden{false};
 
-struct ConnectionDeleter {
-    void operator()(GDBusConnection* connection) const { g_object_unref(connection); }
-};
-using ConnectionPtr = std::unique_ptr<GDBusConnection, ConnectionDeleter>;
-
-struct VariantDeleter {
-    void operator()(GVariant* value) const { g_variant_unref(value); }
-};
-using VariantPtr = std::unique_ptr<GVariant, VariantDeleter>;
-
-// The error's own text, without the D-Bus error name that GIO puts in front of remote errors.
-std::string ErrorText(GError* error)
-{
-    if (!error)
-        return "no reason given";
-    if (g_dbus_error_is_remote_error(error))
-        g_dbus_error_strip_remote_error(error);
-    return error->message;
-}
-
-// A private connection: the shared system-bus connection would end the whole program if the bus
-// went away (exit-on-close), and is not ours to change.
-ConnectionPtr Connect(const std::string& address, bool messageBus, std::string& failure)
-{
-    auto flags = G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT;
-    if (messageBus)
-        flags = static_cast<GDBusConnectionFlags>(flags | G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION);
-    GError* error = nullptr;
-    GDBusConnection* connection =
-        g_dbus_connection_new_for_address_sync(address.c_str(), flags, nullptr, nullptr, &error);
-    if (!connection)
-        failure = "cannot reach the system bus (" + ErrorText(error) + ")";
-    g_clear_error(&error);
-    return ConnectionPtr(connection);
-}
-
 VariantPtr Call(GDBusConnection* connection, const char* destination, const char* method,
                 GVariant* parameters, const GVariantType* replyType, std::string& failure)
 {
@@ -61,8 +29,7 @@ VariantPtr Call(GDBusConnection* connection, const char* destination, const char
                                                   method, parameters, replyType, G_DBUS_CALL_FLAGS_NONE,
                                                   kCallTimeoutMs, nullptr, &error);
     if (!reply)
-        failure = std::string("logind refused ") + method + " (" + ErrorText(error) + ")";
-    g_clear_error(&error);
+        failure = std::string("logind refused ") + method + " (" + bus::TakeErrorText(error) + ")";
     return VariantPtr(reply);
 }
 
@@ -78,19 +45,19 @@ bool LogindPowerOff::PowerOff()
             m_strFailureReason = "the system's power-off is forbidden in this program";
             return false;
         }
-        GError* error = nullptr;
-        gchar* systemAddress = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
-        if (!systemAddress) {
-            m_strFailureReason = "cannot find the system bus (" + ErrorText(error) + ")";
-            g_clear_error(&error);
+        std::string failure;
+        address = bus::SystemBusAddress(failure);
+        if (address.empty()) {
+            m_strFailureReason = "cannot find the system bus (" + failure + ")";
             return false;
         }
-        address = systemAddress;
-        g_free(systemAddress);
     }
-    ConnectionPtr connection = Connect(address, systemBus, m_strFailureReason);
-    if (!connection)
+    std::string failure;
+    ConnectionPtr connection = bus::Connect(address, systemBus, failure);
+    if (!connection) {
+        m_strFailureReason = "cannot reach the system bus (" + failure + ")";
         return false;
+    }
     // A direct peer has no bus to route by name.
     const char* destination = systemBus ? kLogindName : nullptr;
 

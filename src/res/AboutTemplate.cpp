@@ -42,7 +42,7 @@ const platform::DialogTemplate& AboutDialogTemplate()
             {-1, ControlClass::Static, "128", WS_CHILD | WS_VISIBLE | SS_ICON, 0, 16, 50, 20, 20},
         },
         {},
-        &LoadIconResource,
+        &LoadIconBundle,
     };
     return tmpl;
 }

@@ -69,7 +69,7 @@ const platform::DialogTemplate& BatchDialogTemplate()
              53, 10},
         },
         {{IDC_AUDIO_SETTING, AudioSettingRows()}},
-        &LoadIconResource,
+        &LoadIconBundle,
     };
     return tmpl;
 }

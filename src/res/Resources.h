@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include <wx/bmpbndl.h>
 #include <wx/icon.h>
+#include <wx/iconbndl.h>
 
 #include "platform/DialogTemplate.h"
 
@@ -37,5 +39,14 @@ const std::vector<std::string>& AudioSettingRows();
 
 // Icon resources by id (128: the application icon, 32 x 32); an invalid icon for other ids.
 wxIcon LoadIconResource(int resourceId);
+// The same icon for any display scale: the 32 x 32 picture at scale 1, renditions of its
+// scalable drawing above it. Empty for other ids.
+wxBitmapBundle LoadIconBundle(int resourceId);
+// The window icons for a display scale: the 32 x 32 picture, and above scale 1 also larger
+// renditions of the drawing, so that the window manager need not blow the small one up.
+wxIconBundle WindowIcons(int resourceId, double scale);
+
+// The icon's scalable drawing (SVG).
+extern const char* const kAppIconSvg;
 
 }  // namespace res

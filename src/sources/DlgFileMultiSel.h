@@ -46,7 +46,7 @@ public:
     // Arms the taller file list for when the chooser is first on screen.
     BOOL OnInitDialog();
     // Grows the chooser by the height of its file list (shrink: by minus half of it), so that
-    // the list takes the whole change; kept within the screen's work area.
+    // the list takes the whole change; kept, frame and all, within the screen's work area.
     void AdjustFileListHeight(BOOL bShrink);
 
     // Puts `chooser` in place of the real one (an empty function restores it); returns the

@@ -1,4 +1,5 @@
-// The "+" and "-" handlers of the queue, and files dropped onto it.
+// The "+" and "-" handlers of the queue, files dropped onto it or handed over by a later launch.
+// Every change of the queue is saved at once.
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -11,6 +12,7 @@
 #include "app/BatchDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/Utf8.h"
+#include "platform/gtk/WindowAttention.h"
 #include "sources/DlgFileMultiSel.h"
 #include "sources/SettingsStore.h"
 #include "sources/SourceListDrop.h"
@@ -95,8 +97,9 @@ void AcceptDroppedSourceFiles(CBatchDialog& dialog)
         list->SetDropTarget(new SourceFileDropTarget(dialog));
 }
 
-void CBatchDialog::QueueSourceFiles(const std::vector<std::string>& paths)
+std::vector<std::string> CBatchDialog::QueueAndSave(const std::vector<std::string>& paths)
 {
+    const int before = m_list.GetCount();
     std::vector<std::string> refused;
     for (const std::string& path : paths) {
         if (RefusalReason(path, true))
@@ -104,7 +107,26 @@ void CBatchDialog::QueueSourceFiles(const std::vector<std::string>& paths)
         else
             QueueSourceFile(*this, path);
     }
-    TellRefused(refused);
+    // Saved at once, so that a crash or a power cut before the next checkpoint loses nothing.
+    if (m_list.GetCount() != before)
+        SaveQueueAndLog();
+    return refused;
+}
+
+void CBatchDialog::QueueSourceFiles(const std::vector<std::string>& paths)
+{
+    TellRefused(QueueAndSave(paths));
+}
+
+void CBatchDialog::OnOpenFromLaunch(const std::vector<std::string>& files, const std::string& startupId)
+{
+    // Queued before anything else happens: a close that follows saves them.
+    const std::vector<std::string> refused = QueueAndSave(files);
+    // The user just asked for this window, so it may take the focus; only then the box.
+    platform::gtk::AdoptLaunchStartupId(*this, startupId);
+    BringWindowToFront(this);
+    if (!refused.empty())
+        CallAfter([refused] { TellRefused(refused); });
 }
 
 void CBatchDialog::OnAddFiles()
@@ -119,6 +141,7 @@ void CBatchDialog::OnAddFiles()
     Refresh();
     Update();
     std::vector<std::string> refused;
+    const int before = m_list.GetCount();
     char path[CDlgFileMultiSel::kMaxPath];
     while (dialog.GetNextPath(path)) {
         if (RefusalReason(path, false))
@@ -126,6 +149,8 @@ void CBatchDialog::OnAddFiles()
         else
             QueueSourceFile(*this, path);
     }
+    if (m_list.GetCount() != before)
+        SaveQueueAndLog();
     // Refused while handing out: too long to hold.
     refused.insert(refused.end(), dialog.GetRefusedPaths().begin(), dialog.GetRefusedPaths().end());
     TellRefused(refused);
@@ -162,4 +187,5 @@ void CBatchDialog::OnRemoveFiles()
         else if (*index < m_nEncodingEntry)
             --m_nEncodingEntry;
     }
+    SaveQueueAndLog();
 }

@@ -29,7 +29,7 @@ const platform::DialogTemplate& IconTemplate()
         {{res::IDC_ABOUT_ICON, ControlClass::Static, "128", WS_CHILD | WS_VISIBLE | SS_ICON | SS_NOTIFY, 0, 10, 0, 20,
           20}},
         {},
-        &res::LoadIconResource,
+        &res::LoadIconBundle,
     };
     return tmpl;
 }

@@ -76,11 +76,18 @@ TEST_F(HelpPageTest, PageBesideTheProgramIsOpened)
     EXPECT_EQ(shell.Documents(), std::vector<std::string>{(m_dir / "Quenlar.htm").string()});
     EXPECT_TRUE(shell.Urls().empty());
 
-    // A failing desktop says nothing: the page's opener reports its own troubles.
-    shell.SetResult(platform::ShellCode::NoAssociation);
-    OpenHelpPage();
-    EXPECT_EQ(shell.Documents().size(), 2u);
-    EXPECT_TRUE(boxes.Calls().empty());
+    // No program for HTML, or one that cannot start: the user is told which page it was.
+    for (const int failure : {platform::ShellCode::NoAssociation, platform::ShellCode::AssociationIncomplete}) {
+        shell.SetResult(failure);
+        OpenHelpPage();
+    }
+    EXPECT_EQ(shell.Documents().size(), 3u);
+    ASSERT_EQ(boxes.Calls().size(), 2u);
+    EXPECT_EQ(boxes.Calls()[1].text, "Sorry, no program could open the help page\n" + (m_dir / "Quenlar.htm").string() +
+                                         "\nPlease open it with a web browser.");
+    EXPECT_EQ(boxes.Calls()[1].type, MB_OK | MB_ICONEXCLAMATION);
+    shell.SetResult(platform::ShellCode::Succeeded);
+    boxes.Clear();
 
     // Installed: bin/Quenlar finds share/quenlar/Quenlar.htm, but the page beside it comes first.
     const fs::path prefix = m_dir / "usr";

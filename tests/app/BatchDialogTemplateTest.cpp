@@ -140,3 +140,32 @@ TEST(MinimisedIcon, IsCentredWithTheIntegerDivisionsRounding)
     EXPECT_EQ(MinimisedIconPosition(wxSize(33, 32), wxSize(32, 32)), wxPoint(1, 0));
     EXPECT_EQ(MinimisedIconPosition(wxSize(0, 0), wxSize(32, 32)), wxPoint(-15, -15));
 }
+
+TEST(AppIcon, ScaledDisplaysGetRenditionsOfTheDrawingNotTheSmallPictureBlownUp)
+{
+    REQUIRE_DISPLAY();
+    const wxIconBundle plain = res::WindowIcons(res::IDR_MAINFRAME, 1.0);
+    ASSERT_EQ(plain.GetIconCount(), 1u);
+    EXPECT_EQ(plain.GetIconByIndex(0).GetSize(), wxSize(32, 32));
+    const wxIconBundle scaled = res::WindowIcons(res::IDR_MAINFRAME, 2.0);
+    EXPECT_TRUE(scaled.GetIcon(wxSize(64, 64), wxIconBundle::FALLBACK_NONE).IsOk());
+    EXPECT_TRUE(scaled.GetIcon(wxSize(128, 128), wxIconBundle::FALLBACK_NONE).IsOk());
+
+    // At twice the size: the drawing itself, not the 32 x 32 picture enlarged in any way.
+    const wxBitmapBundle bundle = res::LoadIconBundle(res::IDR_MAINFRAME);
+    EXPECT_EQ(bundle.GetDefaultSize(), wxSize(32, 32));
+    wxBitmap picture;
+    picture.CopyFromIcon(res::LoadIconResource(res::IDR_MAINFRAME));
+    const wxImage expected = picture.ConvertToImage();
+    const wxImage large = bundle.GetBitmap(wxSize(64, 64)).ConvertToImage();
+    ASSERT_EQ(large.GetSize(), wxSize(64, 64));
+    const auto rgb = [](const wxImage& image) {
+        return std::string(reinterpret_cast<const char*>(image.GetData()), image.GetWidth() * image.GetHeight() * 3);
+    };
+    for (const wxImageResizeQuality quality : {wxIMAGE_QUALITY_NEAREST, wxIMAGE_QUALITY_BILINEAR,
+                                               wxIMAGE_QUALITY_BICUBIC, wxIMAGE_QUALITY_HIGH})
+        EXPECT_NE(rgb(large), rgb(expected.Scale(64, 64, quality)));
+
+    EXPECT_EQ(rgb(bundle.GetBitmap(wxSize(32, 32)).ConvertToImage()), rgb(expected))
+        << "at scale 1 the picture itself";
+}

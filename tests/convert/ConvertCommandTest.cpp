@@ -1,6 +1,7 @@
 // quenlar-convert's command line: what each option sets, and the exit status and first line
 // the real executable gives for good and bad command lines.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -12,6 +13,10 @@
 namespace {
 
 using namespace convert;
+
+// The converter run here must not reach the machine's buses (its sleep inhibitor, --notify).
+const bool g_noBuses = setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/quenlar-test-bus", 1) == 0 &&
+                       setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/quenlar-test-bus", 1) == 0;
 
 struct Outcome {
     int status = -1;
@@ -28,6 +33,7 @@ std::string ShellQuoted(const std::string& text)
 
 Outcome RunConverter(const std::vector<std::string>& args)
 {
+    EXPECT_TRUE(g_noBuses);
     std::string command = "cd /tmp && " + ShellQuoted(QUENLAR_CONVERT_EXE);
     for (const std::string& arg : args)
         command += " " + ShellQuoted(arg);
@@ -48,7 +54,8 @@ TEST(ConvertCommandTest, OptionsSetTheirFieldsAndFilesMayFollowOrPrecedeThem)
 {
     const ParsedCommand parsed =
         ParseCommandLine({"a.mpg", "--bitrate=300", "--audio", "7", "--author", "Ann B", "--folder-prefix",
-                          "--deinterlace", "--jobs", "3", "--queue", "Q.ini", "--quiet", "--", "--odd.mpg"});
+                          "--deinterlace", "--jobs", "3", "--queue", "Q.ini", "--quiet", "--no-inhibit", "--notify", "--",
+                          "--odd.mpg"});
     ASSERT_EQ(parsed.command, Command::Convert) << parsed.error;
     const ConvertOptions& o = parsed.options;
     EXPECT_EQ(o.bitrate, 300);
@@ -59,12 +66,16 @@ TEST(ConvertCommandTest, OptionsSetTheirFieldsAndFilesMayFollowOrPrecedeThem)
     EXPECT_EQ(o.jobs, 3);
     EXPECT_EQ(o.queue, "Q.ini");
     EXPECT_TRUE(o.quiet);
+    EXPECT_FALSE(o.inhibit);
+    EXPECT_TRUE(o.notify);
     EXPECT_EQ(o.files, (std::vector<std::string>{"a.mpg", "--odd.mpg"}));
 
     // Unset options stay unset, so that a queue file's [Config] can fill them.
     const ParsedCommand bare = ParseCommandLine({"--queue", "Q.ini"});
     ASSERT_EQ(bare.command, Command::Convert);
     EXPECT_FALSE(bare.options.bitrate || bare.options.audio || bare.options.author);
+    EXPECT_TRUE(bare.options.inhibit) << "the machine stays awake unless told otherwise";
+    EXPECT_FALSE(bare.options.notify);
     EXPECT_EQ(bare.options.jobs, 0);
 }
 
@@ -87,6 +98,7 @@ TEST(ConvertCommandTest, ExitStatusAndFirstLineOfTheExecutable)
         {{"--audio", "8", "a.mpg"}, kExitUsage, "quenlar-convert: --audio 8: not a row 0-7"},
         {{"--jobs", "0", "a.mpg"}, kExitUsage, "quenlar-convert: --jobs needs a number"},
         {{"--quiet=1", "a.mpg"}, kExitUsage, "quenlar-convert: --quiet takes no value"},
+        {{"--notify=yes", "a.mpg"}, kExitUsage, "quenlar-convert: --notify takes no value"},
         {{"--queue", "/nonexistent/Quenlar.ini"}, kExitUsage,
          "quenlar-convert: cannot read queue file /nonexistent/Quenlar.ini"},
         {{"--quiet", "/nonexistent/a.mpg"}, kExitFailed, "failed /nonexistent/a.mpg: Cannot open input file"},

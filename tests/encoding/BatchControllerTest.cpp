@@ -31,8 +31,10 @@ TEST_F(BatchControllerTest, TwoFileBatchStepByStep)
     power.OnCall([&] { savedBeforePowerOff = Saved() && SavedInt("Source", "Count") == 0; });
     ASSERT_EQ(registration->Creations(), 1) << "the control created at start-up";
 
-    // Start: only posts the first file.
+    // Start: saves the queue and posts the first file.
     dialog->OnOK();
+    EXPECT_EQ(SavedInt("Source", "Count"), 2);
+    EXPECT_EQ(PrivateProfile(IniPath()).GetString("Source", "1", ""), kSecond);
     EXPECT_EQ(Caption(), "Stop");
     EXPECT_EQ(LogText(), "");
     EXPECT_TRUE(WatchdogRunning());
@@ -251,13 +253,14 @@ TEST_F(BatchControllerTest, CloseWhileEncodingAsksFirst)
     StartBatch({kFirst});
     SetCheck(res::IDC_AUTO_SHUTDOWN, true);
     dialog->Show();
+    const std::string savedAtStart = ReadBytes(IniPath());
 
     boxes.QueueAnswer(IDNO);
     dialog->OnCancel();
     ASSERT_EQ(boxes.Calls().size(), 1u);
     EXPECT_EQ(boxes.Calls()[0].text, kExitQuestion);
     EXPECT_EQ(boxes.Calls()[0].type, MB_YESNO | MB_ICONEXCLAMATION);
-    EXPECT_FALSE(Saved());
+    EXPECT_EQ(ReadBytes(IniPath()), savedAtStart) << "No saves nothing";
     EXPECT_TRUE(dialog->IsShown());
     EXPECT_NE(dialog->m_producer.GetSafeHwnd(), nullptr);
     EXPECT_EQ(log.CountOf(dispid::kStopEncoding), 0u);

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include <wx/dialog.h>
+#include <wx/display.h>
 #include <wx/stopwatch.h>
 #include <wx/timer.h>
 
@@ -62,26 +63,51 @@ TEST_F(BatchWindowTest, DisplaySizeGrowsAndRestoresTheDialog)
     EXPECT_TRUE(YieldUntil([&] { return ProgressRect() == progress; }));
 }
 
-TEST_F(BatchWindowTest, LastFileBringsTheWindowToTheFront)
+TEST_F(BatchWindowTest, ALargerDisplayFitsTheWorkAreaAndTheWindowGoesBackToItsPlace)
+{
+    StartBatch({"/v/a.mpg", "/v/b.mpg"});
+    dialog->Show();
+    ASSERT_TRUE(YieldUntil([&] { return dialog->IsShown(); }));
+    const wxRect area = wxDisplay(0u).GetClientArea();
+    dialog->Move(area.x + 200, area.y + 150);
+    ASSERT_TRUE(YieldUntil([&] { return dialog->GetPosition() == wxPoint(area.x + 200, area.y + 150); }));
+
+    // Twice the screen's width, in the shape of two 16:9 pictures side by side.
+    const wxSize wanted(2 * area.width, area.width * 9 / 16 + 30);
+    FireSize(wanted.x, wanted.y);
+    ASSERT_TRUE(YieldUntil([&] { return area.Contains(dialog->GetRect()); }))
+        << "window at " << dialog->GetRect().x << "," << dialog->GetRect().y << " "
+        << dialog->GetRect().width << "x" << dialog->GetRect().height;
+    const wxSize shown = dialog->m_producer.GetSafeHwnd()->GetSize();
+    EXPECT_LT(shown.x, wanted.x);
+    EXPECT_NEAR(double(shown.x) / shown.y, double(wanted.x) / wanted.y, 0.01) << "the display keeps its shape";
+    const int displayBottom = dialog->GetDlgItem(res::IDC_PLACEHOLDER)->GetPosition().y + shown.y;
+    EXPECT_TRUE(YieldUntil([&] { return ProgressRect().y >= displayBottom; })) << "the bar stays below the display";
+
+    FireSize(0, 0);
+    EXPECT_TRUE(YieldUntil([&] { return dialog->GetPosition() == wxPoint(area.x + 200, area.y + 150); }));
+    EXPECT_EQ(dialog->GetClientSize(), dialog->GetInitialClientSize());
+}
+
+TEST_F(BatchWindowTest, NeitherAFileNorTheEndTakesTheWindowToTheFront)
 {
     StartBatch({"/v/a.mpg", "/v/b.mpg"});
     dialog->Show();
     FireSize(dialog->m_rcPlaceholder.GetWidth() + 50, 400);
-
-    // With more files to come, restoring does not show a hidden window.
     dialog->Hide();
     FireSize(0, 0);
-    EXPECT_FALSE(dialog->IsShown());
-    EXPECT_EQ(dialog->GetClientSize(), dialog->GetInitialClientSize());
-
-    FireSize(dialog->m_rcPlaceholder.GetWidth() + 50, 400);
     FireFinished();
     Pump();
+
+    // The last file starts, restores the size and ends: the window stays where the user left it.
     ASSERT_EQ(dialog->m_list.GetCount(), 1);
+    FireSize(dialog->m_rcPlaceholder.GetWidth() + 50, 400);
     FireSize(0, 0);
-    EXPECT_TRUE(dialog->IsShown());
-    EXPECT_FALSE(dialog->IsIconized());
+    encoding = false;
+    FireFinished();
+    EXPECT_FALSE(dialog->IsShown());
     EXPECT_EQ(dialog->GetClientSize(), dialog->GetInitialClientSize());
+    EXPECT_EQ(Caption(), "Start");
 }
 
 TEST_F(BatchWindowTest, AModalDialogDoesNotHoldTheBatchUp)

@@ -16,6 +16,7 @@
 
 #include "app/BatchDialog.h"
 #include "platform/Paths.h"
+#include "platform/PrivateProfile.h"
 #include "sources/DlgFileMultiSel.h"
 #include "support/MessageBoxRecorder.h"
 #include "support/WxTestEnvironment.h"
@@ -84,6 +85,16 @@ protected:
         return m_dialog->m_list.GetWindow()->GetTextExtent(wxString::FromUTF8(text)).GetWidth();
     }
 
+    // The queue as the settings file holds it now.
+    Paths SavedQueue() const
+    {
+        const PrivateProfile profile((m_dir / "Quenlar.ini").string());
+        Paths saved;
+        for (int n = 0; n < profile.GetInt("Source", "Count", 0); ++n)
+            saved.push_back(profile.GetString("Source", std::to_string(n), ""));
+        return saved;
+    }
+
     std::string MakeFile(const std::string& name)
     {
         const fs::path path = m_dir / name;
@@ -105,6 +116,7 @@ TEST_F(SourceListTest, AddsNewFilesInOrderAndSkipsQueuedOnesInAnyCase)
     Fill({"/V/CLIP A.MPG", "/v/b.mpg"});
     AddThroughChooser({"/v", {"new2.dat", "clip a.mpg", "B.mpg", "new1.mpeg"}});
     EXPECT_EQ(Entries(), (Paths{"/V/CLIP A.MPG", "/v/b.mpg", "/v/new2.dat", "/v/new1.mpeg"}));
+    EXPECT_EQ(SavedQueue(), Entries()) << "saved as soon as it changed";
 
     // The chooser as "+" sets it up.
     EXPECT_EQ(m_title, "Source Files");
@@ -171,6 +183,7 @@ TEST_F(SourceListTest, RemovesTheSelectedEntriesOrSaysWhy)
     m_dialog->m_list.SetSel(3);
     m_dialog->OnRemoveFiles();
     EXPECT_EQ(Entries(), (Paths{"/q/0", "/q/2", "/q/5"}));
+    EXPECT_EQ(SavedQueue(), Entries()) << "saved as soon as it changed";
     EXPECT_EQ(boxes.Calls().size(), 2u);
 }
 
@@ -232,6 +245,7 @@ TEST_F(SourceListTest, DroppedFilesJoinAsIfChosenFoldersAreIgnoredTheRestTold)
     target->OnDropFiles(0, 0, dropped);
 
     EXPECT_EQ(Entries(), (Paths{upper, clip}));
+    EXPECT_EQ(SavedQueue(), Entries()) << "saved as soon as it changed";
     EXPECT_EQ(m_dialog->m_list.GetHorizontalExtent(), PixelWidth(clip) + 5);
     // What is neither queued nor a folder is told, in one box.
     ASSERT_EQ(boxes.Calls().size(), 1u);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "support/DisplayProbe.h"
+#include "support/PrivateBus.h"
 #include "support/WxTestEnvironment.h"
 
 namespace {
@@ -31,6 +32,9 @@ bool HaveDisplay()
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
+    // No test reaches the machine's own buses; those that need a bus start a PrivateBus.
+    setenv("DBUS_SYSTEM_BUS_ADDRESS", kNoBusAddress, 1);
+    setenv("DBUS_SESSION_BUS_ADDRESS", kNoBusAddress, 1);
     wxApp::SetInstance(new wxApp);
     int wxArgc = 1;
     char* wxArgv[] = {argv[0], nullptr};

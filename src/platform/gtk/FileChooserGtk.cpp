@@ -112,15 +112,25 @@ void GrowByFileList(wxFileDialog& chooser, bool shrink)
     int y = 0;
     gtk_window_get_size(window, &width, &height);
     gtk_window_get_position(window, &x, &y);
+    // The window manager's frame (a title bar above, borders) takes room too; it is known once
+    // the window is framed, which it is by the time the file list has its first size.
+    GdkRectangle frame{x, y, width, height};
+    if (GdkWindow* gdkWindow = gtk_widget_get_window(GTK_WIDGET(window)))
+        gdk_window_get_frame_extents(gdkWindow, &frame);
+    const int frameWidth = std::max(0, frame.width - width);
+    const int frameHeight = std::max(0, frame.height - height);
 
-    // Growing past the screen would hide the chooser's buttons: take what room there is,
-    // moving up only as far as needed.
-    const int display = wxDisplay::GetFromPoint(wxPoint(x, y));
+    // The whole chooser, frame and buttons included, stays within the work area: it gets what
+    // room there is and moves only as far as needed.
+    const int display = wxDisplay::GetFromPoint(wxPoint(frame.x, frame.y));
     const wxRect area = wxDisplay(display == wxNOT_FOUND ? 0u : static_cast<unsigned>(display)).GetClientArea();
-    const int newHeight = std::max(1, std::min(height + d, std::max(height, area.height)));
-    if (y + newHeight > area.GetBottom() + 1)
-        gtk_window_move(window, x, std::max(area.y, area.GetBottom() + 1 - newHeight));
-    gtk_window_resize(window, width, newHeight);
+    const int newWidth = std::max(1, std::min(width, area.width - frameWidth));
+    const int newHeight = std::max(1, std::min(height + d, area.height - frameHeight));
+    const int left = std::max(area.x, std::min(frame.x, area.GetRight() + 1 - newWidth - frameWidth));
+    const int top = std::max(area.y, std::min(frame.y, area.GetBottom() + 1 - newHeight - frameHeight));
+    if (left != frame.x || top != frame.y)
+        gtk_window_move(window, left, top);
+    gtk_window_resize(window, newWidth, newHeight);
 }
 
 }  // namespace platform::gtk

@@ -25,7 +25,7 @@ unsigned long WatchFileListFirstShown(wxFileDialog& chooser, std::function<void(
 void StopWatchingFileList(wxFileDialog& chooser, unsigned long watch);
 
 // Grows the chooser's window by the height of its file list (shrink: by minus half of it), so
-// that the list takes the whole change; kept within the screen's work area.
+// that the list takes the whole change; kept, frame and all, within the screen's work area.
 void GrowByFileList(wxFileDialog& chooser, bool shrink);
 
 }  // namespace platform::gtk
