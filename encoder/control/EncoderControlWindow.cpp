@@ -225,7 +225,7 @@ void EncoderControlWindow::DrawPane(wxDC& dc, const wxRect& rect, const Picture&
                                     const wxString& caption)
 {
     if (wxGraphicsContext* context = dc.GetGraphicsContext(); context && !picture.bitmap.IsNull()) {
-        context->DrawBitmap(picture.bitmap, rect.x, rect.y, picture.size.x, picture.size.y);
+        context->DrawBitmap(picture.bitmap, rect.x, rect.y, rect.width, rect.height);
         return;
     }
     dc.SetBrush(*wxBLACK_BRUSH);
@@ -244,8 +244,14 @@ void EncoderControlWindow::OnPaint(wxPaintEvent&)
     dc.SetFont(GetFont());
     const wxSize client = GetClientSize();
     const int statusHeight = GetCharHeight() + 2 * kStatusPadding;
-    const int paneHeight = std::max(0, std::min(m_pictureSize.y, client.y - statusHeight));
-    const int paneWidth = std::max(0, std::min(m_pictureSize.x, (client.x - kPaneGap) / 2));
+    // A container with less room than the pictures ask for (a small screen) gets them smaller,
+    // in their shape, rather than cut off.
+    const double scale = std::clamp(
+        std::min(double((client.x - kPaneGap) / 2) / std::max(1, m_pictureSize.x),
+                 double(client.y - statusHeight) / std::max(1, m_pictureSize.y)),
+        0.0, 1.0);
+    const int paneWidth = static_cast<int>(m_pictureSize.x * scale);
+    const int paneHeight = static_cast<int>(m_pictureSize.y * scale);
     DrawPane(dc, wxRect(0, 0, paneWidth, paneHeight), m_source, _("Source"));
     DrawPane(dc, wxRect(paneWidth + kPaneGap, 0, paneWidth, paneHeight), m_encoded, _("Encoded"));
     dc.SetTextForeground(*wxWHITE);
