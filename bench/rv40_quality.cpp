@@ -1,0 +1,225 @@
+// Our rv40 encoder at fixed quantisers on the film clip as the program sees a PAL Video CD
+// (384x288 square pixels, 25 fps): kbit/s, mean PSNR-Y and encode time per frame, intra-only and
+// with P-frames, against the ffmpeg CLI's rv20 at the rates the quantisers gave (its PSNR
+// interpolated to our rate) and its time on the same input in the same run. Also the time per
+// frame of our loop filter against decoding the frame with libavcodec.
+// Run by hand: [QUENLAR_MEDIA=folder] build/bench/rv40_quality [seconds [key interval [quantisers...]]]
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "engine/LibavPtr.h"
+#include "rv40/Rv40Encoder.h"
+
+namespace {
+
+using namespace quenlar;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kWidth = 384;
+constexpr int kHeight = 288;
+constexpr int kFps = 25;
+constexpr std::size_t kFrameSize = kWidth * kHeight * 3 / 2;
+
+double Seconds(Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
+
+void Run(const std::string& command)
+{
+    if (std::system(command.c_str()) != 0) {
+        std::fprintf(stderr, "failed: %s\n", command.c_str());
+        std::exit(1);
+    }
+}
+
+std::vector<std::vector<std::uint8_t>> ReadFrames(const std::string& path)
+{
+    std::vector<std::vector<std::uint8_t>> frames;
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::uint8_t> frame(kFrameSize);
+    while (in.read(reinterpret_cast<char*>(frame.data()), kFrameSize))
+        frames.push_back(frame);
+    return frames;
+}
+
+double PsnrY(const std::uint8_t* a, const std::uint8_t* b, int bStride)
+{
+    double sum = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const int d = a[y * kWidth + x] - b[y * bStride + x];
+            sum += d * d;
+        }
+    const double mse = sum / (kWidth * kHeight);
+    return mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 100;
+}
+
+struct Point {
+    double kbps;
+    double psnr;
+    double msPerFrame;
+};
+
+struct Rv40Run {
+    Point point;
+    double filterMsPerFrame;
+    std::vector<std::vector<std::uint8_t>> packets;
+};
+
+Rv40Run EncodeRv40(const std::vector<std::vector<std::uint8_t>>& frames, int quant, int keyInterval)
+{
+    rv40::Encoder encoder(kWidth, kHeight);
+    Rv40Run run;
+    std::size_t bytes = 0;
+    double psnr = 0;
+    Clock::duration coding{};
+    rv40::EncodedFrame out;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const std::uint8_t* y = frames[i].data();
+        const rv40::SourcePicture picture{{y, y + kWidth * kHeight, y + kWidth * kHeight * 5 / 4},
+                                          {kWidth, kWidth / 2, kWidth / 2}};
+        const auto start = Clock::now();
+        encoder.Encode(picture, {i % keyInterval == 0, quant, static_cast<std::uint32_t>(i * 1000 / kFps)}, out);
+        coding += Clock::now() - start;
+        bytes += out.data.size();
+        run.packets.push_back(out.data);
+        psnr += PsnrY(y, encoder.Reconstruction().y.Row(0), encoder.Reconstruction().y.Stride());
+    }
+    const double n = static_cast<double>(frames.size());
+    run.point = {bytes * 8.0 * kFps / n / 1000, psnr / n, Seconds(coding) * 1000 / n};
+    run.filterMsPerFrame = encoder.LoopFilterSeconds() * 1000 / n;
+    return run;
+}
+
+// Decoding time per frame of our packets with libavcodec's rv40 decoder, one thread.
+double DecodeMsPerFrame(const std::vector<std::vector<std::uint8_t>>& packets)
+{
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_RV40);
+    encoder::CodecContextPtr ctx(avcodec_alloc_context3(codec));
+    ctx->width = kWidth;
+    ctx->height = kHeight;
+    ctx->thread_count = 1;
+    if (avcodec_open2(ctx.get(), codec, nullptr) < 0)
+        return 0;
+    encoder::PacketPtr packet(av_packet_alloc());
+    encoder::FramePtr frame(av_frame_alloc());
+    const auto start = Clock::now();
+    for (const auto& data : packets) {
+        av_new_packet(packet.get(), static_cast<int>(data.size()));
+        std::copy(data.begin(), data.end(), packet->data);
+        avcodec_send_packet(ctx.get(), packet.get());
+        av_packet_unref(packet.get());
+        while (avcodec_receive_frame(ctx.get(), frame.get()) == 0)
+            av_frame_unref(frame.get());
+    }
+    avcodec_send_packet(ctx.get(), nullptr);
+    while (avcodec_receive_frame(ctx.get(), frame.get()) == 0)
+        av_frame_unref(frame.get());
+    return Seconds(Clock::now() - start) * 1000 / static_cast<double>(packets.size());
+}
+
+// The CLI's rv20 at a video rate, in .rm as the program writes it: actual rate, PSNR-Y, time.
+Point EncodeRv20(const std::string& folder, const std::string& clip,
+                 const std::vector<std::vector<std::uint8_t>>& frames, double kbps)
+{
+    const std::string rm = folder + "/rv20.rm", yuv = folder + "/rv20.yuv";
+    const std::string raw = "-f rawvideo -pix_fmt yuv420p -s " + std::to_string(kWidth) + "x" +
+                            std::to_string(kHeight) + " -r " + std::to_string(kFps);
+    const auto start = Clock::now();
+    Run("ffmpeg -nostdin -v error -y " + raw + " -i '" + clip + "' -c:v rv20 -b:v " +
+        std::to_string(static_cast<int>(kbps)) + "k -f rm '" + rm + "'");
+    const double seconds = Seconds(Clock::now() - start);
+    Run("ffmpeg -nostdin -v error -y -i '" + rm + "' -vsync passthrough -f rawvideo -pix_fmt yuv420p '" + yuv + "'");
+    const auto decoded = ReadFrames(yuv);
+    double psnr = 0;
+    for (std::size_t i = 0; i < frames.size() && i < decoded.size(); ++i)
+        psnr += PsnrY(frames[i].data(), decoded[i].data(), kWidth);
+    const double n = static_cast<double>(frames.size());
+    // The video stream's payload: the file less a small header and index.
+    const double bytes = static_cast<double>(std::filesystem::file_size(rm));
+    return {bytes * 8 * kFps / n / 1000, psnr / n, seconds * 1000 / n};
+}
+
+// PSNR of the rv20 curve at a rate, linear in log-rate between the nearest points.
+double InterpolatePsnr(std::vector<Point> curve, double kbps)
+{
+    std::sort(curve.begin(), curve.end(), [](const Point& a, const Point& b) { return a.kbps < b.kbps; });
+    if (curve.size() < 2)
+        return curve.empty() ? 0 : curve[0].psnr;
+    std::size_t i = 1;
+    while (i + 1 < curve.size() && curve[i].kbps < kbps)
+        ++i;
+    const Point& a = curve[i - 1];
+    const Point& b = curve[i];
+    const double t = (std::log(kbps) - std::log(a.kbps)) / (std::log(b.kbps) - std::log(a.kbps));
+    return a.psnr + t * (b.psnr - a.psnr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const double seconds = argc > 1 ? std::max(1.0, std::atof(argv[1])) : 60;
+    const int keyInterval = argc > 2 ? std::max(1, std::atoi(argv[2])) : 50;
+    std::vector<int> quants;
+    for (int i = 3; i < argc; ++i)
+        quants.push_back(std::atoi(argv[i]));
+    if (quants.empty())
+        quants = {10, 14, 18, 22, 26};
+    // The film clip beside the repository, or in $QUENLAR_MEDIA (a worktree elsewhere).
+    const char* media = std::getenv("QUENLAR_MEDIA");
+    const std::string film =
+        (media ? std::string(media) : std::string(QUENLAR_SOURCE_DIR) + "/../shared/media") + "/bbb-60s.mp4";
+    if (!std::filesystem::exists(film)) {
+        std::fprintf(stderr, "missing %s\n", film.c_str());
+        return 1;
+    }
+    char pattern[] = "/tmp/quenlar-rv40-XXXXXX";
+    if (!mkdtemp(pattern))
+        return 1;
+    const std::string folder = pattern;
+    const std::string clip = folder + "/clip.yuv";
+    Run("ffmpeg -nostdin -v error -y -i '" + film + "' -t " + std::to_string(seconds) +
+        " -an -target pal-vcd '" + folder + "/vcd.mpg'");
+    Run("ffmpeg -nostdin -v error -y -i '" + folder + "/vcd.mpg' -vf scale=" + std::to_string(kWidth) + ":" +
+        std::to_string(kHeight) + " -pix_fmt yuv420p -f rawvideo '" + clip + "'");
+    const auto frames = ReadFrames(clip);
+    std::printf("%zu frames %dx%d, key picture every %d in I+P\n\n", frames.size(), kWidth, kHeight, keyInterval);
+
+    std::printf("%-6s %6s %9s %8s %9s %10s %9s\n", "mode", "quant", "kbit/s", "PSNR-Y", "ms/frame", "filter ms",
+                "decode ms");
+    std::vector<Point> withP;
+    for (const int interval : {1, keyInterval}) {
+        for (const int q : quants) {
+            const Rv40Run run = EncodeRv40(frames, q, interval);
+            const double decodeMs = DecodeMsPerFrame(run.packets);
+            std::printf("%-6s %6d %9.1f %8.2f %9.2f %10.3f %9.3f\n", interval == 1 ? "I" : "I+P", q, run.point.kbps,
+                        run.point.psnr, run.point.msPerFrame, run.filterMsPerFrame, decodeMs);
+            if (interval != 1)
+                withP.push_back(run.point);
+        }
+    }
+    std::printf("\nrv20 (ffmpeg CLI) at the I+P rates:\n%9s %9s %8s %9s\n", "asked", "kbit/s", "PSNR-Y", "ms/frame");
+    std::vector<Point> rv20;
+    for (const Point& p : withP) {
+        const Point r = EncodeRv20(folder, clip, frames, p.kbps);
+        std::printf("%9.1f %9.1f %8.2f %9.2f\n", p.kbps, r.kbps, r.psnr, r.msPerFrame);
+        rv20.push_back(r);
+    }
+    std::printf("\nAt equal rates (rv20 interpolated):\n%9s %8s %8s %7s %11s\n", "kbit/s", "rv40", "rv20", "gain",
+                "time ratio");
+    for (std::size_t i = 0; i < withP.size(); ++i)
+        std::printf("%9.1f %8.2f %8.2f %+7.2f %11.2f\n", withP[i].kbps, withP[i].psnr,
+                    InterpolatePsnr(rv20, withP[i].kbps), withP[i].psnr - InterpolatePsnr(rv20, withP[i].kbps),
+                    withP[i].msPerFrame / rv20[i].msPerFrame);
+    std::filesystem::remove_all(folder);
+    return 0;
+}

@@ -1,0 +1,118 @@
+#include "FrameCoder.h"
+
+#include <chrono>
+#include <cmath>
+
+#include "BitWriter.h"
+#include "LoopFilter.h"
+#include "MacroblockWriter.h"
+#include "SliceHeader.h"
+#include "tables/Rv40Tables.h"
+
+namespace quenlar::rv40 {
+
+FrameCoder::FrameCoder(int width, int height)
+    : width_(width), height_(height), mbWidth_((width + 15) / 16), mbHeight_((height + 15) / 16)
+{
+    source_.Allocate(mbWidth_, mbHeight_);
+    pictures_[0].Allocate(mbWidth_, mbHeight_);
+    pictures_[1].Allocate(mbWidth_, mbHeight_);
+    recon_ = &pictures_[0];
+    reference_ = &pictures_[1];
+    mbs_.resize(static_cast<std::size_t>(mbWidth_) * mbHeight_);
+}
+
+bool FrameCoder::Code(const SourcePicture& picture, const FrameOptions& options, std::vector<std::uint8_t>& packet)
+{
+    const bool key = options.key || !haveReference_;
+    source_.y.Load(picture.data[0], picture.stride[0], width_, height_);
+    source_.u.Load(picture.data[1], picture.stride[1], width_ / 2, height_ / 2);
+    source_.v.Load(picture.data[2], picture.stride[2], width_ / 2, height_ / 2);
+
+    FrameState f;
+    f.source = &source_;
+    f.recon = recon_;
+    f.reference = key ? nullptr : reference_;
+    f.mbs = mbs_.data();
+    f.mbWidth = mbWidth_;
+    f.mbHeight = mbHeight_;
+    f.quant = options.quant < 0 ? 0 : options.quant > 31 ? 31 : options.quant;
+    f.inter = !key;
+    f.quantisers.Set(f.quant);
+    f.codes = &Codes::Get();
+    f.intraSet = &f.codes->intra[tables::kQuantToCodeSet[0][f.quant]];
+    f.interSet = &f.codes->inter[tables::kQuantToCodeSet[1][f.quant]];
+    const double step = 0.04125 * tables::kQuantScale[f.quant]; // in units of the orthonormal transform
+    f.lambdaSsd = std::llround(256 * 0.136 * step * step);
+    f.lambdaSatd = static_cast<int>(std::lround(256 * std::sqrt(0.136) * step));
+
+    sliceData_.clear();
+    BitWriter w(sliceData_);
+    PutSliceHeader(w, {key, f.quant, 0, options.timestampMs, width_, height_, 0, mbWidth_ * mbHeight_});
+    CodeMacroblocks(f, w);
+    w.Finish();
+    PackFrame(sliceData_, {0}, packet);
+
+    recon_->ExtendBorders();
+    std::swap(recon_, reference_);
+    haveReference_ = true;
+    return key;
+}
+
+void FrameCoder::CodeMacroblocks(FrameState& f, BitWriter& w)
+{
+    const FilterFrame filter{f.recon, f.mbs, f.mbWidth, f.mbHeight, f.quant, width_ * height_ <= 176 * 144};
+    for (int mby = 0; mby < f.mbHeight; ++mby) {
+        for (int mbx = 0; mbx < f.mbWidth; ++mbx) {
+            const MbNeighbours n = NeighboursOf(f, mbx, mby);
+            const MbContext ctx = ContextOf(f, mbx, mby, n);
+            window_.LoadEdges(*f.recon, mbx, mby);
+            intra_.Code(f, mbx, mby, n, ctx, window_, coding_);
+            PutMacroblock(w, coding_, ctx);
+            window_.Store(*f.recon, mbx, mby);
+            Record(f, mbx, mby, coding_);
+        }
+        if (mby > 0)
+            Filter(filter, mby - 1);
+    }
+    Filter(filter, f.mbHeight - 1);
+}
+
+void FrameCoder::Filter(const FilterFrame& frame, int row)
+{
+    const auto start = std::chrono::steady_clock::now();
+    FilterRow(frame, row);
+    filterSeconds_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+MbContext FrameCoder::ContextOf(const FrameState& f, int mbx, int mby, const MbNeighbours& n) const
+{
+    MbContext ctx{};
+    ctx.codes = f.codes;
+    ctx.intraSet = f.intraSet;
+    ctx.interSet = f.interSet;
+    ctx.interFrame = f.inter;
+    ctx.topOfSlice = !n.top;
+    const MbInfo* here = f.mbs + mby * f.mbWidth + mbx;
+    for (int i = 0; i < 4; ++i) {
+        ctx.above[i] = n.top ? here[-f.mbWidth].modes[12 + i] : -1;
+        ctx.left[i] = n.left ? here[-1].modes[i * 4 + 3] : -1;
+    }
+    return ctx;
+}
+
+void FrameCoder::Record(const FrameState& f, int mbx, int mby, const MbCoding& coding)
+{
+    MbInfo& mb = f.mbs[mby * f.mbWidth + mbx];
+    mb.type = coding.type;
+    mb.strong = IsIntra(coding.type) || coding.type == kMbMix16x16;
+    mb.cbpLuma = static_cast<std::uint16_t>(coding.cbp);
+    mb.cbpChroma = static_cast<std::uint8_t>(coding.cbp >> 16);
+    mb.deblock = 0xFFFF;
+    for (int i = 0; i < 16; ++i)
+        mb.modes[i] = coding.type == kMbIntra ? coding.modes[i] : static_cast<std::int8_t>(coding.mode16);
+    for (auto& v : mb.mv)
+        v[0] = v[1] = 0;
+}
+
+}  // namespace quenlar::rv40

@@ -1,0 +1,48 @@
+// Codes whole pictures: the macroblock loop, the slice, the loop filter behind it, and the
+// reference kept for the next picture.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "BitWriter.h"
+#include "FrameState.h"
+#include "IntraCoder.h"
+#include "LoopFilter.h"
+#include "Rv40Encoder.h"
+
+namespace quenlar::rv40 {
+
+class FrameCoder {
+public:
+    FrameCoder(int width, int height);
+    // Returns whether the picture was coded as a key picture.
+    bool Code(const SourcePicture& picture, const FrameOptions& options, std::vector<std::uint8_t>& packet);
+    void Restart() { haveReference_ = false; }
+    const Picture& Reconstruction() const { return *reference_; }
+    double LoopFilterSeconds() const { return filterSeconds_; }
+
+private:
+    void CodeMacroblocks(FrameState& f, BitWriter& w);
+    void Filter(const FilterFrame& frame, int row);
+    MbContext ContextOf(const FrameState& f, int mbx, int mby, const MbNeighbours& n) const;
+    void Record(const FrameState& f, int mbx, int mby, const MbCoding& coding);
+
+    int width_;
+    int height_;
+    int mbWidth_;
+    int mbHeight_;
+    Picture source_;
+    Picture pictures_[2];
+    Picture* recon_;
+    Picture* reference_;
+    bool haveReference_ = false;
+    double filterSeconds_ = 0;
+    std::vector<MbInfo> mbs_;
+    std::vector<std::uint8_t> sliceData_;
+    IntraCoder intra_;
+    MbWindow window_;
+    MbCoding coding_;
+};
+
+}  // namespace quenlar::rv40

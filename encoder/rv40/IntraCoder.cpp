@@ -1,0 +1,134 @@
+#include "IntraCoder.h"
+
+#include <climits>
+#include <cstring>
+
+#include "BitWriter.h"
+#include "IntraPredict.h"
+#include "Metrics.h"
+#include "Residual.h"
+
+namespace quenlar::rv40 {
+namespace {
+
+std::int64_t RdCost(const FrameState& f, int ssd, const MbCoding& coding, const MbContext& ctx)
+{
+    BitCounter bits;
+    PutMacroblock(bits, coding, ctx);
+    return (std::int64_t{ssd} << 8) + f.lambdaSsd * bits.Bits();
+}
+
+}  // namespace
+
+int WindowSsd(const Picture& source, int mbx, int mby, const MbWindow& window)
+{
+    const int x0 = mbx * 16, y0 = mby * 16;
+    return Ssd(source.y.Row(y0) + x0, source.y.Stride(), window.Y(), MbWindow::kStride, 16, 16) +
+           Ssd(source.u.Row(y0 / 2) + x0 / 2, source.u.Stride(), window.C(0), MbWindow::kChromaStride, 8, 8) +
+           Ssd(source.v.Row(y0 / 2) + x0 / 2, source.v.Stride(), window.C(1), MbWindow::kChromaStride, 8, 8);
+}
+
+std::int64_t IntraCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours& n, const MbContext& ctx,
+                              MbWindow& window, MbCoding& out)
+{
+    trial_.CopyEdgesFrom(window);
+    const std::int64_t cost16 = Try16x16(f, mbx, mby, n, ctx, trial_, trialCoding_);
+    const std::int64_t cost4 = Try4x4(f, mbx, mby, n, ctx, window, out);
+    if (cost16 < cost4) {
+        std::memcpy(&window, &trial_, sizeof window);
+        out = trialCoding_;
+        return cost16;
+    }
+    return cost4;
+}
+
+std::int64_t IntraCoder::Try16x16(const FrameState& f, int mbx, int mby, const MbNeighbours& n,
+                                  const MbContext& ctx, MbWindow& w, MbCoding& out)
+{
+    const Picture& src = *f.source;
+    const int x0 = mbx * 16, y0 = mby * 16;
+    const std::uint8_t* srcY = src.y.Row(y0) + x0;
+    const int ys = src.y.Stride();
+
+    // Modes that the missing neighbours would turn into another one are not tried.
+    int best = kIntra16Dc, bestCost = INT_MAX;
+    alignas(16) std::uint8_t pred[16 * 16];
+    for (int mode = kIntra16Dc; mode <= kIntra16Plane; ++mode) {
+        if ((mode == kIntra16Vertical || mode == kIntra16Plane) && !n.top)
+            continue;
+        if ((mode == kIntra16Horizontal || mode == kIntra16Plane) && !n.left)
+            continue;
+        Predict16x16(w.Y(), MbWindow::kStride, mode, n.top, n.left, pred, 16);
+        const int cost = Satd(srcY, ys, pred, 16, 16, 16);
+        if (cost < bestCost) {
+            bestCost = cost;
+            best = mode;
+        }
+    }
+    out.type = kMbIntra16;
+    out.mode16 = best;
+    out.mvCount = 0;
+    Predict16x16(w.Y(), MbWindow::kStride, best, n.top, n.left, w.Y(), MbWindow::kStride);
+    out.cbp = CodeBlock16(srcY, ys, w.Y(), MbWindow::kStride, f.quantisers.intraDc, f.quantisers.luma16Ac, out.dc,
+                          out.luma);
+    const Plane* planes[2] = {&src.u, &src.v};
+    for (int k = 0; k < 2; ++k) {
+        PredictChroma8x8(w.C(k), MbWindow::kChromaStride, best, n.top, n.left, w.C(k), MbWindow::kChromaStride);
+        const unsigned cbp = CodeChroma8x8(planes[k]->Row(y0 / 2) + x0 / 2, planes[k]->Stride(), w.C(k),
+                                           MbWindow::kChromaStride, f.quantisers.intraChroma, &out.chroma[k * 4]);
+        out.cbp |= cbp << (16 + 4 * k);
+    }
+    return RdCost(f, WindowSsd(src, mbx, mby, w), out, ctx);
+}
+
+std::int64_t IntraCoder::Try4x4(const FrameState& f, int mbx, int mby, const MbNeighbours& n, const MbContext& ctx,
+                                MbWindow& w, MbCoding& out)
+{
+    const Picture& src = *f.source;
+    const int x0 = mbx * 16, y0 = mby * 16;
+    const int ys = src.y.Stride();
+    out.type = kMbIntra;
+    out.mvCount = 0;
+    out.cbp = 0;
+    alignas(16) std::uint8_t pred[16];
+    for (int b = 0; b < 16; ++b) {
+        const int i = b & 3, j = b >> 2;
+        const int top = j ? out.modes[b - 4] : ctx.above[i];
+        const int left = i ? out.modes[b - 1] : ctx.left[j];
+        const unsigned allowed = AllowedModes(top, left, !j && ctx.topOfSlice);
+        const Neighbours nb{j > 0 || n.top, i > 0 || n.left, i == 0 && j < 3 && n.left,
+                            j ? i < 3 : (i < 3 ? n.top : n.topRight)};
+        std::uint8_t* dst = w.Y() + j * 4 * MbWindow::kStride + i * 4;
+        const std::uint8_t* s = src.y.Row(y0 + j * 4) + x0 + i * 4;
+        int best = 0, bestCost = INT_MAX;
+        for (int mode = 0; mode < kIntra4x4Modes; ++mode) {
+            if (!(allowed >> mode & 1))
+                continue;
+            Predict4x4(dst, MbWindow::kStride, mode, nb, pred, 4);
+            const int bits = top >= 0 && left >= 0 ? f.codes->modeSingle[top + left * 10][mode].length : 1;
+            const int cost = Satd(s, ys, pred, 4, 4, 4) * 256 + f.lambdaSatd * bits;
+            if (cost < bestCost) {
+                bestCost = cost;
+                best = mode;
+            }
+        }
+        out.modes[b] = static_cast<std::int8_t>(best);
+        Predict4x4(dst, MbWindow::kStride, best, nb, dst, MbWindow::kStride);
+        if (CodeBlock(s, ys, dst, MbWindow::kStride, f.quantisers.intraLuma, out.luma[b]))
+            out.cbp |= 1u << b;
+    }
+    const Plane* planes[2] = {&src.u, &src.v};
+    for (int k = 0; k < 2; ++k)
+        for (int b = 0; b < 4; ++b) {
+            const int i = b & 1, j = b >> 1;
+            const Neighbours nb{j > 0 || n.top, i > 0 || n.left, b == 0, j ? i == 0 : (i ? n.topRight : n.top)};
+            std::uint8_t* dst = w.C(k) + j * 4 * MbWindow::kChromaStride + i * 4;
+            Predict4x4(dst, MbWindow::kChromaStride, out.modes[j * 8 + i * 2], nb, dst, MbWindow::kChromaStride);
+            if (CodeBlock(planes[k]->Row(y0 / 2 + j * 4) + x0 / 2 + i * 4, planes[k]->Stride(), dst,
+                          MbWindow::kChromaStride, f.quantisers.intraChroma, out.chroma[k * 4 + b]))
+                out.cbp |= 1u << (16 + 4 * k + b);
+        }
+    return RdCost(f, WindowSsd(src, mbx, mby, w), out, ctx);
+}
+
+}  // namespace quenlar::rv40

@@ -1,0 +1,32 @@
+// Chooses and reconstructs the intra coding of a macroblock: one 16x16 prediction with a
+// separate DC block, or sixteen 4x4 predictions (whose modes also steer chroma).
+#pragma once
+
+#include <cstdint>
+
+#include "FrameState.h"
+#include "MacroblockWriter.h"
+
+namespace quenlar::rv40 {
+
+class IntraCoder {
+public:
+    // `window` holds the macroblock's edges on entry, its reconstruction on return, and `out`
+    // its coding. Returns the rate-distortion cost (squared error * 256 + lambda * bits).
+    std::int64_t Code(const FrameState& f, int mbx, int mby, const MbNeighbours& n, const MbContext& ctx,
+                      MbWindow& window, MbCoding& out);
+
+private:
+    std::int64_t Try16x16(const FrameState& f, int mbx, int mby, const MbNeighbours& n, const MbContext& ctx,
+                          MbWindow& window, MbCoding& out);
+    std::int64_t Try4x4(const FrameState& f, int mbx, int mby, const MbNeighbours& n, const MbContext& ctx,
+                        MbWindow& window, MbCoding& out);
+
+    MbWindow trial_;
+    MbCoding trialCoding_;
+};
+
+// Squared error of a window's macroblock against the source picture.
+int WindowSsd(const Picture& source, int mbx, int mby, const MbWindow& window);
+
+}  // namespace quenlar::rv40

@@ -1,0 +1,158 @@
+// Our rv40 encoder against libavcodec's rv40 decoder: every picture the decoder outputs equals
+// the encoder's reconstruction, pixel for pixel, and the decoder reports nothing.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "encoder/engine/ClipFixtures.h"
+#include "engine/LibavPtr.h"
+#include "rv40/Rv40Encoder.h"
+
+namespace quenlar::encoder::test {
+namespace {
+
+struct Case {
+    const char* name;
+    const char* picture; // lavfi source
+    int width;
+    int height;
+    int frames;
+    int keyInterval; // 1: intra only
+    int quant;
+};
+
+void PrintTo(const Case& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+// The decoder's messages at warning level and above, from any thread.
+std::mutex g_logMutex;
+std::string g_log;
+
+void CollectLog(void* avcl, int level, const char* format, va_list args)
+{
+    if (level > AV_LOG_WARNING)
+        return;
+    char line[1024];
+    int prefix = 1;
+    av_log_format_line(avcl, level, format, args, line, sizeof line, &prefix);
+    std::lock_guard lock(g_logMutex);
+    g_log.append(line, strnlen(line, sizeof line));
+}
+
+// The visible picture of a yuv420p image, planes one after another.
+std::vector<std::uint8_t> Visible(const std::uint8_t* const data[3], const int stride[3], int width, int height)
+{
+    std::vector<std::uint8_t> out;
+    for (int p = 0; p < 3; ++p) {
+        const int w = p ? width / 2 : width, h = p ? height / 2 : height;
+        for (int y = 0; y < h; ++y)
+            out.insert(out.end(), data[p] + y * stride[p], data[p] + y * stride[p] + w);
+    }
+    return out;
+}
+
+std::vector<std::uint8_t> Visible(const rv40::Picture& picture, int width, int height)
+{
+    const std::uint8_t* data[3] = {picture.y.Row(0), picture.u.Row(0), picture.v.Row(0)};
+    const int stride[3] = {picture.y.Stride(), picture.u.Stride(), picture.v.Stride()};
+    return Visible(data, stride, width, height);
+}
+
+// Where two pictures first differ, as text; empty when they are equal.
+std::string FirstDifference(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b, int width,
+                            int height)
+{
+    if (a.size() != b.size())
+        return "sizes differ";
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i]) {
+            const std::size_t lumaSize = static_cast<std::size_t>(width) * height;
+            const int plane = i < lumaSize ? 0 : i < lumaSize * 5 / 4 ? 1 : 2;
+            const std::size_t at = plane ? (i - lumaSize - (plane - 1) * lumaSize / 4) : i;
+            const int w = plane ? width / 2 : width;
+            return "plane " + std::to_string(plane) + " x " + std::to_string(at % w) + " y " + std::to_string(at / w) +
+                   ": decoded " + std::to_string(a[i]) + ", encoder " + std::to_string(b[i]);
+        }
+    return "";
+}
+
+class Rv40BitExactTest : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Rv40BitExactTest, DecoderPicturesEqualTheReconstruction)
+{
+    const Case c = GetParam();
+    const std::string raw = Clips::NewFolder() + "/clip.yuv";
+    ASSERT_EQ(test::Run("ffmpeg -nostdin -v error -y -f lavfi -i '" + std::string(c.picture) + "' -frames:v " +
+                  std::to_string(c.frames) + " -pix_fmt yuv420p -f rawvideo '" + raw + "'"),
+              0);
+    std::ifstream in(raw, std::ios::binary);
+    const std::size_t frameSize = static_cast<std::size_t>(c.width) * c.height * 3 / 2;
+
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_RV40);
+    ASSERT_NE(codec, nullptr);
+    CodecContextPtr decoder(avcodec_alloc_context3(codec));
+    decoder->width = c.width;
+    decoder->height = c.height;
+    decoder->thread_count = 1;
+    ASSERT_EQ(avcodec_open2(decoder.get(), codec, nullptr), 0);
+    PacketPtr packet(av_packet_alloc());
+    FramePtr decoded(av_frame_alloc());
+    g_log.clear();
+    av_log_set_callback(CollectLog);
+
+    rv40::Encoder encoder(c.width, c.height);
+    std::vector<std::vector<std::uint8_t>> expected;
+    std::vector<std::vector<std::uint8_t>> output;
+    std::vector<bool> keys;
+    auto receive = [&] {
+        while (avcodec_receive_frame(decoder.get(), decoded.get()) == 0) {
+            output.push_back(Visible(decoded->data, decoded->linesize, c.width, c.height));
+            av_frame_unref(decoded.get());
+        }
+    };
+    std::vector<std::uint8_t> frame(frameSize);
+    rv40::EncodedFrame encoded;
+    for (int i = 0; i < c.frames && in.read(reinterpret_cast<char*>(frame.data()), frameSize); ++i) {
+        const std::uint8_t* planes[3] = {frame.data(), frame.data() + c.width * c.height,
+                                         frame.data() + c.width * c.height * 5 / 4};
+        const rv40::SourcePicture picture{{planes[0], planes[1], planes[2]}, {c.width, c.width / 2, c.width / 2}};
+        encoder.Encode(picture, {i % c.keyInterval == 0, c.quant, static_cast<std::uint32_t>(i * 40)}, encoded);
+        keys.push_back(encoded.key);
+        expected.push_back(Visible(encoder.Reconstruction(), c.width, c.height));
+        ASSERT_EQ(av_new_packet(packet.get(), static_cast<int>(encoded.data.size())), 0);
+        std::copy(encoded.data.begin(), encoded.data.end(), packet->data);
+        ASSERT_EQ(avcodec_send_packet(decoder.get(), packet.get()), 0) << "frame " << i;
+        av_packet_unref(packet.get());
+        receive();
+    }
+    avcodec_send_packet(decoder.get(), nullptr);
+    receive();
+    av_log_set_callback(av_log_default_callback);
+
+    EXPECT_EQ(g_log, "");
+    ASSERT_EQ(static_cast<int>(expected.size()), c.frames);
+    ASSERT_EQ(output.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(keys[i], c.keyInterval == 1 || i % c.keyInterval == 0) << "frame " << i;
+        const std::string difference = FirstDifference(output[i], expected[i], c.width, c.height);
+        ASSERT_EQ(difference, "") << "frame " << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Clips, Rv40BitExactTest,
+    ::testing::Values(Case{"Pattern176x144Intra", "testsrc2=size=176x144:rate=25", 176, 144, 4, 1, 12},
+                      Case{"Noisy200x120Intra", "testsrc2=size=200x120:rate=25,noise=alls=24:allf=t", 200, 120, 3,
+                           1, 4},
+                      Case{"Mandelbrot352x288Intra", "mandelbrot=size=352x288:rate=25", 352, 288, 2, 1, 26}),
+    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace quenlar::encoder::test
