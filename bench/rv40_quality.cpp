@@ -68,10 +68,22 @@ struct Point {
     double msPerFrame;
 };
 
+// FNV-1a over the visible planes, to compare pictures without keeping them.
+std::uint64_t Hash(const std::uint8_t* const data[3], const int stride[3])
+{
+    std::uint64_t h = 1469598103934665603ull;
+    for (int p = 0; p < 3; ++p)
+        for (int y = 0; y < (p ? kHeight / 2 : kHeight); ++y)
+            for (int x = 0; x < (p ? kWidth / 2 : kWidth); ++x)
+                h = (h ^ data[p][y * stride[p] + x]) * 1099511628211ull;
+    return h;
+}
+
 struct Rv40Run {
     Point point;
     double filterMsPerFrame;
     std::vector<std::vector<std::uint8_t>> packets;
+    std::vector<std::uint64_t> hashes; // of each reconstruction
 };
 
 Rv40Run EncodeRv40(const std::vector<std::vector<std::uint8_t>>& frames, int quant, int keyInterval)
@@ -91,7 +103,11 @@ Rv40Run EncodeRv40(const std::vector<std::vector<std::uint8_t>>& frames, int qua
         coding += Clock::now() - start;
         bytes += out.data.size();
         run.packets.push_back(out.data);
-        psnr += PsnrY(y, encoder.Reconstruction().y.Row(0), encoder.Reconstruction().y.Stride());
+        const rv40::Picture& r = encoder.Reconstruction();
+        psnr += PsnrY(y, r.y.Row(0), r.y.Stride());
+        const std::uint8_t* planes[3] = {r.y.Row(0), r.u.Row(0), r.v.Row(0)};
+        const int strides[3] = {r.y.Stride(), r.u.Stride(), r.v.Stride()};
+        run.hashes.push_back(Hash(planes, strides));
     }
     const double n = static_cast<double>(frames.size());
     run.point = {bytes * 8.0 * kFps / n / 1000, psnr / n, Seconds(coding) * 1000 / n};
@@ -99,8 +115,18 @@ Rv40Run EncodeRv40(const std::vector<std::vector<std::uint8_t>>& frames, int qua
     return run;
 }
 
-// Decoding time per frame of our packets with libavcodec's rv40 decoder, one thread.
-double DecodeMsPerFrame(const std::vector<std::vector<std::uint8_t>>& packets)
+int g_decoderMessages = 0;
+
+void CountMessage(void*, int level, const char*, va_list)
+{
+    if (level <= AV_LOG_INFO)
+        ++g_decoderMessages;
+}
+
+// Decodes our packets with libavcodec's rv40 decoder on one thread; calls `picture` with each
+// output picture. Returns the time per frame.
+template <class OnPicture>
+double Decode(const std::vector<std::vector<std::uint8_t>>& packets, OnPicture picture)
 {
     const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_RV40);
     encoder::CodecContextPtr ctx(avcodec_alloc_context3(codec));
@@ -111,19 +137,36 @@ double DecodeMsPerFrame(const std::vector<std::vector<std::uint8_t>>& packets)
         return 0;
     encoder::PacketPtr packet(av_packet_alloc());
     encoder::FramePtr frame(av_frame_alloc());
+    auto receive = [&] {
+        while (avcodec_receive_frame(ctx.get(), frame.get()) == 0) {
+            picture(frame.get());
+            av_frame_unref(frame.get());
+        }
+    };
     const auto start = Clock::now();
     for (const auto& data : packets) {
         av_new_packet(packet.get(), static_cast<int>(data.size()));
         std::copy(data.begin(), data.end(), packet->data);
         avcodec_send_packet(ctx.get(), packet.get());
         av_packet_unref(packet.get());
-        while (avcodec_receive_frame(ctx.get(), frame.get()) == 0)
-            av_frame_unref(frame.get());
+        receive();
     }
     avcodec_send_packet(ctx.get(), nullptr);
-    while (avcodec_receive_frame(ctx.get(), frame.get()) == 0)
-        av_frame_unref(frame.get());
+    receive();
     return Seconds(Clock::now() - start) * 1000 / static_cast<double>(packets.size());
+}
+
+// Pictures the decoder outputs that differ from the encoder's reconstruction, or are missing.
+int Mismatches(const Rv40Run& run)
+{
+    std::size_t i = 0;
+    int bad = 0;
+    Decode(run.packets, [&](const AVFrame* frame) {
+        const std::uint8_t* planes[3] = {frame->data[0], frame->data[1], frame->data[2]};
+        bad += i >= run.hashes.size() || Hash(planes, frame->linesize) != run.hashes[i];
+        ++i;
+    });
+    return bad + static_cast<int>(run.hashes.size() - std::min(i, run.hashes.size()));
 }
 
 // The CLI's rv20 at a video rate, in .rm as the program writes it: actual rate, PSNR-Y, time.
@@ -194,15 +237,17 @@ int main(int argc, char** argv)
     const auto frames = ReadFrames(clip);
     std::printf("%zu frames %dx%d, key picture every %d in I+P\n\n", frames.size(), kWidth, kHeight, keyInterval);
 
-    std::printf("%-6s %6s %9s %8s %9s %10s %9s\n", "mode", "quant", "kbit/s", "PSNR-Y", "ms/frame", "filter ms",
-                "decode ms");
+    std::printf("%-6s %6s %9s %8s %9s %10s %9s %10s\n", "mode", "quant", "kbit/s", "PSNR-Y", "ms/frame", "filter ms",
+                "decode ms", "mismatch");
+    av_log_set_callback(CountMessage);
     std::vector<Point> withP;
     for (const int interval : {1, keyInterval}) {
         for (const int q : quants) {
             const Rv40Run run = EncodeRv40(frames, q, interval);
-            const double decodeMs = DecodeMsPerFrame(run.packets);
-            std::printf("%-6s %6d %9.1f %8.2f %9.2f %10.3f %9.3f\n", interval == 1 ? "I" : "I+P", q, run.point.kbps,
-                        run.point.psnr, run.point.msPerFrame, run.filterMsPerFrame, decodeMs);
+            const double decodeMs = Decode(run.packets, [](const AVFrame*) {});
+            const int mismatches = Mismatches(run);
+            std::printf("%-6s %6d %9.1f %8.2f %9.2f %10.3f %9.3f %10d\n", interval == 1 ? "I" : "I+P", q, run.point.kbps,
+                        run.point.psnr, run.point.msPerFrame, run.filterMsPerFrame, decodeMs, mismatches);
             if (interval != 1)
                 withP.push_back(run.point);
         }
@@ -220,6 +265,7 @@ int main(int argc, char** argv)
         std::printf("%9.1f %8.2f %8.2f %+7.2f %11.2f\n", withP[i].kbps, withP[i].psnr,
                     InterpolatePsnr(rv20, withP[i].kbps), withP[i].psnr - InterpolatePsnr(rv20, withP[i].kbps),
                     withP[i].msPerFrame / rv20[i].msPerFrame);
+    std::printf("\ndecoder messages: %d\n", g_decoderMessages);
     std::filesystem::remove_all(folder);
     return 0;
 }

@@ -62,19 +62,50 @@ bool FrameCoder::Code(const SourcePicture& picture, const FrameOptions& options,
 void FrameCoder::CodeMacroblocks(FrameState& f, BitWriter& w)
 {
     const FilterFrame filter{f.recon, f.mbs, f.mbWidth, f.mbHeight, f.quant, width_ * height_ <= 176 * 144};
+    if (f.inter)
+        inter_.BeginFrame(f);
+    int skipped = 0;
     for (int mby = 0; mby < f.mbHeight; ++mby) {
         for (int mbx = 0; mbx < f.mbWidth; ++mbx) {
             const MbNeighbours n = NeighboursOf(f, mbx, mby);
             const MbContext ctx = ContextOf(f, mbx, mby, n);
             window_.LoadEdges(*f.recon, mbx, mby);
-            intra_.Code(f, mbx, mby, n, ctx, window_, coding_);
-            PutMacroblock(w, coding_, ctx);
+            std::int16_t mv[4][2] = {};
+            bool skip = false;
+            if (f.inter) {
+                const MbInfo* here = f.mbs + mby * f.mbWidth + mbx;
+                const MvNeighbours mvn{n.left ? here - 1 : nullptr, n.top ? here - f.mbWidth : nullptr,
+                                       n.topRight ? here - f.mbWidth + 1 : nullptr,
+                                       n.top && n.left ? here - f.mbWidth - 1 : nullptr};
+                skip = inter_.Code(f, mbx, mby, n, mvn, ctx, window_, coding_, mv);
+                // A skip run cannot cover the whole picture: the last macroblock of an unchanged
+                // picture is coded as unmoved instead, with nothing else, which decodes the same.
+                if (skip && skipped == f.mbWidth * f.mbHeight - 1) {
+                    skip = false;
+                    coding_ = MbCoding{};
+                    coding_.type = kMbP16x16;
+                    coding_.mvCount = 1;
+                }
+            } else {
+                intra_.Code(f, mbx, mby, n, ctx, window_, coding_);
+            }
+            if (skip) {
+                ++skipped;
+            } else {
+                if (f.inter) {
+                    w.PutUe(static_cast<std::uint32_t>(skipped));
+                    skipped = 0;
+                }
+                PutMacroblock(w, coding_, ctx);
+            }
             window_.Store(*f.recon, mbx, mby);
-            Record(f, mbx, mby, coding_);
+            Record(f, mbx, mby, n, skip, coding_, mv);
         }
         if (mby > 0)
             Filter(filter, mby - 1);
     }
+    if (skipped)
+        w.PutUe(static_cast<std::uint32_t>(skipped));
     Filter(filter, f.mbHeight - 1);
 }
 
@@ -98,21 +129,59 @@ MbContext FrameCoder::ContextOf(const FrameState& f, int mbx, int mby, const MbN
         ctx.above[i] = n.top ? here[-f.mbWidth].modes[12 + i] : -1;
         ctx.left[i] = n.left ? here[-1].modes[i * 4 + 3] : -1;
     }
+    if (f.inter) {
+        // The code table follows the most common type among the neighbours above (ties to the
+        // lower type), or the left one's; a skipped macroblock counts as 16x16.
+        auto typeOf = [](const MbInfo& mb) { return mb.type == kMbSkip ? kMbP16x16 : mb.type; };
+        int previous = 0;
+        if (n.top) {
+            int count[12] = {};
+            if (n.left)
+                ++count[typeOf(here[-1])];
+            ++count[typeOf(here[-f.mbWidth])];
+            if (n.topRight)
+                ++count[typeOf(here[-f.mbWidth + 1])];
+            if (n.topLeft)
+                ++count[typeOf(here[-f.mbWidth - 1])];
+            int most = 0;
+            for (int i = 0; i < 12; ++i)
+                if (count[i] > most) {
+                    most = count[i];
+                    previous = i;
+                    if (most > 1)
+                        break;
+                }
+        } else if (n.left) {
+            previous = typeOf(here[-1]);
+        }
+        ctx.typeContext = tables::kPTypeContext[previous];
+    }
     return ctx;
 }
 
-void FrameCoder::Record(const FrameState& f, int mbx, int mby, const MbCoding& coding)
+void FrameCoder::Record(const FrameState& f, int mbx, int mby, const MbNeighbours& n, bool skipped,
+                        const MbCoding& coding, const std::int16_t mv[4][2])
 {
     MbInfo& mb = f.mbs[mby * f.mbWidth + mbx];
-    mb.type = coding.type;
-    mb.strong = IsIntra(coding.type) || coding.type == kMbMix16x16;
-    mb.cbpLuma = static_cast<std::uint16_t>(coding.cbp);
-    mb.cbpChroma = static_cast<std::uint8_t>(coding.cbp >> 16);
-    mb.deblock = 0xFFFF;
+    mb.type = skipped ? kMbSkip : coding.type;
+    mb.strong = !skipped && (IsIntra(coding.type) || coding.type == kMbMix16x16);
+    mb.cbpLuma = skipped ? 0 : static_cast<std::uint16_t>(coding.cbp);
+    mb.cbpChroma = skipped ? 0 : static_cast<std::uint8_t>(coding.cbp >> 16);
+    for (int i = 0; i < 4; ++i) {
+        mb.mv[i][0] = mv[i][0];
+        mb.mv[i][1] = mv[i][1];
+    }
     for (int i = 0; i < 16; ++i)
-        mb.modes[i] = coding.type == kMbIntra ? coding.modes[i] : static_cast<std::int8_t>(coding.mode16);
-    for (auto& v : mb.mv)
-        v[0] = v[1] = 0;
+        mb.modes[i] = mb.type == kMbIntra ? coding.modes[i]
+                      : mb.type == kMbIntra16 ? static_cast<std::int8_t>(coding.mode16)
+                                              : 0;
+    if (!f.inter) {
+        mb.deblock = 0xFFFF;
+        return;
+    }
+    // The decoder compares with the macroblocks left and above whatever slice they are in.
+    const MvNeighbours existing{mbx ? &mb - 1 : nullptr, mby ? &mb - f.mbWidth : nullptr, nullptr, nullptr};
+    mb.deblock = static_cast<std::uint16_t>(MotionEdges(existing, mb.mv, !n.top, mbx == 0) | mb.cbpLuma);
 }
 
 }  // namespace quenlar::rv40

@@ -7,6 +7,7 @@
 
 #include "BitWriter.h"
 #include "FrameState.h"
+#include "InterCoder.h"
 #include "IntraCoder.h"
 #include "LoopFilter.h"
 #include "Rv40Encoder.h"
@@ -26,7 +27,8 @@ private:
     void CodeMacroblocks(FrameState& f, BitWriter& w);
     void Filter(const FilterFrame& frame, int row);
     MbContext ContextOf(const FrameState& f, int mbx, int mby, const MbNeighbours& n) const;
-    void Record(const FrameState& f, int mbx, int mby, const MbCoding& coding);
+    void Record(const FrameState& f, int mbx, int mby, const MbNeighbours& n, bool skipped, const MbCoding& coding,
+                const std::int16_t mv[4][2]);
 
     int width_;
     int height_;
@@ -41,6 +43,7 @@ private:
     std::vector<MbInfo> mbs_;
     std::vector<std::uint8_t> sliceData_;
     IntraCoder intra_;
+    InterCoder inter_;
     MbWindow window_;
     MbCoding coding_;
 };
