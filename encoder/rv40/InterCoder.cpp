@@ -54,7 +54,8 @@ int Partitions(MbType type, Partition out[4])
 
 void InterCoder::BeginFrame(const FrameState& f)
 {
-    search_.SetFrame(f.source->y, f.reference->y, f.lambdaSatd);
+    subpel_.Build(f.reference->y);
+    search_.SetFrame(f.source->y, f.reference->y, subpel_, f.lambdaSatd);
     mbWidth_ = f.mbWidth;
     const std::size_t count = static_cast<std::size_t>(f.mbWidth) * f.mbHeight;
     std::swap(previous_, current_);
@@ -130,24 +131,28 @@ std::int64_t InterCoder::Reconstruct(const FrameState& f, int mbx, int mby, cons
 bool InterCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours& n, const MvNeighbours& mvn,
                       const MbContext& ctx, MbWindow& window, MbCoding& out, std::int16_t mv[4][2])
 {
+    const Picture& src = *f.source;
+    const Picture& ref = *f.reference;
     const int x0 = mbx * 16, y0 = mby * 16;
     const int index = mby * f.mbWidth + mbx;
-
-    // Skipped: the picture before, unmoved, and nothing coded.
     std::int16_t zero[4][2] = {};
-    trial_.CopyEdgesFrom(window);
-    {
-        const Picture& ref = *f.reference;
-        PredictLuma(ref.y, x0, y0, 0, 0, 16, 16, trial_.Y(), MbWindow::kStride);
-        PredictChroma(ref.u, x0 / 2, y0 / 2, 0, 0, 8, 8, trial_.C(0), MbWindow::kChromaStride);
-        PredictChroma(ref.v, x0 / 2, y0 / 2, 0, 0, 8, 8, trial_.C(1), MbWindow::kChromaStride);
-    }
-    std::int64_t bestCost = (std::int64_t{WindowSsd(*f.source, mbx, mby, trial_)} << 8) + f.lambdaSsd;
-    bool skip = true;
-    std::memcpy(&best_, &trial_, sizeof best_);
     std::memcpy(mv, zero, sizeof zero);
 
-    // 16x16 from the neighbours' and the last frame's vectors.
+    // Skipped: the picture before, unmoved, and nothing coded. Where that leaves less error than
+    // a few bits are worth, no coding could pay for itself and nothing else is tried.
+    best_.CopyEdgesFrom(window);
+    PredictLuma(ref.y, x0, y0, 0, 0, 16, 16, best_.Y(), MbWindow::kStride);
+    PredictChroma(ref.u, x0 / 2, y0 / 2, 0, 0, 8, 8, best_.C(0), MbWindow::kChromaStride);
+    PredictChroma(ref.v, x0 / 2, y0 / 2, 0, 0, 8, 8, best_.C(1), MbWindow::kChromaStride);
+    const std::int64_t skipSsd = WindowSsd(src, mbx, mby, best_);
+    if (skipSsd * 256 < kEarlySkipBits * f.lambdaSsd) {
+        std::memcpy(&window, &best_, sizeof window);
+        return true;
+    }
+    std::int64_t bestCost = (skipSsd << 8) + f.lambdaSsd;
+    bool skip = true;
+
+    // 16x16 from the neighbours' and the last picture's vectors.
     const Mv pred16 = PredictMv(mvn, zero, 0, 2);
     Mv candidates[5];
     int count = 0;
@@ -162,39 +167,53 @@ bool InterCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours&
     const SearchResult r16 = search_.Search(x0, y0, 16, 16, pred16, candidates, count);
     current_[index] = r16.mv;
 
-    std::int16_t trialMv[4][2];
-    for (const MbType type : {kMbP16x16, kMbMix16x16, kMbP16x8, kMbP8x16, kMbP8x8}) {
-        trialCoding_.type = type;
-        if (type == kMbP16x16 || type == kMbMix16x16) {
-            Fill(trialMv, 0, 4, 1, r16.mv);
-            trialCoding_.mvCount = 1;
-            trialCoding_.mvd[0][0] = static_cast<std::int16_t>(r16.mv.x - pred16.x);
-            trialCoding_.mvd[0][1] = static_cast<std::int16_t>(r16.mv.y - pred16.y);
-        } else {
-            std::memcpy(trialMv, zero, sizeof zero);
-            SearchPartitions(mbx, mby, type, mvn, r16.mv, trialMv, trialCoding_);
-        }
-        const std::int64_t cost = Reconstruct(f, mbx, mby, ctx, trialMv, trialCoding_, trial_);
-        // A still block without residual is cheaper skipped, and decodes the same.
-        if (type == kMbP16x16 && !trialCoding_.cbp && r16.mv == Mv{})
-            continue;
-        if (cost < bestCost) {
-            bestCost = cost;
-            skip = false;
-            out = trialCoding_;
-            std::memcpy(mv, trialMv, sizeof trialMv);
-            std::memcpy(&best_, &trial_, sizeof best_);
+    // Smaller partitions where the 16x16 prediction leaves much unexplained; their SATD decides.
+    MbType type = kMbP16x16;
+    std::int16_t typeMv[4][2];
+    Fill(typeMv, 0, 4, 1, r16.mv);
+    MbCoding& coding = trialCoding_;
+    coding.type = kMbP16x16;
+    coding.mvCount = 1;
+    coding.mvd[0][0] = static_cast<std::int16_t>(r16.mv.x - pred16.x);
+    coding.mvd[0][1] = static_cast<std::int16_t>(r16.mv.y - pred16.y);
+    const int typeBits = 3; // roughly what a partitioned type costs over 16x16
+    int interCost = r16.cost;
+    if (r16.cost * 256 > kSplitThreshold * f.lambdaSatd) {
+        MbCoding split;
+        std::int16_t splitMv[4][2] = {};
+        for (const MbType t : {kMbP8x8, kMbP16x8, kMbP8x16}) {
+            split.type = t;
+            const int cost = SearchPartitions(mbx, mby, t, mvn, r16.mv, splitMv, split) +
+                             ((typeBits * f.lambdaSatd) >> 8);
+            if (cost < interCost) {
+                interCost = cost;
+                type = t;
+                coding = split;
+                std::memcpy(typeMv, splitMv, sizeof splitMv);
+            }
         }
     }
-
-    // Intra, from the same edges.
-    trial_.CopyEdgesFrom(window);
-    const std::int64_t intraCost = intra_.Code(f, mbx, mby, n, ctx, trial_, trialCoding_);
-    if (intraCost < bestCost) {
+    const std::int64_t interRd = Reconstruct(f, mbx, mby, ctx, typeMv, coding, trial_);
+    // A still block without residual is cheaper skipped, and decodes the same.
+    if (interRd < bestCost && !(type == kMbP16x16 && !coding.cbp && r16.mv == Mv{})) {
+        bestCost = interRd;
         skip = false;
-        out = trialCoding_;
-        std::memcpy(mv, zero, sizeof zero);
+        out = coding;
+        std::memcpy(mv, typeMv, sizeof typeMv);
         std::memcpy(&best_, &trial_, sizeof best_);
+    }
+
+    // Intra where the 16x16 intra prediction is about as good as the motion.
+    trial_.CopyEdgesFrom(window);
+    if (interCost * 256 > kIntraThreshold * f.lambdaSatd &&
+        IntraCoder::Estimate16x16(f, mbx, mby, n, trial_) < interCost) {
+        const std::int64_t intraCost = intra_.Code(f, mbx, mby, n, ctx, trial_, trialCoding_);
+        if (intraCost < bestCost) {
+            skip = false;
+            out = trialCoding_;
+            std::memcpy(mv, zero, sizeof zero);
+            std::memcpy(&best_, &trial_, sizeof best_);
+        }
     }
     std::memcpy(&window, &best_, sizeof window);
     return skip;

@@ -11,6 +11,7 @@
 #include "MacroblockWriter.h"
 #include "MotionSearch.h"
 #include "MotionVectors.h"
+#include "SubpelPlanes.h"
 
 namespace quenlar::rv40 {
 
@@ -31,6 +32,14 @@ private:
     // Searches the partitions of `type`; fills the vectors and their differences.
     int SearchPartitions(int mbx, int mby, MbType type, const MvNeighbours& mvn, Mv start, std::int16_t mv[4][2],
                          MbCoding& coding);
+
+    SubpelPlanes subpel_;
+    // In units of lambda (SATD per bit): a 16x16 prediction this costly tries smaller
+    // partitions; an inter cost this high tries intra.
+    static constexpr int kSplitThreshold = 100000;
+    static constexpr int kIntraThreshold = 24;
+    // Bits whose worth in squared error a skipped macroblock may leave for it to be taken at once.
+    static constexpr int kEarlySkipBits = 4;
 
     MotionSearch search_;
     IntraCoder intra_;

@@ -1,5 +1,6 @@
 #include "IntraCoder.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -40,6 +41,20 @@ std::int64_t IntraCoder::Code(const FrameState& f, int mbx, int mby, const MbNei
         return cost16;
     }
     return cost4;
+}
+
+int IntraCoder::Estimate16x16(const FrameState& f, int mbx, int mby, const MbNeighbours& n, const MbWindow& w)
+{
+    const std::uint8_t* srcY = f.source->y.Row(mby * 16) + mbx * 16;
+    alignas(16) std::uint8_t pred[16 * 16];
+    int best = INT_MAX;
+    for (int mode = kIntra16Dc; mode <= kIntra16Horizontal; ++mode) {
+        if ((mode == kIntra16Vertical && !n.top) || (mode == kIntra16Horizontal && !n.left))
+            continue;
+        Predict16x16(w.Y(), MbWindow::kStride, mode, n.top, n.left, pred, 16);
+        best = std::min(best, Satd(srcY, f.source->y.Stride(), pred, 16, 16, 16));
+    }
+    return best;
 }
 
 std::int64_t IntraCoder::Try16x16(const FrameState& f, int mbx, int mby, const MbNeighbours& n,

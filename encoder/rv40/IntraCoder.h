@@ -16,6 +16,9 @@ public:
     std::int64_t Code(const FrameState& f, int mbx, int mby, const MbNeighbours& n, const MbContext& ctx,
                       MbWindow& window, MbCoding& out);
 
+    // A quick estimate for P-frames: the best 16x16 prediction's SATD, without coding anything.
+    static int Estimate16x16(const FrameState& f, int mbx, int mby, const MbNeighbours& n, const MbWindow& window);
+
 private:
     std::int64_t Try16x16(const FrameState& f, int mbx, int mby, const MbNeighbours& n, const MbContext& ctx,
                           MbWindow& window, MbCoding& out);

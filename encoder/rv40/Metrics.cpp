@@ -2,10 +2,15 @@
 
 #include <cstdlib>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace quenlar::rv40 {
 namespace {
 
-int Satd4x4(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride)
+// Sum of absolute values of the 4x4 Hadamard transform of a - b (not halved).
+int Hadamard4x4(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride)
 {
     int d[16];
     for (int y = 0; y < 4; ++y) {
@@ -23,13 +28,68 @@ int Satd4x4(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStri
         const int s23 = d[8 + x] + d[12 + x], t23 = d[8 + x] - d[12 + x];
         sum += std::abs(s01 + s23) + std::abs(s01 - s23) + std::abs(t01 - t23) + std::abs(t01 + t23);
     }
-    return sum >> 1;
+    return sum;
 }
+
+#if defined(__SSE2__)
+
+inline __m128i Abs16(__m128i v)
+{
+    return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v));
+}
+
+// Two 4x4 blocks side by side; same sum as Hadamard4x4 on each.
+int Hadamard8x4(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride)
+{
+    const __m128i z = _mm_setzero_si128();
+    __m128i d[4];
+    for (int y = 0; y < 4; ++y) {
+        const __m128i pa = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a + y * aStride)), z);
+        const __m128i pb = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(b + y * bStride)), z);
+        d[y] = _mm_sub_epi16(pa, pb);
+    }
+    // Down the columns.
+    __m128i s01 = _mm_add_epi16(d[0], d[1]), t01 = _mm_sub_epi16(d[0], d[1]);
+    __m128i s23 = _mm_add_epi16(d[2], d[3]), t23 = _mm_sub_epi16(d[2], d[3]);
+    const __m128i r0 = _mm_add_epi16(s01, s23), r1 = _mm_sub_epi16(s01, s23);
+    const __m128i r2 = _mm_sub_epi16(t01, t23), r3 = _mm_add_epi16(t01, t23);
+    // Transpose each 4x4 so that columns become registers, then along the rows.
+    const __m128i a0 = _mm_unpacklo_epi16(r0, r1), a1 = _mm_unpacklo_epi16(r2, r3);
+    const __m128i a2 = _mm_unpackhi_epi16(r0, r1), a3 = _mm_unpackhi_epi16(r2, r3);
+    const __m128i b0 = _mm_unpacklo_epi32(a0, a1), b1 = _mm_unpackhi_epi32(a0, a1);
+    const __m128i b2 = _mm_unpacklo_epi32(a2, a3), b3 = _mm_unpackhi_epi32(a2, a3);
+    const __m128i c0 = _mm_unpacklo_epi64(b0, b2), c1 = _mm_unpackhi_epi64(b0, b2);
+    const __m128i c2 = _mm_unpacklo_epi64(b1, b3), c3 = _mm_unpackhi_epi64(b1, b3);
+    s01 = _mm_add_epi16(c0, c1), t01 = _mm_sub_epi16(c0, c1);
+    s23 = _mm_add_epi16(c2, c3), t23 = _mm_sub_epi16(c2, c3);
+    __m128i sum = _mm_add_epi16(Abs16(_mm_add_epi16(s01, s23)), Abs16(_mm_sub_epi16(s01, s23)));
+    sum = _mm_add_epi16(sum, Abs16(_mm_sub_epi16(t01, t23)));
+    sum = _mm_add_epi16(sum, Abs16(_mm_add_epi16(t01, t23)));
+    __m128i total = _mm_madd_epi16(sum, _mm_set1_epi16(1));
+    total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0x4E));
+    total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0xB1));
+    return _mm_cvtsi128_si32(total);
+}
+
+#endif
 
 }  // namespace
 
 int Sad(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, int w, int h)
 {
+#if defined(__SSE2__)
+    if (w == 16 || w == 8) {
+        __m128i total = _mm_setzero_si128();
+        for (int y = 0; y < h; ++y, a += aStride, b += bStride) {
+            const __m128i pa = w == 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(a))
+                                       : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(a));
+            const __m128i pb = w == 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(b))
+                                       : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b));
+            total = _mm_add_epi64(total, _mm_sad_epu8(pa, pb));
+        }
+        return _mm_cvtsi128_si32(total) + _mm_cvtsi128_si32(_mm_srli_si128(total, 8));
+    }
+#endif
     int sum = 0;
     for (int y = 0; y < h; ++y, a += aStride, b += bStride)
         for (int x = 0; x < w; ++x)
@@ -40,14 +100,38 @@ int Sad(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, 
 int Satd(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, int w, int h)
 {
     int sum = 0;
-    for (int y = 0; y < h; y += 4)
-        for (int x = 0; x < w; x += 4)
-            sum += Satd4x4(a + y * aStride + x, aStride, b + y * bStride + x, bStride);
-    return sum;
+    for (int y = 0; y < h; y += 4) {
+        int x = 0;
+#if defined(__SSE2__)
+        for (; x + 8 <= w; x += 8)
+            sum += Hadamard8x4(a + y * aStride + x, aStride, b + y * bStride + x, bStride);
+#endif
+        for (; x < w; x += 4)
+            sum += Hadamard4x4(a + y * aStride + x, aStride, b + y * bStride + x, bStride);
+    }
+    return sum >> 1;
 }
 
 int Ssd(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, int w, int h)
 {
+#if defined(__SSE2__)
+    if (w == 16 || w == 8) {
+        const __m128i z = _mm_setzero_si128();
+        __m128i total = z;
+        for (int y = 0; y < h; ++y, a += aStride, b += bStride) {
+            const __m128i pa = w == 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(a))
+                                       : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(a));
+            const __m128i pb = w == 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(b))
+                                       : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b));
+            const __m128i lo = _mm_sub_epi16(_mm_unpacklo_epi8(pa, z), _mm_unpacklo_epi8(pb, z));
+            const __m128i hi = _mm_sub_epi16(_mm_unpackhi_epi8(pa, z), _mm_unpackhi_epi8(pb, z));
+            total = _mm_add_epi32(total, _mm_add_epi32(_mm_madd_epi16(lo, lo), _mm_madd_epi16(hi, hi)));
+        }
+        total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0x4E));
+        total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0xB1));
+        return _mm_cvtsi128_si32(total);
+    }
+#endif
     int sum = 0;
     for (int y = 0; y < h; ++y, a += aStride, b += bStride)
         for (int x = 0; x < w; ++x) {

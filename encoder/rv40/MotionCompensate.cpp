@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "tables/Rv40Tables.h"
 
 namespace quenlar::rv40 {
@@ -21,22 +25,52 @@ inline std::uint8_t Clip8(int v)
     return static_cast<std::uint8_t>(std::clamp(v, 0, 255));
 }
 
-// Filters along `step` (1: across a row, stride: down a column).
-template <int kStep>
+// Pixels `step` apart are the filter's taps.
 void Filter(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, int w, int h, Taps t,
             int step)
 {
-    const int s = kStep ? kStep : step;
     const int round = 1 << (t.shift - 1);
-    for (int y = 0; y < h; ++y, src += srcStride, dst += dstStride)
-        for (int x = 0; x < w; ++x) {
+    for (int y = 0; y < h; ++y, src += srcStride, dst += dstStride) {
+        int x = 0;
+#if defined(__SSE2__)
+        // Sixteen bits hold every intermediate: at most 2 * 255 + 72 * 255 + 32, at least -10 * 255.
+        const __m128i z = _mm_setzero_si128();
+        const __m128i c1 = _mm_set1_epi16(static_cast<short>(t.c1)), c2 = _mm_set1_epi16(static_cast<short>(t.c2));
+        const __m128i five = _mm_set1_epi16(5), r = _mm_set1_epi16(static_cast<short>(round));
+        const __m128i shift = _mm_cvtsi32_si128(t.shift);
+        auto load = [&](const std::uint8_t* p) {
+            return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), z);
+        };
+        for (; x + 8 <= w; x += 8) {
             const std::uint8_t* p = src + x;
-            const int v = p[-2 * s] + p[3 * s] - 5 * (p[-s] + p[2 * s]) + t.c1 * p[0] + t.c2 * p[s];
+            __m128i v = _mm_add_epi16(load(p - 2 * step), load(p + 3 * step));
+            v = _mm_sub_epi16(v, _mm_mullo_epi16(five, _mm_add_epi16(load(p - step), load(p + 2 * step))));
+            v = _mm_add_epi16(v, _mm_mullo_epi16(c1, load(p)));
+            v = _mm_add_epi16(v, _mm_mullo_epi16(c2, load(p + step)));
+            v = _mm_sra_epi16(_mm_add_epi16(v, r), shift);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + x), _mm_packus_epi16(v, v));
+        }
+#endif
+        for (; x < w; ++x) {
+            const std::uint8_t* p = src + x;
+            const int v = p[-2 * step] + p[3 * step] - 5 * (p[-step] + p[2 * step]) + t.c1 * p[0] + t.c2 * p[step];
             dst[x] = Clip8((v + round) >> t.shift);
         }
+    }
 }
 
 }  // namespace
+
+void FilterRows(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, int w, int h, int frac)
+{
+    Filter(src, srcStride, dst, dstStride, w, h, kTaps[frac], 1);
+}
+
+void FilterColumns(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, int w, int h,
+                   int frac)
+{
+    Filter(src, srcStride, dst, dstStride, w, h, kTaps[frac], srcStride);
+}
 
 void PredictLuma(const Plane& ref, int x, int y, int mvx, int mvy, int w, int h, std::uint8_t* dst, int dstStride)
 {
@@ -51,14 +85,14 @@ void PredictLuma(const Plane& ref, int x, int y, int mvx, int mvy, int w, int h,
             for (int i = 0; i < w; ++i)
                 dst[i] = static_cast<std::uint8_t>((src[i] + src[i + 1] + src[i + stride] + src[i + stride + 1] + 2) >> 2);
     } else if (!ly) {
-        Filter<1>(src, stride, dst, dstStride, w, h, kTaps[lx], 1);
+        FilterRows(src, stride, dst, dstStride, w, h, lx);
     } else if (!lx) {
-        Filter<0>(src, stride, dst, dstStride, w, h, kTaps[ly], stride);
+        FilterColumns(src, stride, dst, dstStride, w, h, ly);
     } else {
-        // Horizontal pass over two rows more above and three below, rounded to pixels, then vertical.
+        // Rows filtered two above and three below the block, rounded to pixels, then columns.
         alignas(16) std::uint8_t tmp[16 * 21];
-        Filter<1>(src - 2 * stride, stride, tmp, 16, w, h + 5, kTaps[lx], 1);
-        Filter<0>(tmp + 2 * 16, 16, dst, dstStride, w, h, kTaps[ly], 16);
+        FilterRows(src - 2 * stride, stride, tmp, 16, w, h + 5, lx);
+        FilterColumns(tmp + 2 * 16, 16, dst, dstStride, w, h, ly);
     }
 }
 
@@ -73,12 +107,41 @@ void PredictChroma(const Plane& ref, int x, int y, int mvx, int mvy, int w, int 
         fx = fy = 4;
     const int stride = ref.Stride();
     const std::uint8_t* src = ref.Row(y + (cy >> 2)) + x + (cx >> 2);
+    if (!fx && !fy) {
+        for (int j = 0; j < h; ++j)
+            std::memcpy(dst + j * dstStride, src + j * stride, w);
+        return;
+    }
     const int a = (8 - fx) * (8 - fy), b = fx * (8 - fy), c = (8 - fx) * fy, d = fx * fy;
     const int bias = tables::kChromaMcBias[fy >> 1][fx >> 1];
+#if defined(__SSE2__)
+    // At most 64 * 255 + 32: sixteen bits suffice.
+    const __m128i z = _mm_setzero_si128();
+    const __m128i va = _mm_set1_epi16(static_cast<short>(a)), vb = _mm_set1_epi16(static_cast<short>(b));
+    const __m128i vc = _mm_set1_epi16(static_cast<short>(c)), vd = _mm_set1_epi16(static_cast<short>(d));
+    const __m128i vbias = _mm_set1_epi16(static_cast<short>(bias));
+    auto load = [&](const std::uint8_t* p) {
+        return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), z);
+    };
+    for (int j = 0; j < h; ++j, src += stride, dst += dstStride) {
+        __m128i v = _mm_add_epi16(_mm_mullo_epi16(va, load(src)), _mm_mullo_epi16(vb, load(src + 1)));
+        v = _mm_add_epi16(v, _mm_mullo_epi16(vc, load(src + stride)));
+        v = _mm_add_epi16(v, _mm_mullo_epi16(vd, load(src + stride + 1)));
+        v = _mm_srli_epi16(_mm_add_epi16(v, vbias), 6);
+        const __m128i packed = _mm_packus_epi16(v, v);
+        if (w == 8) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), packed);
+        } else {
+            const int four = _mm_cvtsi128_si32(packed);
+            std::memcpy(dst, &four, 4);
+        }
+    }
+#else
     for (int j = 0; j < h; ++j, src += stride, dst += dstStride)
         for (int i = 0; i < w; ++i)
             dst[i] = static_cast<std::uint8_t>(
                 (a * src[i] + b * src[i + 1] + c * src[i + stride] + d * src[i + stride + 1] + bias) >> 6);
+#endif
 }
 
 }  // namespace quenlar::rv40

@@ -4,14 +4,14 @@
 #include <climits>
 
 #include "Metrics.h"
-#include "MotionCompensate.h"
 
 namespace quenlar::rv40 {
 
-void MotionSearch::SetFrame(const Plane& source, const Plane& reference, int lambda)
+void MotionSearch::SetFrame(const Plane& source, const Plane& reference, const SubpelPlanes& subpel, int lambda)
 {
     source_ = &source;
     reference_ = &reference;
+    subpel_ = &subpel;
     lambda_ = lambda;
 }
 
@@ -30,11 +30,12 @@ int MotionSearch::FullPelCost(int x, int y, int w, int h, int fx, int fy, Mv pre
            VectorCost({fx * 4, fy * 4}, pred);
 }
 
-int MotionSearch::Cost(int x, int y, int w, int h, Mv mv, Mv pred)
+int MotionSearch::Cost(int x, int y, int w, int h, Mv mv, Mv pred) const
 {
-    alignas(16) std::uint8_t block[16 * 16];
-    PredictLuma(*reference_, x, y, mv.x, mv.y, w, h, block, 16);
-    return Satd(source_->Row(y) + x, source_->Stride(), block, 16, w, h) + VectorCost(mv, pred);
+    alignas(16) std::uint8_t scratch[16 * 16];
+    int stride;
+    const std::uint8_t* block = subpel_->Block(x, y, mv, w, h, scratch, &stride);
+    return Satd(source_->Row(y) + x, source_->Stride(), block, stride, w, h) + VectorCost(mv, pred);
 }
 
 SearchResult MotionSearch::Search(int x, int y, int w, int h, Mv pred, const Mv* candidates, int count)
@@ -84,7 +85,7 @@ SearchResult MotionSearch::Search(int x, int y, int w, int h, Mv pred, const Mv*
             break;
         bx = nx, by = ny, best = nbest;
     }
-    // Half, then quarter pels, on the decoder's own interpolation.
+    // Half, then quarter pels.
     Mv mv{bx * 4, by * 4};
     int cost = Cost(x, y, w, h, mv, pred);
     for (const int scale : {2, 1}) {

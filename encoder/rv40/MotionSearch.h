@@ -6,6 +6,7 @@
 
 #include "MotionVectors.h"
 #include "Picture.h"
+#include "SubpelPlanes.h"
 
 namespace quenlar::rv40 {
 
@@ -17,11 +18,11 @@ struct SearchResult {
 class MotionSearch {
 public:
     // lambda: SATD units per bit, times 256.
-    void SetFrame(const Plane& source, const Plane& reference, int lambda);
+    void SetFrame(const Plane& source, const Plane& reference, const SubpelPlanes& subpel, int lambda);
     // The w x h block at (x, y); `pred` is the vector prediction the difference is coded against.
     SearchResult Search(int x, int y, int w, int h, Mv pred, const Mv* candidates, int count);
-    // SATD of the block at a quarter-pel vector, plus the vector's cost.
-    int Cost(int x, int y, int w, int h, Mv mv, Mv pred);
+    // SATD of the block at a quarter-pel vector (its search approximation), plus the vector's cost.
+    int Cost(int x, int y, int w, int h, Mv mv, Mv pred) const;
 
 private:
     int VectorCost(Mv mv, Mv pred) const
@@ -33,6 +34,7 @@ private:
 
     const Plane* source_ = nullptr;
     const Plane* reference_ = nullptr;
+    const SubpelPlanes* subpel_ = nullptr;
     int lambda_ = 0;
 };
 

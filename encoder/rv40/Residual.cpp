@@ -1,6 +1,7 @@
 #include "Residual.h"
 
 #include <cstdlib>
+#include <cstring>
 
 namespace quenlar::rv40 {
 namespace {
@@ -50,8 +51,10 @@ bool CodeBlock(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int ds
 {
     std::int32_t coeffs[16];
     ForwardTransform(src, srcStride, dst, dstStride, coeffs);
-    if (!Quantise(coeffs, q, levels))
+    if (QuantisesToZero(coeffs, q) || !Quantise(coeffs, q, levels)) {
+        std::memset(levels, 0, 16 * sizeof levels[0]);
         return false;
+    }
     std::int16_t d[16];
     DequantiseSafely(levels, q, d, nullptr);
     if (!levels[0] && !HasAc(levels))

@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace quenlar::rv40 {
 namespace {
@@ -32,11 +37,49 @@ void ForwardTransform(const std::int32_t in[16], std::int32_t out[16])
 void ForwardTransform(const std::uint8_t* src, int srcStride, const std::uint8_t* pred, int predStride,
                       std::int32_t out[16])
 {
+#if defined(__SSE2__)
+    const __m128i z = _mm_setzero_si128();
+    auto row = [&](int y) {
+        std::int32_t s, p;
+        std::memcpy(&s, src + y * srcStride, 4);
+        std::memcpy(&p, pred + y * predStride, 4);
+        return _mm_sub_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(s), z), _mm_unpacklo_epi8(_mm_cvtsi32_si128(p), z));
+    };
+    const __m128i x0 = row(0), x1 = row(1), x2 = row(2), x3 = row(3);
+    // Down the columns in 16 bits (at most 13 * 4 * 255).
+    const __m128i a = _mm_add_epi16(x0, x3), d = _mm_sub_epi16(x0, x3);
+    const __m128i b = _mm_add_epi16(x1, x2), c = _mm_sub_epi16(x1, x2);
+    const __m128i k13 = _mm_set1_epi16(13), k17 = _mm_set1_epi16(17), k7 = _mm_set1_epi16(7);
+    const __m128i v0 = _mm_mullo_epi16(k13, _mm_add_epi16(a, b)), v2 = _mm_mullo_epi16(k13, _mm_sub_epi16(a, b));
+    const __m128i v1 = _mm_add_epi16(_mm_mullo_epi16(k17, d), _mm_mullo_epi16(k7, c));
+    const __m128i v3 = _mm_sub_epi16(_mm_mullo_epi16(k7, d), _mm_mullo_epi16(k17, c));
+    // Columns next to each other, then along the rows in 32 bits: pairs of columns times pairs
+    // of basis values.
+    const __m128i t0 = _mm_unpacklo_epi16(_mm_unpacklo_epi64(v0, v1), _mm_unpacklo_epi64(v2, v3));
+    const __m128i t1 = _mm_unpackhi_epi16(_mm_unpacklo_epi64(v0, v1), _mm_unpacklo_epi64(v2, v3));
+    const __m128i u0 = _mm_unpacklo_epi16(t0, t1), u1 = _mm_unpackhi_epi16(t0, t1); // columns 0 1, 2 3
+    const __m128i p01 = _mm_unpacklo_epi16(u0, _mm_srli_si128(u0, 8));
+    const __m128i p23 = _mm_unpacklo_epi16(u1, _mm_srli_si128(u1, 8));
+    auto basis = [&](int b0, int b1, int b2, int b3) {
+        return _mm_add_epi32(_mm_madd_epi16(p01, _mm_set1_epi32((b1 << 16) | (b0 & 0xFFFF))),
+                             _mm_madd_epi16(p23, _mm_set1_epi32((b3 << 16) | (b2 & 0xFFFF))));
+    };
+    const __m128i h0 = basis(13, 13, 13, 13), h1 = basis(17, 7, -7, -17);
+    const __m128i h2 = basis(13, -13, -13, 13), h3 = basis(7, -17, 17, -7);
+    // h[k] holds column k; back to rows.
+    const __m128i r01a = _mm_unpacklo_epi32(h0, h1), r23a = _mm_unpacklo_epi32(h2, h3);
+    const __m128i r01b = _mm_unpackhi_epi32(h0, h1), r23b = _mm_unpackhi_epi32(h2, h3);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi64(r01a, r23a));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), _mm_unpackhi_epi64(r01a, r23a));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpacklo_epi64(r01b, r23b));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 12), _mm_unpackhi_epi64(r01b, r23b));
+#else
     std::int32_t diff[16];
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 4; ++x)
             diff[y * 4 + x] = src[y * srcStride + x] - pred[y * predStride + x];
     ForwardTransform(diff, out);
+#endif
 }
 
 void InverseTransformAdd(std::uint8_t* dst, int stride, const std::int16_t block[16])
@@ -113,7 +156,28 @@ void QuantMatrix::Set(int dcStep, int firstAcStep, int acStep, int rounding64)
         // level = 16 * C / (676^2 / 1024 * step) = C / (27.89 * step)
         multiplier[i] = static_cast<std::int32_t>((std::int64_t{1} << 34) / (std::int64_t{456976} * s));
         deadZone[i] = rounding64 << 14;
+        zeroBelow[i] = static_cast<std::int32_t>(((1 << 20) - deadZone[i] + multiplier[i] - 1) / multiplier[i]);
     }
+}
+
+bool QuantisesToZero(const std::int32_t coeffs[16], const QuantMatrix& q)
+{
+#if defined(__SSE2__)
+    __m128i over = _mm_setzero_si128();
+    for (int i = 0; i < 16; i += 4) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coeffs + i));
+        const __m128i sign = _mm_srai_epi32(c, 31);
+        const __m128i magnitude = _mm_sub_epi32(_mm_xor_si128(c, sign), sign);
+        const __m128i limit = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q.zeroBelow + i));
+        over = _mm_or_si128(over, _mm_cmpgt_epi32(magnitude, _mm_sub_epi32(limit, _mm_set1_epi32(1))));
+    }
+    return _mm_movemask_epi8(over) == 0;
+#else
+    for (int i = 0; i < 16; ++i)
+        if (std::abs(coeffs[i]) >= q.zeroBelow[i])
+            return false;
+    return true;
+#endif
 }
 
 int Quantise(const std::int32_t coeffs[16], const QuantMatrix& q, std::int16_t levels[16])

@@ -27,10 +27,13 @@ struct QuantMatrix {
     std::int32_t step[16];       // the decoder's dequantisation step
     std::int32_t multiplier[16]; // 2^20 / (27.89 * step): levels from unscaled coefficients
     std::int32_t deadZone[16];   // rounding offset in the same scale
+    std::int32_t zeroBelow[16];  // coefficients smaller than this quantise to zero
     // steps: dequantisation step at position 0, at 1 and 4, and elsewhere; rounding in 1/64.
     void Set(int dcStep, int firstAcStep, int acStep, int rounding64);
 };
 
+// Whether every coefficient quantises to zero.
+bool QuantisesToZero(const std::int32_t coeffs[16], const QuantMatrix& q);
 // Quantises, returns the number of nonzero levels; levels are clamped to what can be coded.
 int Quantise(const std::int32_t coeffs[16], const QuantMatrix& q, std::int16_t levels[16]);
 // The decoder's dequantisation: (level * step + 8) >> 4. Returns false where a value leaves the
