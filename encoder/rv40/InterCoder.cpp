@@ -107,20 +107,24 @@ std::int64_t InterCoder::Reconstruct(const FrameState& f, int mbx, int mby, cons
     const int ys = src.y.Stride();
     coding.cbp = 0;
     if (coding.type == kMbMix16x16) {
+        const RdWeights rd{CodesFor(*f.intraSet, 2, 0), f.lambdaSsd};
         coding.cbp = CodeBlock16(srcY, ys, w.Y(), MbWindow::kStride, f.quantisers.interDc, f.quantisers.luma16Ac,
-                                 coding.dc, coding.luma);
+                                 coding.dc, coding.luma, &rd);
     } else {
+        const RdWeights rd{CodesFor(*f.interSet, 0, 0), f.lambdaSsd};
         for (int b = 0; b < 16; ++b) {
             const int bx = (b & 3) * 4, by = (b >> 2) * 4;
             if (CodeBlock(srcY + by * ys + bx, ys, w.Y() + by * MbWindow::kStride + bx, MbWindow::kStride,
-                          f.quantisers.interLuma, coding.luma[b]))
+                          f.quantisers.interLuma, coding.luma[b], &rd))
                 coding.cbp |= 1u << b;
         }
     }
     const Plane* planes[2] = {&src.u, &src.v};
+    const RdWeights chromaRd{CodesFor(*f.interSet, 1, 1), f.lambdaSsd};
     for (int k = 0; k < 2; ++k) {
         const unsigned cbp = CodeChroma8x8(planes[k]->Row(y0 / 2) + x0 / 2, planes[k]->Stride(), w.C(k),
-                                           MbWindow::kChromaStride, f.quantisers.interChroma, &coding.chroma[k * 4]);
+                                           MbWindow::kChromaStride, f.quantisers.interChroma, &coding.chroma[k * 4],
+                                           &chromaRd);
         coding.cbp |= cbp << (16 + 4 * k);
     }
     BitCounter bits;

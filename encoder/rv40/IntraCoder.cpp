@@ -7,6 +7,7 @@
 #include "BitWriter.h"
 #include "IntraPredict.h"
 #include "Metrics.h"
+#include "RdQuantise.h"
 #include "Residual.h"
 
 namespace quenlar::rv40 {
@@ -84,13 +85,16 @@ std::int64_t IntraCoder::Try16x16(const FrameState& f, int mbx, int mby, const M
     out.mode16 = best;
     out.mvCount = 0;
     Predict16x16(w.Y(), MbWindow::kStride, best, n.top, n.left, w.Y(), MbWindow::kStride);
+    const RdWeights rd{CodesFor(*f.intraSet, 2, 0), f.lambdaSsd};
     out.cbp = CodeBlock16(srcY, ys, w.Y(), MbWindow::kStride, f.quantisers.intraDc, f.quantisers.luma16Ac, out.dc,
-                          out.luma);
+                          out.luma, &rd);
     const Plane* planes[2] = {&src.u, &src.v};
+    const RdWeights chromaRd{CodesFor(*f.intraSet, 0, 1), f.lambdaSsd};
     for (int k = 0; k < 2; ++k) {
         PredictChroma8x8(w.C(k), MbWindow::kChromaStride, best, n.top, n.left, w.C(k), MbWindow::kChromaStride);
         const unsigned cbp = CodeChroma8x8(planes[k]->Row(y0 / 2) + x0 / 2, planes[k]->Stride(), w.C(k),
-                                           MbWindow::kChromaStride, f.quantisers.intraChroma, &out.chroma[k * 4]);
+                                           MbWindow::kChromaStride, f.quantisers.intraChroma, &out.chroma[k * 4],
+                                           &chromaRd);
         out.cbp |= cbp << (16 + 4 * k);
     }
     return RdCost(f, WindowSsd(src, mbx, mby, w), out, ctx);
@@ -106,6 +110,8 @@ std::int64_t IntraCoder::Try4x4(const FrameState& f, int mbx, int mby, const MbN
     out.mvCount = 0;
     out.cbp = 0;
     alignas(16) std::uint8_t pred[16];
+    const RdWeights rd{CodesFor(*f.intraSet, 1, 0), f.lambdaSsd};
+    const RdWeights chromaRd{CodesFor(*f.intraSet, 0, 1), f.lambdaSsd};
     for (int b = 0; b < 16; ++b) {
         const int i = b & 3, j = b >> 2;
         const int top = j ? out.modes[b - 4] : ctx.above[i];
@@ -129,7 +135,7 @@ std::int64_t IntraCoder::Try4x4(const FrameState& f, int mbx, int mby, const MbN
         }
         out.modes[b] = static_cast<std::int8_t>(best);
         Predict4x4(dst, MbWindow::kStride, best, nb, dst, MbWindow::kStride);
-        if (CodeBlock(s, ys, dst, MbWindow::kStride, f.quantisers.intraLuma, out.luma[b]))
+        if (CodeBlock(s, ys, dst, MbWindow::kStride, f.quantisers.intraLuma, out.luma[b], &rd))
             out.cbp |= 1u << b;
     }
     const Plane* planes[2] = {&src.u, &src.v};
@@ -140,7 +146,7 @@ std::int64_t IntraCoder::Try4x4(const FrameState& f, int mbx, int mby, const MbN
             std::uint8_t* dst = w.C(k) + j * 4 * MbWindow::kChromaStride + i * 4;
             Predict4x4(dst, MbWindow::kChromaStride, out.modes[j * 8 + i * 2], nb, dst, MbWindow::kChromaStride);
             if (CodeBlock(planes[k]->Row(y0 / 2 + j * 4) + x0 / 2 + i * 4, planes[k]->Stride(), dst,
-                          MbWindow::kChromaStride, f.quantisers.intraChroma, out.chroma[k * 4 + b]))
+                          MbWindow::kChromaStride, f.quantisers.intraChroma, out.chroma[k * 4 + b], &chromaRd))
                 out.cbp |= 1u << (16 + 4 * k + b);
         }
     return RdCost(f, WindowSsd(src, mbx, mby, w), out, ctx);

@@ -85,16 +85,14 @@ SearchResult MotionSearch::Search(int x, int y, int w, int h, Mv pred, const Mv*
             break;
         bx = nx, by = ny, best = nbest;
     }
-    // Half, then quarter pels.
+    // Half, then quarter pels: a small diamond each, repeated while it moves.
     Mv mv{bx * 4, by * 4};
     int cost = Cost(x, y, w, h, mv, pred);
     for (const int scale : {2, 1}) {
-        const Mv centre = mv;
-        for (int dy = -1; dy <= 1; ++dy)
-            for (int dx = -1; dx <= 1; ++dx) {
-                if (!dx && !dy)
-                    continue;
-                const Mv c{centre.x + dx * scale, centre.y + dy * scale};
+        for (int step = 0; step < 2; ++step) {
+            const Mv centre = mv;
+            for (const auto& d : kDiamond) {
+                const Mv c{centre.x + d[0] * scale, centre.y + d[1] * scale};
                 if (!(Clamp(x, y, w, h, c) == c))
                     continue;
                 const int cc = Cost(x, y, w, h, c, pred);
@@ -103,6 +101,9 @@ SearchResult MotionSearch::Search(int x, int y, int w, int h, Mv pred, const Mv*
                     mv = c;
                 }
             }
+            if (mv == centre)
+                break;
+        }
     }
     return {mv, cost};
 }

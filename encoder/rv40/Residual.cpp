@@ -47,11 +47,12 @@ void DequantiseSafely(std::int16_t levels[16], const QuantMatrix& q, std::int16_
 }  // namespace
 
 bool CodeBlock(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, const QuantMatrix& q,
-               std::int16_t levels[16])
+               std::int16_t levels[16], const RdWeights* rd)
 {
     std::int32_t coeffs[16];
     ForwardTransform(src, srcStride, dst, dstStride, coeffs);
-    if (QuantisesToZero(coeffs, q) || !Quantise(coeffs, q, levels)) {
+    if (QuantisesToZero(coeffs, q) ||
+        !(rd ? QuantiseRd(coeffs, q, *rd, levels) : Quantise(coeffs, q, levels))) {
         std::memset(levels, 0, 16 * sizeof levels[0]);
         return false;
     }
@@ -65,7 +66,7 @@ bool CodeBlock(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int ds
 
 unsigned CodeBlock16(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride,
                      const QuantMatrix& dcQuant, const QuantMatrix& acQuant, std::int16_t dc[16],
-                     std::int16_t levels[16][16])
+                     std::int16_t levels[16][16], const RdWeights* rd)
 {
     std::int32_t coeffs[16][16];
     std::int32_t blockDc[16];
@@ -93,7 +94,10 @@ unsigned CodeBlock16(const std::uint8_t* src, int srcStride, std::uint8_t* dst, 
     unsigned cbp = 0;
     for (int b = 0; b < 16; ++b) {
         const int x = (b & 3) * 4, y = (b >> 2) * 4;
-        Quantise(coeffs[b], acQuant, levels[b]);
+        if (rd)
+            QuantiseRd(coeffs[b], acQuant, *rd, levels[b]);
+        else
+            Quantise(coeffs[b], acQuant, levels[b]);
         std::int16_t d[16];
         DequantiseSafely(levels[b], acQuant, d, &dcValues[b]);
         if (HasAc(levels[b]))
@@ -107,12 +111,12 @@ unsigned CodeBlock16(const std::uint8_t* src, int srcStride, std::uint8_t* dst, 
 }
 
 unsigned CodeChroma8x8(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, const QuantMatrix& q,
-                       std::int16_t levels[4][16])
+                       std::int16_t levels[4][16], const RdWeights* rd)
 {
     unsigned cbp = 0;
     for (int b = 0; b < 4; ++b) {
         const int x = (b & 1) * 4, y = (b >> 1) * 4;
-        if (CodeBlock(src + y * srcStride + x, srcStride, dst + y * dstStride + x, dstStride, q, levels[b]))
+        if (CodeBlock(src + y * srcStride + x, srcStride, dst + y * dstStride + x, dstStride, q, levels[b], rd))
             cbp |= 1u << b;
     }
     return cbp;

@@ -157,6 +157,8 @@ void QuantMatrix::Set(int dcStep, int firstAcStep, int acStep, int rounding64)
         multiplier[i] = static_cast<std::int32_t>((std::int64_t{1} << 34) / (std::int64_t{456976} * s));
         deadZone[i] = rounding64 << 14;
         zeroBelow[i] = static_cast<std::int32_t>(((1 << 20) - deadZone[i] + multiplier[i] - 1) / multiplier[i]);
+        unit[i] = static_cast<float>(456976.0 / 16384.0 * s);
+        inverseUnit[i] = 1.0f / unit[i];
     }
 }
 

@@ -28,6 +28,8 @@ struct QuantMatrix {
     std::int32_t multiplier[16]; // 2^20 / (27.89 * step): levels from unscaled coefficients
     std::int32_t deadZone[16];   // rounding offset in the same scale
     std::int32_t zeroBelow[16];  // coefficients smaller than this quantise to zero
+    float unit[16];              // one level in the unscaled transform's units, and its inverse
+    float inverseUnit[16];
     // steps: dequantisation step at position 0, at 1 and 4, and elsewhere; rounding in 1/64.
     void Set(int dcStep, int firstAcStep, int acStep, int rounding64);
 };
