@@ -19,7 +19,11 @@ FrameCoder::FrameCoder(int width, int height)
     pictures_[1].Allocate(mbWidth_, mbHeight_);
     recon_ = &pictures_[0];
     reference_ = &pictures_[1];
-    mbs_.resize(static_cast<std::size_t>(mbWidth_) * mbHeight_);
+    const std::size_t count = static_cast<std::size_t>(mbWidth_) * mbHeight_;
+    mbs_.resize(count);
+    codings_.resize(count);
+    contexts_.resize(count);
+    skipped_.resize(count);
 }
 
 bool FrameCoder::Code(const SourcePicture& picture, const FrameOptions& options, std::vector<std::uint8_t>& packet)
@@ -40,16 +44,32 @@ bool FrameCoder::Code(const SourcePicture& picture, const FrameOptions& options,
     f.inter = !key;
     f.quantisers.Set(f.quant);
     f.codes = &Codes::Get();
-    f.intraSet = &f.codes->intra[tables::kQuantToCodeSet[0][f.quant]];
-    f.interSet = &f.codes->inter[tables::kQuantToCodeSet[1][f.quant]];
+    // Decisions weigh bits with the code sets the last picture of this kind chose; the slice
+    // is then written with whichever of the three sets codes it shortest.
+    int& shift = codeSetShift_[key ? 0 : 1];
+    SetCodes(f, shift);
     const double step = 0.04125 * tables::kQuantScale[f.quant]; // in units of the orthonormal transform
     f.lambdaSsd = std::llround(256 * 0.136 * step * step);
     f.lambdaSatd = static_cast<int>(std::lround(256 * std::sqrt(0.136) * step));
 
+    CodeMacroblocks(f);
+    int best = 0;
+    for (int candidate = 0, bestBits = 0; candidate < 3; ++candidate) {
+        FrameState trial = f;
+        SetCodes(trial, candidate);
+        BitCounter bits;
+        PutMacroblocks(bits, trial, trial.intraSet, trial.interSet);
+        if (!candidate || bits.Bits() < bestBits) {
+            bestBits = bits.Bits();
+            best = candidate;
+        }
+    }
+    shift = best;
+    SetCodes(f, best);
     sliceData_.clear();
     BitWriter w(sliceData_);
-    PutSliceHeader(w, {key, f.quant, 0, options.timestampMs, width_, height_, 0, mbWidth_ * mbHeight_});
-    CodeMacroblocks(f, w);
+    PutSliceHeader(w, {key, f.quant, best, options.timestampMs, width_, height_, 0, mbWidth_ * mbHeight_});
+    PutMacroblocks(w, f, f.intraSet, f.interSet);
     w.Finish();
     PackFrame(sliceData_, {0}, packet);
 
@@ -59,7 +79,7 @@ bool FrameCoder::Code(const SourcePicture& picture, const FrameOptions& options,
     return key;
 }
 
-void FrameCoder::CodeMacroblocks(FrameState& f, BitWriter& w)
+void FrameCoder::CodeMacroblocks(FrameState& f)
 {
     const FilterFrame filter{f.recon, f.mbs, f.mbWidth, f.mbHeight, f.quant, width_ * height_ <= 176 * 144};
     if (f.inter)
@@ -67,46 +87,63 @@ void FrameCoder::CodeMacroblocks(FrameState& f, BitWriter& w)
     int skipped = 0;
     for (int mby = 0; mby < f.mbHeight; ++mby) {
         for (int mbx = 0; mbx < f.mbWidth; ++mbx) {
+            const int index = mby * f.mbWidth + mbx;
             const MbNeighbours n = NeighboursOf(f, mbx, mby);
-            const MbContext ctx = ContextOf(f, mbx, mby, n);
+            MbContext& ctx = contexts_[index];
+            ctx = ContextOf(f, mbx, mby, n);
+            MbCoding& coding = codings_[index];
             window_.LoadEdges(*f.recon, mbx, mby);
             std::int16_t mv[4][2] = {};
             bool skip = false;
             if (f.inter) {
-                const MbInfo* here = f.mbs + mby * f.mbWidth + mbx;
+                const MbInfo* here = f.mbs + index;
                 const MvNeighbours mvn{n.left ? here - 1 : nullptr, n.top ? here - f.mbWidth : nullptr,
                                        n.topRight ? here - f.mbWidth + 1 : nullptr,
                                        n.top && n.left ? here - f.mbWidth - 1 : nullptr};
-                skip = inter_.Code(f, mbx, mby, n, mvn, ctx, window_, coding_, mv);
+                skip = inter_.Code(f, mbx, mby, n, mvn, ctx, window_, coding, mv);
                 // A skip run cannot cover the whole picture: the last macroblock of an unchanged
                 // picture is coded as unmoved instead, with nothing else, which decodes the same.
                 if (skip && skipped == f.mbWidth * f.mbHeight - 1) {
                     skip = false;
-                    coding_ = MbCoding{};
-                    coding_.type = kMbP16x16;
-                    coding_.mvCount = 1;
+                    coding = MbCoding{};
+                    coding.type = kMbP16x16;
+                    coding.mvCount = 1;
                 }
+                skipped = skip ? skipped + 1 : 0;
             } else {
-                intra_.Code(f, mbx, mby, n, ctx, window_, coding_);
+                intra_.Code(f, mbx, mby, n, ctx, window_, coding);
             }
-            if (skip) {
-                ++skipped;
-            } else {
-                if (f.inter) {
-                    w.PutUe(static_cast<std::uint32_t>(skipped));
-                    skipped = 0;
-                }
-                PutMacroblock(w, coding_, ctx);
-            }
+            skipped_[index] = skip;
             window_.Store(*f.recon, mbx, mby);
-            Record(f, mbx, mby, n, skip, coding_, mv);
+            Record(f, mbx, mby, n, skip, coding, mv);
         }
         if (mby > 0)
             Filter(filter, mby - 1);
     }
-    if (skipped)
-        w.PutUe(static_cast<std::uint32_t>(skipped));
     Filter(filter, f.mbHeight - 1);
+}
+
+template <class Sink>
+void FrameCoder::PutMacroblocks(Sink& s, const FrameState& f, const CoefficientCodes* intraSet,
+                                const CoefficientCodes* interSet) const
+{
+    std::uint32_t skipped = 0;
+    for (int i = 0; i < f.mbWidth * f.mbHeight; ++i) {
+        if (skipped_[i]) {
+            ++skipped;
+            continue;
+        }
+        if (f.inter) {
+            s.PutUe(skipped);
+            skipped = 0;
+        }
+        MbContext ctx = contexts_[i];
+        ctx.intraSet = intraSet;
+        ctx.interSet = interSet;
+        PutMacroblock(s, codings_[i], ctx);
+    }
+    if (skipped)
+        s.PutUe(skipped);
 }
 
 void FrameCoder::Filter(const FilterFrame& frame, int row)
@@ -114,6 +151,19 @@ void FrameCoder::Filter(const FilterFrame& frame, int row)
     const auto start = std::chrono::steady_clock::now();
     FilterRow(frame, row);
     filterSeconds_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+void FrameCoder::SetCodes(FrameState& f, int shift)
+{
+    // The slice header's shift picks the sets of a higher quantiser (+10, or +5 where that is
+    // still below the top).
+    int q = f.quant;
+    if (shift == 2 && q < 19)
+        q += 10;
+    else if (shift && q < 26)
+        q += 5;
+    f.intraSet = &f.codes->intra[tables::kQuantToCodeSet[0][q]];
+    f.interSet = &f.codes->inter[tables::kQuantToCodeSet[1][q]];
 }
 
 MbContext FrameCoder::ContextOf(const FrameState& f, int mbx, int mby, const MbNeighbours& n) const

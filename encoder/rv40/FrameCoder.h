@@ -24,7 +24,12 @@ public:
     double LoopFilterSeconds() const { return filterSeconds_; }
 
 private:
-    void CodeMacroblocks(FrameState& f, BitWriter& w);
+    // Decides and reconstructs every macroblock, keeping their codings for the writing.
+    void CodeMacroblocks(FrameState& f);
+    template <class Sink>
+    void PutMacroblocks(Sink& s, const FrameState& f, const CoefficientCodes* intraSet,
+                        const CoefficientCodes* interSet) const;
+    static void SetCodes(FrameState& f, int shift);
     void Filter(const FilterFrame& frame, int row);
     MbContext ContextOf(const FrameState& f, int mbx, int mby, const MbNeighbours& n) const;
     void Record(const FrameState& f, int mbx, int mby, const MbNeighbours& n, bool skipped, const MbCoding& coding,
@@ -41,11 +46,14 @@ private:
     bool haveReference_ = false;
     double filterSeconds_ = 0;
     std::vector<MbInfo> mbs_;
+    std::vector<MbCoding> codings_;
+    std::vector<MbContext> contexts_;
+    std::vector<std::uint8_t> skipped_;
+    int codeSetShift_[2] = {}; // last choice for key and other pictures
     std::vector<std::uint8_t> sliceData_;
     IntraCoder intra_;
     InterCoder inter_;
     MbWindow window_;
-    MbCoding coding_;
 };
 
 }  // namespace quenlar::rv40

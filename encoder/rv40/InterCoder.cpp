@@ -1,5 +1,6 @@
 #include "InterCoder.h"
 
+#include <bit>
 #include <cstring>
 
 #include "BitWriter.h"
@@ -75,8 +76,7 @@ int InterCoder::SearchPartitions(int mbx, int mby, MbType type, const MvNeighbou
         const Partition& part = parts[p];
         const Mv pred = PredictMv(mvn, mv, part.first, part.width);
         const Mv candidates[2] = {start, pred};
-        const SearchResult r =
-            search_.Search(mbx * 16 + part.x, mby * 16 + part.y, part.w, part.h, pred, candidates, 2);
+        const SearchResult r = search_.Refine(mbx * 16 + part.x, mby * 16 + part.y, part.w, part.h, pred, candidates, 2);
         Fill(mv, part.first, part.count, part.step, r.mv);
         coding.mvd[p][0] = static_cast<std::int16_t>(r.mv.x - pred.x);
         coding.mvd[p][1] = static_cast<std::int16_t>(r.mv.y - pred.y);
@@ -182,12 +182,17 @@ bool InterCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours&
     coding.mvd[0][1] = static_cast<std::int16_t>(r16.mv.y - pred16.y);
     const int typeBits = 3; // roughly what a partitioned type costs over 16x16
     int interCost = r16.cost;
-    if (r16.cost * 256 > kSplitThreshold * f.lambdaSatd) {
+    if (std::int64_t{r16.cost} * 256 > std::int64_t{kSplitThreshold} * f.lambdaSatd) {
+        // The halves first; 8x8 only where a half split pays, from its vectors.
         MbCoding split;
-        std::int16_t splitMv[4][2] = {};
-        for (const MbType t : {kMbP8x8, kMbP16x8, kMbP8x16}) {
+        std::int16_t splitMv[4][2];
+        for (const MbType t : {kMbP16x8, kMbP8x16, kMbP8x8}) {
+            if (t == kMbP8x8 && type == kMbP16x16)
+                break;
             split.type = t;
-            const int cost = SearchPartitions(mbx, mby, t, mvn, r16.mv, splitMv, split) +
+            std::memset(splitMv, 0, sizeof splitMv);
+            const Mv start = t == kMbP8x8 ? Mv{typeMv[3][0], typeMv[3][1]} : r16.mv;
+            const int cost = SearchPartitions(mbx, mby, t, mvn, start, splitMv, split) +
                              ((typeBits * f.lambdaSatd) >> 8);
             if (cost < interCost) {
                 interCost = cost;
@@ -205,6 +210,19 @@ bool InterCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours&
         out = coding;
         std::memcpy(mv, typeMv, sizeof typeMv);
         std::memcpy(&best_, &trial_, sizeof best_);
+    }
+    // The same vector with the DC coefficients in a block of their own, where most 4x4 blocks
+    // carry a residual (a change of brightness, a fade).
+    if (type == kMbP16x16 && std::popcount(coding.cbp & 0xFFFF) >= kMixBlocks) {
+        coding.type = kMbMix16x16;
+        const std::int64_t mixRd = Reconstruct(f, mbx, mby, ctx, typeMv, coding, trial_);
+        if (mixRd < bestCost) {
+            bestCost = mixRd;
+            skip = false;
+            out = coding;
+            std::memcpy(mv, typeMv, sizeof typeMv);
+            std::memcpy(&best_, &trial_, sizeof best_);
+        }
     }
 
     // Intra where the 16x16 intra prediction is about as good as the motion.

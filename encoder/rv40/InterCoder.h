@@ -36,10 +36,12 @@ private:
     SubpelPlanes subpel_;
     // In units of lambda (SATD per bit): a 16x16 prediction this costly tries smaller
     // partitions; an inter cost this high tries intra.
-    static constexpr int kSplitThreshold = 100000;
+    static constexpr int kSplitThreshold = 250;
     static constexpr int kIntraThreshold = 24;
     // Bits whose worth in squared error a skipped macroblock may leave for it to be taken at once.
     static constexpr int kEarlySkipBits = 4;
+    // Coded 4x4 blocks from which a 16x16 inter macroblock also tries a separate DC block.
+    static constexpr int kMixBlocks = 4;
 
     MotionSearch search_;
     IntraCoder intra_;

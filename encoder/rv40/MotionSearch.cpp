@@ -6,6 +6,11 @@
 #include "Metrics.h"
 
 namespace quenlar::rv40 {
+namespace {
+
+constexpr int kDiamond[4][2] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}};
+
+}  // namespace
 
 void MotionSearch::SetFrame(const Plane& source, const Plane& reference, const SubpelPlanes& subpel, int lambda)
 {
@@ -36,6 +41,38 @@ int MotionSearch::Cost(int x, int y, int w, int h, Mv mv, Mv pred) const
     int stride;
     const std::uint8_t* block = subpel_->Block(x, y, mv, w, h, scratch, &stride);
     return Satd(source_->Row(y) + x, source_->Stride(), block, stride, w, h) + VectorCost(mv, pred);
+}
+
+SearchResult MotionSearch::Refine(int x, int y, int w, int h, Mv pred, const Mv* candidates, int count)
+{
+    Mv mv = Clamp(x, y, w, h, candidates[0]);
+    int cost = Cost(x, y, w, h, mv, pred);
+    for (int i = 1; i < count; ++i) {
+        const Mv c = Clamp(x, y, w, h, candidates[i]);
+        if (c == mv)
+            continue;
+        const int cc = Cost(x, y, w, h, c, pred);
+        if (cc < cost) {
+            cost = cc;
+            mv = c;
+        }
+    }
+    for (int step = 0; step < 2; ++step) {
+        const Mv centre = mv;
+        for (const auto& d : kDiamond) {
+            const Mv c{centre.x + d[0], centre.y + d[1]};
+            if (!(Clamp(x, y, w, h, c) == c))
+                continue;
+            const int cc = Cost(x, y, w, h, c, pred);
+            if (cc < cost) {
+                cost = cc;
+                mv = c;
+            }
+        }
+        if (mv == centre)
+            break;
+    }
+    return {mv, cost};
 }
 
 SearchResult MotionSearch::Search(int x, int y, int w, int h, Mv pred, const Mv* candidates, int count)
@@ -76,7 +113,6 @@ SearchResult MotionSearch::Search(int x, int y, int w, int h, Mv pred, const Mv*
             break;
         bx = nx, by = ny, best = nbest;
     }
-    static constexpr int kDiamond[4][2] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}};
     for (int step = 0; step < 4; ++step) {
         int nx = bx, ny = by, nbest = best;
         for (const auto& d : kDiamond)
