@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "BitWriter.h"
@@ -121,22 +122,52 @@ std::int64_t IntraCoder::Try4x4(const FrameState& f, int mbx, int mby, const MbN
                             j ? i < 3 : (i < 3 ? n.top : n.topRight)};
         std::uint8_t* dst = w.Y() + j * 4 * MbWindow::kStride + i * 4;
         const std::uint8_t* s = src.y.Row(y0 + j * 4) + x0 + i * 4;
-        int best = 0, bestCost = INT_MAX;
+        // The few best modes by SATD, then the best of those coded, by rate and distortion.
+        int modes[kRdModes] = {}, costs[kRdModes] = {}, count = 0;
         for (int mode = 0; mode < kIntra4x4Modes; ++mode) {
             if (!(allowed >> mode & 1))
                 continue;
             Predict4x4(dst, MbWindow::kStride, mode, nb, pred, 4);
             const int bits = top >= 0 && left >= 0 ? f.codes->modeSingle[top + left * 10][mode].length : 1;
             const int cost = Satd(s, ys, pred, 4, 4, 4) * 256 + f.lambdaSatd * bits;
-            if (cost < bestCost) {
-                bestCost = cost;
-                best = mode;
+            int at = count < kRdModes ? count++ : kRdModes;
+            while (at > 0 && costs[at - 1] > cost) {
+                if (at < kRdModes) {
+                    costs[at] = costs[at - 1];
+                    modes[at] = modes[at - 1];
+                }
+                --at;
+            }
+            if (at < kRdModes) {
+                costs[at] = cost;
+                modes[at] = mode;
             }
         }
-        out.modes[b] = static_cast<std::int8_t>(best);
-        Predict4x4(dst, MbWindow::kStride, best, nb, dst, MbWindow::kStride);
-        if (CodeBlock(s, ys, dst, MbWindow::kStride, f.quantisers.intraLuma, out.luma[b], &rd))
-            out.cbp |= 1u << b;
+        std::int64_t bestRd = INT64_MAX;
+        alignas(16) std::uint8_t trial[16], kept[16];
+        std::int16_t levels[16];
+        for (int c = 0; c < count; ++c) {
+            const int mode = modes[c];
+            Predict4x4(dst, MbWindow::kStride, mode, nb, trial, 4);
+            const bool coded = CodeBlock(s, ys, trial, 4, f.quantisers.intraLuma, levels, &rd);
+            BitCounter bits;
+            bits.Put(0, top >= 0 && left >= 0 ? f.codes->modeSingle[top + left * 10][mode].length : 1);
+            if (coded)
+                PutBlock(bits, levels, rd.codes);
+            const std::int64_t cost = (std::int64_t{Ssd(s, ys, trial, 4, 4, 4)} << 8) + f.lambdaSsd * (bits.Bits() + 1);
+            if (cost < bestRd) {
+                bestRd = cost;
+                out.modes[b] = static_cast<std::int8_t>(mode);
+                std::memcpy(kept, trial, sizeof kept);
+                std::memcpy(out.luma[b], levels, sizeof levels);
+                if (coded)
+                    out.cbp |= 1u << b;
+                else
+                    out.cbp &= ~(1u << b);
+            }
+        }
+        for (int y = 0; y < 4; ++y)
+            std::memcpy(dst + y * MbWindow::kStride, kept + y * 4, 4);
     }
     const Plane* planes[2] = {&src.u, &src.v};
     for (int k = 0; k < 2; ++k)

@@ -25,6 +25,9 @@ private:
     std::int64_t Try4x4(const FrameState& f, int mbx, int mby, const MbNeighbours& n, const MbContext& ctx,
                         MbWindow& window, MbCoding& out);
 
+    // 4x4 modes coded in full to choose among, the best by SATD.
+    static constexpr int kRdModes = 2;
+
     MbWindow trial_;
     MbCoding trialCoding_;
 };
