@@ -28,9 +28,9 @@ struct Candidate {
     float cost[2]; // squared error * 256 of each
 };
 
-// The best magnitudes for one subblock given its table; returns lambda * bits + error, writes
-// the chosen magnitudes and the class code. `pattern` >= 0 marks the first subblock, whose code
-// also carries the later subblocks' flags (and must exist).
+// The best magnitudes for one subblock given its table; returns lambda * bits + error and
+// writes the chosen magnitudes. `pattern` >= 0 marks the first subblock, whose code also
+// carries the later subblocks' flags (and must exist).
 float ChooseSubblock(const Candidate* c, const Code* table, int pattern, const Code* coefficient, float lambda,
                      int chosen[4], bool allowEmpty)
 {
@@ -38,44 +38,45 @@ float ChooseSubblock(const Candidate* c, const Code* table, int pattern, const C
         chosen[0] = chosen[1] = chosen[2] = chosen[3] = 0;
         return c[0].cost[0] + c[1].cost[0] + c[2].cost[0] + c[3].cost[0];
     }
-    float best = 1e30f;
+    // Each choice's share of the class code and its cost with its own escape and sign bits.
+    static constexpr int kWeight[4] = {27, 9, 3, 1};
+    int code[4][2];
+    float cost[4][2];
     int choices = 0;
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
+        const int escape = i ? 2 : 3;
+        for (int k = 0; k < 2; ++k) {
+            const int a = c[i].level[k];
+            code[i][k] = (a < escape ? a : escape) * kWeight[i];
+            cost[i][k] = c[i].cost[k] + lambda * static_cast<float>(LevelBits(a, escape, coefficient));
+        }
         choices |= (c[i].level[1] != c[i].level[0]) << i;
-    for (int combo = 0; combo < 16; ++combo) {
-        if (combo & ~choices)
-            continue;
-        int a[4];
-        float cost = 0;
-        for (int i = 0; i < 4; ++i) {
-            const int pick = combo >> i & 1;
-            a[i] = c[i].level[pick];
-            cost += c[i].cost[pick];
-        }
-        const int code = (a[0] < 3 ? a[0] : 3) * 27 + (a[1] < 2 ? a[1] : 2) * 9 + (a[2] < 2 ? a[2] : 2) * 3 +
-                         (a[3] < 2 ? a[3] : 2);
-        int bits;
-        if (pattern >= 0) {
-            const Code& k = table[code * 8 + pattern];
-            if (!k.length)
-                continue; // nothing at all: the caller weighs leaving the block out
-            bits = k.length;
-        } else if (!code) {
-            if (!allowEmpty)
-                continue;
-            bits = 0;
-        } else {
-            bits = table[code].length;
-        }
-        bits += LevelBits(a[0], 3, coefficient) + LevelBits(a[1], 2, coefficient) + LevelBits(a[2], 2, coefficient) +
-                LevelBits(a[3], 2, coefficient);
-        cost += lambda * static_cast<float>(bits);
-        if (cost < best) {
-            best = cost;
-            for (int i = 0; i < 4; ++i)
-                chosen[i] = a[i];
-        }
     }
+    float best = 1e30f;
+    int bestCombo = -1;
+    for (int combo = choices;; combo = (combo - 1) & choices) {
+        const int p0 = combo & 1, p1 = combo >> 1 & 1, p2 = combo >> 2 & 1, p3 = combo >> 3 & 1;
+        const int index = code[0][p0] + code[1][p1] + code[2][p2] + code[3][p3];
+        int bits = -1;
+        if (pattern >= 0)
+            bits = table[index * 8 + pattern].length ? table[index * 8 + pattern].length : -1;
+        else if (index)
+            bits = table[index].length;
+        else if (allowEmpty)
+            bits = 0;
+        if (bits >= 0) {
+            const float total = cost[0][p0] + cost[1][p1] + cost[2][p2] + cost[3][p3] + lambda * static_cast<float>(bits);
+            if (total < best) {
+                best = total;
+                bestCombo = combo;
+            }
+        }
+        if (!combo)
+            break;
+    }
+    if (bestCombo >= 0)
+        for (int i = 0; i < 4; ++i)
+            chosen[i] = c[i].level[bestCombo >> i & 1];
     return best;
 }
 
