@@ -65,8 +65,8 @@ void InterCoder::BeginFrame(const FrameState& f)
     current_.assign(count, Mv{});
 }
 
-int InterCoder::SearchPartitions(int mbx, int mby, MbType type, const MvNeighbours& mvn, Mv start,
-                                 std::int16_t mv[4][2], MbCoding& coding)
+int InterCoder::SearchPartitions(int mbx, int mby, MbType type, const MvNeighbours& mvn,
+                                 const std::int16_t start[4][2], std::int16_t mv[4][2], MbCoding& coding)
 {
     Partition parts[4];
     const int count = Partitions(type, parts);
@@ -75,7 +75,7 @@ int InterCoder::SearchPartitions(int mbx, int mby, MbType type, const MvNeighbou
     for (int p = 0; p < count; ++p) {
         const Partition& part = parts[p];
         const Mv pred = PredictMv(mvn, mv, part.first, part.width);
-        const Mv candidates[2] = {start, pred};
+        const Mv candidates[2] = {{start[part.first][0], start[part.first][1]}, pred};
         const SearchResult r = search_.Refine(mbx * 16 + part.x, mby * 16 + part.y, part.w, part.h, pred, candidates, 2);
         Fill(mv, part.first, part.count, part.step, r.mv);
         coding.mvd[p][0] = static_cast<std::int16_t>(r.mv.x - pred.x);
@@ -191,8 +191,8 @@ bool InterCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours&
                 break;
             split.type = t;
             std::memset(splitMv, 0, sizeof splitMv);
-            const Mv start = t == kMbP8x8 ? Mv{typeMv[3][0], typeMv[3][1]} : r16.mv;
-            const int cost = SearchPartitions(mbx, mby, t, mvn, start, splitMv, split) +
+            // Each part starts from the vector of the best split so far that covers it.
+            const int cost = SearchPartitions(mbx, mby, t, mvn, typeMv, splitMv, split) +
                              ((typeBits * f.lambdaSatd) >> 8);
             if (cost < interCost) {
                 interCost = cost;
