@@ -76,7 +76,8 @@ int InterCoder::SearchPartitions(int mbx, int mby, MbType type, const MvNeighbou
         const Partition& part = parts[p];
         const Mv pred = PredictMv(mvn, mv, part.first, part.width);
         const Mv candidates[2] = {{start[part.first][0], start[part.first][1]}, pred};
-        const SearchResult r = search_.Refine(mbx * 16 + part.x, mby * 16 + part.y, part.w, part.h, pred, candidates, 2);
+        const SearchResult r =
+            search_.Refine(mbx * 16 + part.x, mby * 16 + part.y, part.w, part.h, pred, candidates, 2);
         Fill(mv, part.first, part.count, part.step, r.mv);
         coding.mvd[p][0] = static_cast<std::int16_t>(r.mv.x - pred.x);
         coding.mvd[p][1] = static_cast<std::int16_t>(r.mv.y - pred.y);

@@ -114,7 +114,8 @@ void PredictLuma(const Plane& ref, int x, int y, int mvx, int mvy, int w, int h,
     } else if (lx == 3 && ly == 3) {
         for (int j = 0; j < h; ++j, src += stride, dst += dstStride)
             for (int i = 0; i < w; ++i)
-                dst[i] = static_cast<std::uint8_t>((src[i] + src[i + 1] + src[i + stride] + src[i + stride + 1] + 2) >> 2);
+                dst[i] = static_cast<std::uint8_t>(
+                    (src[i] + src[i + 1] + src[i + stride] + src[i + stride + 1] + 2) >> 2);
     } else if (!ly) {
         FilterRows(src, stride, dst, dstStride, w, h, lx);
     } else if (!lx) {

@@ -65,7 +65,8 @@ float ChooseSubblock(const Candidate* c, const Code* table, int pattern, const C
         else if (allowEmpty)
             bits = 0;
         if (bits >= 0) {
-            const float total = cost[0][p0] + cost[1][p1] + cost[2][p2] + cost[3][p3] + lambda * static_cast<float>(bits);
+            const float total =
+                cost[0][p0] + cost[1][p1] + cost[2][p2] + cost[3][p3] + lambda * static_cast<float>(bits);
             if (total < best) {
                 best = total;
                 bestCombo = combo;

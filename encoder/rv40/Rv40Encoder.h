@@ -47,7 +47,7 @@ public:
     // the visible picture is its top-left width x height.
     const Picture& Reconstruction() const;
 
-    // Time spent in the loop filter since construction, for benchmarks.
+    // Processor time spent in the loop filter since construction, for benchmarks.
     double LoopFilterSeconds() const;
 
     int Width() const { return width_; }
