@@ -19,7 +19,6 @@ public:
     FrameCoder(int width, int height);
     // Returns whether the picture was coded as a key picture.
     bool Code(const SourcePicture& picture, const FrameOptions& options, std::vector<std::uint8_t>& packet);
-    void Restart() { haveReference_ = false; }
     const Picture& Reconstruction() const { return *reference_; }
     double LoopFilterSeconds() const { return filterSeconds_; }
 

@@ -20,11 +20,6 @@ void Encoder::Encode(const SourcePicture& picture, const FrameOptions& options, 
     out.key = coder_->Code(picture, options, out.data);
 }
 
-void Encoder::Restart()
-{
-    coder_->Restart();
-}
-
 double Encoder::LoopFilterSeconds() const
 {
     return coder_->LoopFilterSeconds();

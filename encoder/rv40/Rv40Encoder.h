@@ -38,11 +38,10 @@ public:
     Encoder(const Encoder&) = delete;
     Encoder& operator=(const Encoder&) = delete;
 
-    // Codes the next picture. The first one, and the first after Restart(), is a key picture
-    // whatever `options` say.
+    // Codes the next picture; the first one is a key picture whatever `options` say. A run that
+    // starts with a key picture decodes the same after any other run, so that runs coded by
+    // different instances may follow each other.
     void Encode(const SourcePicture& picture, const FrameOptions& options, EncodedFrame& out);
-    // The next picture starts a new run.
-    void Restart();
     // The last coded picture as the decoder outputs it, in the coded size (whole macroblocks);
     // the visible picture is its top-left width x height.
     const Picture& Reconstruction() const;
