@@ -25,9 +25,9 @@ public:
 private:
     // Decides and reconstructs every macroblock, keeping their codings for the writing.
     void CodeMacroblocks(FrameState& f);
+    // Writes the kept codings with the frame's code sets.
     template <class Sink>
-    void PutMacroblocks(Sink& s, const FrameState& f, const CoefficientCodes* intraSet,
-                        const CoefficientCodes* interSet) const;
+    void PutMacroblocks(Sink& s, const FrameState& f) const;
     static void SetCodes(FrameState& f, int shift);
     void Filter(const FilterFrame& frame, int row);
     MbContext ContextOf(const FrameState& f, int mbx, int mby, const MbNeighbours& n) const;
