@@ -94,7 +94,9 @@ unsigned CodeBlock16(const std::uint8_t* src, int srcStride, std::uint8_t* dst, 
     unsigned cbp = 0;
     for (int b = 0; b < 16; ++b) {
         const int x = (b & 3) * 4, y = (b >> 2) * 4;
-        if (rd)
+        if (QuantisesToZero(coeffs[b], acQuant))
+            std::memset(levels[b], 0, 16 * sizeof levels[b][0]);
+        else if (rd)
             QuantiseRd(coeffs[b], acQuant, *rd, levels[b]);
         else
             Quantise(coeffs[b], acQuant, levels[b]);
