@@ -1,5 +1,6 @@
 // Our rv40 encoder against libavcodec's rv40 decoder: every picture the decoder outputs equals
-// the encoder's reconstruction, pixel for pixel, and the decoder reports nothing.
+// the encoder's reconstruction, pixel for pixel, with and without its SIMD code, and the decoder
+// reports nothing.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -12,6 +13,11 @@
 
 #include "encoder/engine/ClipFixtures.h"
 #include "engine/LibavPtr.h"
+
+extern "C" {
+#include <libavutil/cpu.h>
+}
+
 #include "rv40/Rv40Encoder.h"
 
 namespace quenlar::encoder::test {
@@ -97,13 +103,20 @@ TEST_P(Rv40BitExactTest, DecoderPicturesEqualTheReconstruction)
     std::ifstream in(raw, std::ios::binary);
     const std::size_t frameSize = static_cast<std::size_t>(c.width) * c.height * 3 / 2;
 
+    // Two decoders: libavcodec's usual one (SIMD where the processor has it) and its plain C
+    // code, whose 16-bit and 32-bit arithmetic must agree on our streams.
     const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_RV40);
     ASSERT_NE(codec, nullptr);
-    CodecContextPtr decoder(avcodec_alloc_context3(codec));
-    decoder->width = c.width;
-    decoder->height = c.height;
-    decoder->thread_count = 1;
-    ASSERT_EQ(avcodec_open2(decoder.get(), codec, nullptr), 0);
+    CodecContextPtr decoders[2];
+    for (int d = 0; d < 2; ++d) {
+        decoders[d].reset(avcodec_alloc_context3(codec));
+        decoders[d]->width = c.width;
+        decoders[d]->height = c.height;
+        decoders[d]->thread_count = 1;
+        av_force_cpu_flags(d ? 0 : -1);
+        ASSERT_EQ(avcodec_open2(decoders[d].get(), codec, nullptr), 0);
+    }
+    av_force_cpu_flags(-1);
     PacketPtr packet(av_packet_alloc());
     FramePtr decoded(av_frame_alloc());
     g_log.clear();
@@ -111,13 +124,14 @@ TEST_P(Rv40BitExactTest, DecoderPicturesEqualTheReconstruction)
 
     auto encoder = std::make_unique<rv40::Encoder>(c.width, c.height);
     std::vector<std::vector<std::uint8_t>> expected;
-    std::vector<std::vector<std::uint8_t>> output;
+    std::vector<std::vector<std::uint8_t>> output[2];
     std::vector<bool> keys;
     auto receive = [&] {
-        while (avcodec_receive_frame(decoder.get(), decoded.get()) == 0) {
-            output.push_back(Visible(decoded->data, decoded->linesize, c.width, c.height));
-            av_frame_unref(decoded.get());
-        }
+        for (int d = 0; d < 2; ++d)
+            while (avcodec_receive_frame(decoders[d].get(), decoded.get()) == 0) {
+                output[d].push_back(Visible(decoded->data, decoded->linesize, c.width, c.height));
+                av_frame_unref(decoded.get());
+            }
     };
     std::vector<std::uint8_t> frame(frameSize);
     rv40::EncodedFrame encoded;
@@ -131,23 +145,28 @@ TEST_P(Rv40BitExactTest, DecoderPicturesEqualTheReconstruction)
         encoder->Encode(picture, {key, c.quant, static_cast<std::uint32_t>(i * 40)}, encoded);
         keys.push_back(encoded.key);
         expected.push_back(Visible(encoder->Reconstruction(), c.width, c.height));
-        ASSERT_EQ(av_new_packet(packet.get(), static_cast<int>(encoded.data.size())), 0);
-        std::copy(encoded.data.begin(), encoded.data.end(), packet->data);
-        ASSERT_EQ(avcodec_send_packet(decoder.get(), packet.get()), 0) << "frame " << i;
-        av_packet_unref(packet.get());
+        for (auto& decoder : decoders) {
+            ASSERT_EQ(av_new_packet(packet.get(), static_cast<int>(encoded.data.size())), 0);
+            std::copy(encoded.data.begin(), encoded.data.end(), packet->data);
+            ASSERT_EQ(avcodec_send_packet(decoder.get(), packet.get()), 0) << "frame " << i;
+            av_packet_unref(packet.get());
+        }
         receive();
     }
-    avcodec_send_packet(decoder.get(), nullptr);
+    for (auto& decoder : decoders)
+        avcodec_send_packet(decoder.get(), nullptr);
     receive();
     av_log_set_callback(av_log_default_callback);
 
     EXPECT_EQ(g_log, "");
     ASSERT_EQ(static_cast<int>(expected.size()), c.frames);
-    ASSERT_EQ(output.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
+    for (std::size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(keys[i], c.keyInterval == 1 || i % c.keyInterval == 0) << "frame " << i;
-        const std::string difference = FirstDifference(output[i], expected[i], c.width, c.height);
-        ASSERT_EQ(difference, "") << "frame " << i;
+    for (int d = 0; d < 2; ++d) {
+        ASSERT_EQ(output[d].size(), expected.size()) << (d ? "plain C decoder" : "decoder");
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            ASSERT_EQ(FirstDifference(output[d][i], expected[i], c.width, c.height), "")
+                << (d ? "plain C decoder, " : "decoder, ") << "frame " << i;
     }
 }
 
