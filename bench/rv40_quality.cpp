@@ -1,0 +1,285 @@
+// Our rv40 encoder at fixed quantisers on the film clip as the program sees a PAL Video CD
+// (384x288 square pixels, 25 fps): kbit/s, mean PSNR-Y and encode time per frame, intra-only and
+// with P-frames, against the ffmpeg CLI's rv20 at the rates the quantisers gave (its PSNR
+// interpolated to our rate) and its time on the same input in the same run (processor time, one
+// thread each). Also the time per frame of our loop filter against decoding the frame with
+// libavcodec.
+// Run by hand: [QUENLAR_MEDIA=folder] build/bench/rv40_quality [seconds [key interval [quantisers...]]]
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/resource.h>
+#include <time.h>
+#include <vector>
+
+#include "engine/LibavPtr.h"
+#include "rv40/Rv40Encoder.h"
+
+namespace {
+
+using namespace quenlar;
+
+constexpr int kWidth = 384;
+constexpr int kHeight = 288;
+constexpr int kFps = 25;
+constexpr std::size_t kFrameSize = kWidth * kHeight * 3 / 2;
+
+// Processor time of this thread, and of the finished child processes: other work on the
+// machine inflates wall times but hardly these.
+double ThreadSeconds()
+{
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+double ChildSeconds()
+{
+    rusage usage;
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
+
+void Run(const std::string& command)
+{
+    if (std::system(command.c_str()) != 0) {
+        std::fprintf(stderr, "failed: %s\n", command.c_str());
+        std::exit(1);
+    }
+}
+
+std::vector<std::vector<std::uint8_t>> ReadFrames(const std::string& path)
+{
+    std::vector<std::vector<std::uint8_t>> frames;
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::uint8_t> frame(kFrameSize);
+    while (in.read(reinterpret_cast<char*>(frame.data()), kFrameSize))
+        frames.push_back(frame);
+    return frames;
+}
+
+double PsnrY(const std::uint8_t* a, const std::uint8_t* b, int bStride)
+{
+    double sum = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const int d = a[y * kWidth + x] - b[y * bStride + x];
+            sum += d * d;
+        }
+    const double mse = sum / (kWidth * kHeight);
+    return mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 100;
+}
+
+struct Point {
+    double kbps;
+    double psnr;
+    double msPerFrame;
+};
+
+// FNV-1a over the visible planes, to compare pictures without keeping them.
+std::uint64_t Hash(const std::uint8_t* const data[3], const int stride[3])
+{
+    std::uint64_t h = 1469598103934665603ull;
+    for (int p = 0; p < 3; ++p)
+        for (int y = 0; y < (p ? kHeight / 2 : kHeight); ++y)
+            for (int x = 0; x < (p ? kWidth / 2 : kWidth); ++x)
+                h = (h ^ data[p][y * stride[p] + x]) * 1099511628211ull;
+    return h;
+}
+
+struct Rv40Run {
+    Point point;
+    double filterMsPerFrame;
+    std::vector<std::vector<std::uint8_t>> packets;
+    std::vector<std::uint64_t> hashes; // of each reconstruction
+};
+
+Rv40Run EncodeRv40(const std::vector<std::vector<std::uint8_t>>& frames, int quant, int keyInterval)
+{
+    rv40::Encoder encoder(kWidth, kHeight);
+    Rv40Run run;
+    std::size_t bytes = 0;
+    double psnr = 0;
+    double coding = 0;
+    rv40::EncodedFrame out;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const std::uint8_t* y = frames[i].data();
+        const rv40::SourcePicture picture{{y, y + kWidth * kHeight, y + kWidth * kHeight * 5 / 4},
+                                          {kWidth, kWidth / 2, kWidth / 2}};
+        const double start = ThreadSeconds();
+        encoder.Encode(picture, {i % keyInterval == 0, quant, static_cast<std::uint32_t>(i * 1000 / kFps)}, out);
+        coding += ThreadSeconds() - start;
+        bytes += out.data.size();
+        run.packets.push_back(out.data);
+        const rv40::Picture& r = encoder.Reconstruction();
+        psnr += PsnrY(y, r.y.Row(0), r.y.Stride());
+        const std::uint8_t* planes[3] = {r.y.Row(0), r.u.Row(0), r.v.Row(0)};
+        const int strides[3] = {r.y.Stride(), r.u.Stride(), r.v.Stride()};
+        run.hashes.push_back(Hash(planes, strides));
+    }
+    const double n = static_cast<double>(frames.size());
+    run.point = {bytes * 8.0 * kFps / n / 1000, psnr / n, coding * 1000 / n};
+    run.filterMsPerFrame = encoder.LoopFilterSeconds() * 1000 / n;
+    return run;
+}
+
+int g_decoderMessages = 0;
+
+void CountMessage(void*, int level, const char*, va_list)
+{
+    if (level <= AV_LOG_INFO)
+        ++g_decoderMessages;
+}
+
+// Decodes our packets with libavcodec's rv40 decoder on one thread; calls `picture` with each
+// output picture. Returns the time per frame.
+template <class OnPicture>
+double Decode(const std::vector<std::vector<std::uint8_t>>& packets, OnPicture picture)
+{
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_RV40);
+    encoder::CodecContextPtr ctx(avcodec_alloc_context3(codec));
+    ctx->width = kWidth;
+    ctx->height = kHeight;
+    ctx->thread_count = 1;
+    if (avcodec_open2(ctx.get(), codec, nullptr) < 0)
+        return 0;
+    encoder::PacketPtr packet(av_packet_alloc());
+    encoder::FramePtr frame(av_frame_alloc());
+    auto receive = [&] {
+        while (avcodec_receive_frame(ctx.get(), frame.get()) == 0) {
+            picture(frame.get());
+            av_frame_unref(frame.get());
+        }
+    };
+    const double start = ThreadSeconds();
+    for (const auto& data : packets) {
+        av_new_packet(packet.get(), static_cast<int>(data.size()));
+        std::copy(data.begin(), data.end(), packet->data);
+        avcodec_send_packet(ctx.get(), packet.get());
+        av_packet_unref(packet.get());
+        receive();
+    }
+    avcodec_send_packet(ctx.get(), nullptr);
+    receive();
+    return (ThreadSeconds() - start) * 1000 / static_cast<double>(packets.size());
+}
+
+// Pictures the decoder outputs that differ from the encoder's reconstruction, or are missing.
+int Mismatches(const Rv40Run& run)
+{
+    std::size_t i = 0;
+    int bad = 0;
+    Decode(run.packets, [&](const AVFrame* frame) {
+        const std::uint8_t* planes[3] = {frame->data[0], frame->data[1], frame->data[2]};
+        bad += i >= run.hashes.size() || Hash(planes, frame->linesize) != run.hashes[i];
+        ++i;
+    });
+    return bad + static_cast<int>(run.hashes.size() - std::min(i, run.hashes.size()));
+}
+
+// The CLI's rv20 at a video rate, in .rm as the program writes it: actual rate, PSNR-Y, time.
+Point EncodeRv20(const std::string& folder, const std::string& clip,
+                 const std::vector<std::vector<std::uint8_t>>& frames, double kbps)
+{
+    const std::string rm = folder + "/rv20.rm", yuv = folder + "/rv20.yuv";
+    const std::string raw = "-f rawvideo -pix_fmt yuv420p -s " + std::to_string(kWidth) + "x" +
+                            std::to_string(kHeight) + " -r " + std::to_string(kFps);
+    const double start = ChildSeconds();
+    Run("ffmpeg -nostdin -v error -y -threads 1 " + raw + " -i '" + clip + "' -c:v rv20 -b:v " +
+        std::to_string(static_cast<int>(kbps)) + "k -f rm '" + rm + "'");
+    const double seconds = ChildSeconds() - start;
+    Run("ffmpeg -nostdin -v error -y -i '" + rm + "' -vsync passthrough -f rawvideo -pix_fmt yuv420p '" + yuv + "'");
+    const auto decoded = ReadFrames(yuv);
+    double psnr = 0;
+    for (std::size_t i = 0; i < frames.size() && i < decoded.size(); ++i)
+        psnr += PsnrY(frames[i].data(), decoded[i].data(), kWidth);
+    const double n = static_cast<double>(frames.size());
+    // The video stream's payload: the file less a small header and index.
+    const double bytes = static_cast<double>(std::filesystem::file_size(rm));
+    return {bytes * 8 * kFps / n / 1000, psnr / n, seconds * 1000 / n};
+}
+
+// PSNR of the rv20 curve at a rate, linear in log-rate between the nearest points.
+double InterpolatePsnr(std::vector<Point> curve, double kbps)
+{
+    std::sort(curve.begin(), curve.end(), [](const Point& a, const Point& b) { return a.kbps < b.kbps; });
+    if (curve.size() < 2)
+        return curve.empty() ? 0 : curve[0].psnr;
+    std::size_t i = 1;
+    while (i + 1 < curve.size() && curve[i].kbps < kbps)
+        ++i;
+    const Point& a = curve[i - 1];
+    const Point& b = curve[i];
+    const double t = (std::log(kbps) - std::log(a.kbps)) / (std::log(b.kbps) - std::log(a.kbps));
+    return a.psnr + t * (b.psnr - a.psnr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const double seconds = argc > 1 ? std::max(1.0, std::atof(argv[1])) : 60;
+    const int keyInterval = argc > 2 ? std::max(1, std::atoi(argv[2])) : 50;
+    std::vector<int> quants;
+    for (int i = 3; i < argc; ++i)
+        quants.push_back(std::atoi(argv[i]));
+    if (quants.empty())
+        quants = {10, 14, 18, 22, 26};
+    // The film clip beside the repository, or in $QUENLAR_MEDIA (a worktree elsewhere).
+    const char* media = std::getenv("QUENLAR_MEDIA");
+    const std::string film =
+        (media ? std::string(media) : std::string(QUENLAR_SOURCE_DIR) + "/../shared/media") + "/bbb-60s.mp4";
+    if (!std::filesystem::exists(film)) {
+        std::fprintf(stderr, "missing %s\n", film.c_str());
+        return 1;
+    }
+    char pattern[] = "/tmp/quenlar-rv40-XXXXXX";
+    if (!mkdtemp(pattern))
+        return 1;
+    const std::string folder = pattern;
+    const std::string clip = folder + "/clip.yuv";
+    Run("ffmpeg -nostdin -v error -y -i '" + film + "' -t " + std::to_string(seconds) +
+        " -an -target pal-vcd '" + folder + "/vcd.mpg'");
+    Run("ffmpeg -nostdin -v error -y -i '" + folder + "/vcd.mpg' -vf scale=" + std::to_string(kWidth) + ":" +
+        std::to_string(kHeight) + " -pix_fmt yuv420p -f rawvideo '" + clip + "'");
+    const auto frames = ReadFrames(clip);
+    std::printf("%zu frames %dx%d, key picture every %d in I+P\n\n", frames.size(), kWidth, kHeight, keyInterval);
+
+    std::printf("%-6s %6s %9s %8s %9s %10s %9s %10s\n", "mode", "quant", "kbit/s", "PSNR-Y", "ms/frame", "filter ms",
+                "decode ms", "mismatch");
+    av_log_set_callback(CountMessage);
+    std::vector<Point> withP;
+    for (const int interval : {1, keyInterval}) {
+        for (const int q : quants) {
+            const Rv40Run run = EncodeRv40(frames, q, interval);
+            const double decodeMs = Decode(run.packets, [](const AVFrame*) {});
+            const int mismatches = Mismatches(run);
+            const Point& p = run.point;
+            std::printf("%-6s %6d %9.1f %8.2f %9.2f %10.3f %9.3f %10d\n", interval == 1 ? "I" : "I+P", q, p.kbps,
+                        p.psnr, p.msPerFrame, run.filterMsPerFrame, decodeMs, mismatches);
+            if (interval != 1)
+                withP.push_back(run.point);
+        }
+    }
+    std::printf("\nrv20 (ffmpeg CLI) at the I+P rates:\n%9s %9s %8s %9s\n", "asked", "kbit/s", "PSNR-Y", "ms/frame");
+    std::vector<Point> rv20;
+    for (const Point& p : withP) {
+        const Point r = EncodeRv20(folder, clip, frames, p.kbps);
+        std::printf("%9.1f %9.1f %8.2f %9.2f\n", p.kbps, r.kbps, r.psnr, r.msPerFrame);
+        rv20.push_back(r);
+    }
+    std::printf("\nAt equal rates (rv20 interpolated):\n%9s %8s %8s %7s %11s\n", "kbit/s", "rv40", "rv20", "gain",
+                "time ratio");
+    for (std::size_t i = 0; i < withP.size(); ++i)
+        std::printf("%9.1f %8.2f %8.2f %+7.2f %11.2f\n", withP[i].kbps, withP[i].psnr,
+                    InterpolatePsnr(rv20, withP[i].kbps), withP[i].psnr - InterpolatePsnr(rv20, withP[i].kbps),
+                    withP[i].msPerFrame / rv20[i].msPerFrame);
+    std::printf("\ndecoder messages: %d\n", g_decoderMessages);
+    std::filesystem::remove_all(folder);
+    return 0;
+}

@@ -1,0 +1,58 @@
+// Codes whole pictures: the macroblock loop, the slice, the loop filter behind it, and the
+// reference kept for the next picture.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "BitWriter.h"
+#include "FrameState.h"
+#include "InterCoder.h"
+#include "IntraCoder.h"
+#include "LoopFilter.h"
+#include "Rv40Encoder.h"
+
+namespace quenlar::rv40 {
+
+class FrameCoder {
+public:
+    FrameCoder(int width, int height);
+    // Returns whether the picture was coded as a key picture.
+    bool Code(const SourcePicture& picture, const FrameOptions& options, std::vector<std::uint8_t>& packet);
+    const Picture& Reconstruction() const { return *reference_; }
+    double LoopFilterSeconds() const { return filterSeconds_; }
+
+private:
+    // Decides and reconstructs every macroblock, keeping their codings for the writing.
+    void CodeMacroblocks(FrameState& f);
+    // Writes the kept codings with the frame's code sets.
+    template <class Sink>
+    void PutMacroblocks(Sink& s, const FrameState& f) const;
+    static void SetCodes(FrameState& f, int shift);
+    void Filter(const FilterFrame& frame, int row);
+    MbContext ContextOf(const FrameState& f, int mbx, int mby, const MbNeighbours& n) const;
+    void Record(const FrameState& f, int mbx, int mby, const MbNeighbours& n, bool skipped, const MbCoding& coding,
+                const std::int16_t mv[4][2]);
+
+    int width_;
+    int height_;
+    int mbWidth_;
+    int mbHeight_;
+    Picture source_;
+    Picture pictures_[2];
+    Picture* recon_;
+    Picture* reference_;
+    bool haveReference_ = false;
+    double filterSeconds_ = 0;
+    std::vector<MbInfo> mbs_;
+    std::vector<MbCoding> codings_;
+    std::vector<MbContext> contexts_;
+    std::vector<std::uint8_t> skipped_;
+    int codeSetShift_[2] = {}; // last choice for key and other pictures
+    std::vector<std::uint8_t> sliceData_;
+    IntraCoder intra_;
+    InterCoder inter_;
+    MbWindow window_;
+};
+
+}  // namespace quenlar::rv40

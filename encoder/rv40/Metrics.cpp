@@ -1,0 +1,208 @@
+#include "Metrics.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
+namespace quenlar::rv40 {
+namespace {
+
+#if !defined(__SSE2__)
+// Sum of absolute values of the 4x4 Hadamard transform of a - b (not halved).
+int Hadamard4x4(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride)
+{
+    int d[16];
+    for (int y = 0; y < 4; ++y) {
+        const int d0 = a[y * aStride] - b[y * bStride], d1 = a[y * aStride + 1] - b[y * bStride + 1];
+        const int d2 = a[y * aStride + 2] - b[y * bStride + 2], d3 = a[y * aStride + 3] - b[y * bStride + 3];
+        const int s01 = d0 + d1, t01 = d0 - d1, s23 = d2 + d3, t23 = d2 - d3;
+        d[y * 4 + 0] = s01 + s23;
+        d[y * 4 + 1] = s01 - s23;
+        d[y * 4 + 2] = t01 - t23;
+        d[y * 4 + 3] = t01 + t23;
+    }
+    int sum = 0;
+    for (int x = 0; x < 4; ++x) {
+        const int s01 = d[x] + d[4 + x], t01 = d[x] - d[4 + x];
+        const int s23 = d[8 + x] + d[12 + x], t23 = d[8 + x] - d[12 + x];
+        sum += std::abs(s01 + s23) + std::abs(s01 - s23) + std::abs(t01 - t23) + std::abs(t01 + t23);
+    }
+    return sum;
+}
+#endif
+
+#if defined(__SSE2__)
+
+inline __m128i Abs16(__m128i v)
+{
+    return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v));
+}
+
+// The transform of four rows of differences (two 4x4 blocks side by side, 16 bits each);
+// returns the sums of absolute values of both.
+inline int HadamardRows(const __m128i d[4])
+{
+    // Down the columns.
+    __m128i s01 = _mm_add_epi16(d[0], d[1]), t01 = _mm_sub_epi16(d[0], d[1]);
+    __m128i s23 = _mm_add_epi16(d[2], d[3]), t23 = _mm_sub_epi16(d[2], d[3]);
+    const __m128i r0 = _mm_add_epi16(s01, s23), r1 = _mm_sub_epi16(s01, s23);
+    const __m128i r2 = _mm_sub_epi16(t01, t23), r3 = _mm_add_epi16(t01, t23);
+    // Transpose each 4x4 so that columns become registers, then along the rows.
+    const __m128i a0 = _mm_unpacklo_epi16(r0, r1), a1 = _mm_unpacklo_epi16(r2, r3);
+    const __m128i a2 = _mm_unpackhi_epi16(r0, r1), a3 = _mm_unpackhi_epi16(r2, r3);
+    const __m128i b0 = _mm_unpacklo_epi32(a0, a1), b1 = _mm_unpackhi_epi32(a0, a1);
+    const __m128i b2 = _mm_unpacklo_epi32(a2, a3), b3 = _mm_unpackhi_epi32(a2, a3);
+    const __m128i c0 = _mm_unpacklo_epi64(b0, b2), c1 = _mm_unpackhi_epi64(b0, b2);
+    const __m128i c2 = _mm_unpacklo_epi64(b1, b3), c3 = _mm_unpackhi_epi64(b1, b3);
+    s01 = _mm_add_epi16(c0, c1), t01 = _mm_sub_epi16(c0, c1);
+    s23 = _mm_add_epi16(c2, c3), t23 = _mm_sub_epi16(c2, c3);
+    __m128i sum = _mm_add_epi16(Abs16(_mm_add_epi16(s01, s23)), Abs16(_mm_sub_epi16(s01, s23)));
+    sum = _mm_add_epi16(sum, Abs16(_mm_sub_epi16(t01, t23)));
+    sum = _mm_add_epi16(sum, Abs16(_mm_add_epi16(t01, t23)));
+    __m128i total = _mm_madd_epi16(sum, _mm_set1_epi16(1));
+    total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0x4E));
+    total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0xB1));
+    return _mm_cvtsi128_si32(total);
+}
+
+int Hadamard8x4(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride)
+{
+    const __m128i z = _mm_setzero_si128();
+    __m128i d[4];
+    for (int y = 0; y < 4; ++y) {
+        const __m128i pa = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a + y * aStride)), z);
+        const __m128i pb = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(b + y * bStride)), z);
+        d[y] = _mm_sub_epi16(pa, pb);
+    }
+    return HadamardRows(d);
+}
+
+// One 4x4 block in the left half; the right half is zero and adds nothing.
+int Hadamard4x4Sse2(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride)
+{
+    const __m128i z = _mm_setzero_si128();
+    __m128i d[4];
+    for (int y = 0; y < 4; ++y) {
+        std::int32_t wa, wb;
+        std::memcpy(&wa, a + y * aStride, 4);
+        std::memcpy(&wb, b + y * bStride, 4);
+        d[y] = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(wa), z), _mm_unpacklo_epi8(_mm_cvtsi32_si128(wb), z));
+    }
+    return HadamardRows(d);
+}
+
+// Four 4x4 blocks side by side with AVX2 (each 128-bit half as in HadamardRows).
+__attribute__((target("avx2"))) int Hadamard16x4Avx2(const std::uint8_t* a, int aStride, const std::uint8_t* b,
+                                                     int bStride)
+{
+    __m256i d[4];
+    for (int y = 0; y < 4; ++y) {
+        const __m256i pa = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + y * aStride)));
+        const __m256i pb = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b + y * bStride)));
+        d[y] = _mm256_sub_epi16(pa, pb);
+    }
+    __m256i s01 = _mm256_add_epi16(d[0], d[1]), t01 = _mm256_sub_epi16(d[0], d[1]);
+    __m256i s23 = _mm256_add_epi16(d[2], d[3]), t23 = _mm256_sub_epi16(d[2], d[3]);
+    const __m256i r0 = _mm256_add_epi16(s01, s23), r1 = _mm256_sub_epi16(s01, s23);
+    const __m256i r2 = _mm256_sub_epi16(t01, t23), r3 = _mm256_add_epi16(t01, t23);
+    const __m256i a0 = _mm256_unpacklo_epi16(r0, r1), a1 = _mm256_unpacklo_epi16(r2, r3);
+    const __m256i a2 = _mm256_unpackhi_epi16(r0, r1), a3 = _mm256_unpackhi_epi16(r2, r3);
+    const __m256i b0 = _mm256_unpacklo_epi32(a0, a1), b1 = _mm256_unpackhi_epi32(a0, a1);
+    const __m256i b2 = _mm256_unpacklo_epi32(a2, a3), b3 = _mm256_unpackhi_epi32(a2, a3);
+    const __m256i c0 = _mm256_unpacklo_epi64(b0, b2), c1 = _mm256_unpackhi_epi64(b0, b2);
+    const __m256i c2 = _mm256_unpacklo_epi64(b1, b3), c3 = _mm256_unpackhi_epi64(b1, b3);
+    s01 = _mm256_add_epi16(c0, c1), t01 = _mm256_sub_epi16(c0, c1);
+    s23 = _mm256_add_epi16(c2, c3), t23 = _mm256_sub_epi16(c2, c3);
+    __m256i sum = _mm256_add_epi16(_mm256_abs_epi16(_mm256_add_epi16(s01, s23)),
+                                   _mm256_abs_epi16(_mm256_sub_epi16(s01, s23)));
+    sum = _mm256_add_epi16(sum, _mm256_abs_epi16(_mm256_sub_epi16(t01, t23)));
+    sum = _mm256_add_epi16(sum, _mm256_abs_epi16(_mm256_add_epi16(t01, t23)));
+    const __m256i wide = _mm256_madd_epi16(sum, _mm256_set1_epi16(1));
+    __m128i total = _mm_add_epi32(_mm256_castsi256_si128(wide), _mm256_extracti128_si256(wide, 1));
+    total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0x4E));
+    total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0xB1));
+    return _mm_cvtsi128_si32(total);
+}
+
+const bool g_avx2 = __builtin_cpu_supports("avx2");
+
+#endif
+
+}  // namespace
+
+int Sad(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, int w, int h)
+{
+#if defined(__SSE2__)
+    if (w == 16 || w == 8) {
+        __m128i total = _mm_setzero_si128();
+        for (int y = 0; y < h; ++y, a += aStride, b += bStride) {
+            const __m128i pa = w == 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(a))
+                                       : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(a));
+            const __m128i pb = w == 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(b))
+                                       : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b));
+            total = _mm_add_epi64(total, _mm_sad_epu8(pa, pb));
+        }
+        return _mm_cvtsi128_si32(total) + _mm_cvtsi128_si32(_mm_srli_si128(total, 8));
+    }
+#endif
+    int sum = 0;
+    for (int y = 0; y < h; ++y, a += aStride, b += bStride)
+        for (int x = 0; x < w; ++x)
+            sum += std::abs(a[x] - b[x]);
+    return sum;
+}
+
+int Satd(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, int w, int h)
+{
+    int sum = 0;
+    for (int y = 0; y < h; y += 4) {
+        int x = 0;
+#if defined(__SSE2__)
+        if (g_avx2)
+            for (; x + 16 <= w; x += 16)
+                sum += Hadamard16x4Avx2(a + y * aStride + x, aStride, b + y * bStride + x, bStride);
+        for (; x + 8 <= w; x += 8)
+            sum += Hadamard8x4(a + y * aStride + x, aStride, b + y * bStride + x, bStride);
+        for (; x < w; x += 4)
+            sum += Hadamard4x4Sse2(a + y * aStride + x, aStride, b + y * bStride + x, bStride);
+#else
+        for (; x < w; x += 4)
+            sum += Hadamard4x4(a + y * aStride + x, aStride, b + y * bStride + x, bStride);
+#endif
+    }
+    return sum >> 1;
+}
+
+int Ssd(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, int w, int h)
+{
+#if defined(__SSE2__)
+    if (w == 16 || w == 8) {
+        const __m128i z = _mm_setzero_si128();
+        __m128i total = z;
+        for (int y = 0; y < h; ++y, a += aStride, b += bStride) {
+            const __m128i pa = w == 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(a))
+                                       : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(a));
+            const __m128i pb = w == 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(b))
+                                       : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b));
+            const __m128i lo = _mm_sub_epi16(_mm_unpacklo_epi8(pa, z), _mm_unpacklo_epi8(pb, z));
+            const __m128i hi = _mm_sub_epi16(_mm_unpackhi_epi8(pa, z), _mm_unpackhi_epi8(pb, z));
+            total = _mm_add_epi32(total, _mm_add_epi32(_mm_madd_epi16(lo, lo), _mm_madd_epi16(hi, hi)));
+        }
+        total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0x4E));
+        total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0xB1));
+        return _mm_cvtsi128_si32(total);
+    }
+#endif
+    int sum = 0;
+    for (int y = 0; y < h; ++y, a += aStride, b += bStride)
+        for (int x = 0; x < w; ++x) {
+            const int d = a[x] - b[x];
+            sum += d * d;
+        }
+    return sum;
+}
+
+}  // namespace quenlar::rv40

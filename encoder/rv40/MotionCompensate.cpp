@@ -1,0 +1,179 @@
+#include "MotionCompensate.h"
+
+#include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
+#include "tables/Rv40Tables.h"
+
+namespace quenlar::rv40 {
+namespace {
+
+// The 6-tap filter at each quarter position: weights of the two middle taps and the shift.
+struct Taps {
+    int c1;
+    int c2;
+    int shift;
+};
+constexpr Taps kTaps[4] = {{0, 0, 0}, {52, 20, 6}, {20, 20, 5}, {20, 52, 6}};
+
+inline std::uint8_t Clip8(int v)
+{
+    return static_cast<std::uint8_t>(std::clamp(v, 0, 255));
+}
+
+#if defined(__SSE2__)
+__attribute__((target("avx2"))) inline __m256i LoadWide(const std::uint8_t* p)
+{
+    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+// Sixteen pixels of a row with AVX2; sixteen bits hold every intermediate, as below.
+__attribute__((target("avx2"))) int FilterAvx2(const std::uint8_t* src, std::uint8_t* dst, int w, Taps t, int step)
+{
+    const __m256i c1 = _mm256_set1_epi16(static_cast<short>(t.c1)), c2 = _mm256_set1_epi16(static_cast<short>(t.c2));
+    const __m256i five = _mm256_set1_epi16(5), r = _mm256_set1_epi16(static_cast<short>(1 << (t.shift - 1)));
+    const __m128i shift = _mm_cvtsi32_si128(t.shift);
+    int x = 0;
+    for (; x + 16 <= w; x += 16) {
+        const std::uint8_t* p = src + x;
+        __m256i v = _mm256_add_epi16(LoadWide(p - 2 * step), LoadWide(p + 3 * step));
+        v = _mm256_sub_epi16(v, _mm256_mullo_epi16(five, _mm256_add_epi16(LoadWide(p - step), LoadWide(p + 2 * step))));
+        v = _mm256_add_epi16(v, _mm256_mullo_epi16(c1, LoadWide(p)));
+        v = _mm256_add_epi16(v, _mm256_mullo_epi16(c2, LoadWide(p + step)));
+        v = _mm256_sra_epi16(_mm256_add_epi16(v, r), shift);
+        const __m256i packed = _mm256_packus_epi16(v, _mm256_permute2x128_si256(v, v, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), _mm256_castsi256_si128(packed));
+    }
+    return x;
+}
+
+const bool g_avx2 = __builtin_cpu_supports("avx2");
+#endif
+
+// Pixels `step` apart are the filter's taps.
+void Filter(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, int w, int h, Taps t,
+            int step)
+{
+    const int round = 1 << (t.shift - 1);
+    for (int y = 0; y < h; ++y, src += srcStride, dst += dstStride) {
+        int x = 0;
+#if defined(__SSE2__)
+        if (g_avx2 && w >= 16)
+            x = FilterAvx2(src, dst, w, t, step);
+        // Sixteen bits hold every intermediate: at most 2 * 255 + 72 * 255 + 32, at least -10 * 255.
+        const __m128i z = _mm_setzero_si128();
+        const __m128i c1 = _mm_set1_epi16(static_cast<short>(t.c1)), c2 = _mm_set1_epi16(static_cast<short>(t.c2));
+        const __m128i five = _mm_set1_epi16(5), r = _mm_set1_epi16(static_cast<short>(round));
+        const __m128i shift = _mm_cvtsi32_si128(t.shift);
+        auto load = [&](const std::uint8_t* p) {
+            return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), z);
+        };
+        for (; x + 8 <= w; x += 8) {
+            const std::uint8_t* p = src + x;
+            __m128i v = _mm_add_epi16(load(p - 2 * step), load(p + 3 * step));
+            v = _mm_sub_epi16(v, _mm_mullo_epi16(five, _mm_add_epi16(load(p - step), load(p + 2 * step))));
+            v = _mm_add_epi16(v, _mm_mullo_epi16(c1, load(p)));
+            v = _mm_add_epi16(v, _mm_mullo_epi16(c2, load(p + step)));
+            v = _mm_sra_epi16(_mm_add_epi16(v, r), shift);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + x), _mm_packus_epi16(v, v));
+        }
+#endif
+        for (; x < w; ++x) {
+            const std::uint8_t* p = src + x;
+            const int v = p[-2 * step] + p[3 * step] - 5 * (p[-step] + p[2 * step]) + t.c1 * p[0] + t.c2 * p[step];
+            dst[x] = Clip8((v + round) >> t.shift);
+        }
+    }
+}
+
+}  // namespace
+
+void FilterRows(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, int w, int h, int frac)
+{
+    Filter(src, srcStride, dst, dstStride, w, h, kTaps[frac], 1);
+}
+
+void FilterColumns(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, int w, int h,
+                   int frac)
+{
+    Filter(src, srcStride, dst, dstStride, w, h, kTaps[frac], srcStride);
+}
+
+void PredictLuma(const Plane& ref, int x, int y, int mvx, int mvy, int w, int h, std::uint8_t* dst, int dstStride)
+{
+    const int lx = mvx & 3, ly = mvy & 3;
+    const int stride = ref.Stride();
+    const std::uint8_t* src = ref.Row(y + (mvy >> 2)) + x + (mvx >> 2);
+    if (!lx && !ly) {
+        for (int j = 0; j < h; ++j)
+            std::memcpy(dst + j * dstStride, src + j * stride, w);
+    } else if (lx == 3 && ly == 3) {
+        for (int j = 0; j < h; ++j, src += stride, dst += dstStride)
+            for (int i = 0; i < w; ++i)
+                dst[i] = static_cast<std::uint8_t>(
+                    (src[i] + src[i + 1] + src[i + stride] + src[i + stride + 1] + 2) >> 2);
+    } else if (!ly) {
+        FilterRows(src, stride, dst, dstStride, w, h, lx);
+    } else if (!lx) {
+        FilterColumns(src, stride, dst, dstStride, w, h, ly);
+    } else {
+        // Rows filtered two above and three below the block, rounded to pixels, then columns.
+        alignas(16) std::uint8_t tmp[16 * 21];
+        FilterRows(src - 2 * stride, stride, tmp, 16, w, h + 5, lx);
+        FilterColumns(tmp + 2 * 16, 16, dst, dstStride, w, h, ly);
+    }
+}
+
+void PredictChroma(const Plane& ref, int x, int y, int mvx, int mvy, int w, int h, std::uint8_t* dst,
+                   int dstStride)
+{
+    // Half the luma vector, rounded toward zero, in quarter chroma pixels; the positions are
+    // eighths, and three quarters in both directions is taken as a half.
+    const int cx = mvx / 2, cy = mvy / 2;
+    int fx = (cx & 3) * 2, fy = (cy & 3) * 2;
+    if (fx == 6 && fy == 6)
+        fx = fy = 4;
+    const int stride = ref.Stride();
+    const std::uint8_t* src = ref.Row(y + (cy >> 2)) + x + (cx >> 2);
+    if (!fx && !fy) {
+        for (int j = 0; j < h; ++j)
+            std::memcpy(dst + j * dstStride, src + j * stride, w);
+        return;
+    }
+    const int a = (8 - fx) * (8 - fy), b = fx * (8 - fy), c = (8 - fx) * fy, d = fx * fy;
+    const int bias = tables::kChromaMcBias[fy >> 1][fx >> 1];
+#if defined(__SSE2__)
+    // At most 64 * 255 + 32: sixteen bits suffice.
+    const __m128i z = _mm_setzero_si128();
+    const __m128i va = _mm_set1_epi16(static_cast<short>(a)), vb = _mm_set1_epi16(static_cast<short>(b));
+    const __m128i vc = _mm_set1_epi16(static_cast<short>(c)), vd = _mm_set1_epi16(static_cast<short>(d));
+    const __m128i vbias = _mm_set1_epi16(static_cast<short>(bias));
+    auto load = [&](const std::uint8_t* p) {
+        return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), z);
+    };
+    for (int j = 0; j < h; ++j, src += stride, dst += dstStride) {
+        __m128i v = _mm_add_epi16(_mm_mullo_epi16(va, load(src)), _mm_mullo_epi16(vb, load(src + 1)));
+        v = _mm_add_epi16(v, _mm_mullo_epi16(vc, load(src + stride)));
+        v = _mm_add_epi16(v, _mm_mullo_epi16(vd, load(src + stride + 1)));
+        v = _mm_srli_epi16(_mm_add_epi16(v, vbias), 6);
+        const __m128i packed = _mm_packus_epi16(v, v);
+        if (w == 8) {
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), packed);
+        } else {
+            const int four = _mm_cvtsi128_si32(packed);
+            std::memcpy(dst, &four, 4);
+        }
+    }
+#else
+    for (int j = 0; j < h; ++j, src += stride, dst += dstStride)
+        for (int i = 0; i < w; ++i)
+            dst[i] = static_cast<std::uint8_t>(
+                (a * src[i] + b * src[i + 1] + c * src[i + stride] + d * src[i + stride + 1] + bias) >> 6);
+#endif
+}
+
+}  // namespace quenlar::rv40

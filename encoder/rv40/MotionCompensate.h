@@ -1,0 +1,24 @@
+// Motion-compensated prediction as the decoder forms it: quarter-pel luma with the format's
+// 6-tap filters, eighth-pel bilinear chroma from the luma vector.
+#pragma once
+
+#include <cstdint>
+
+#include "Picture.h"
+
+namespace quenlar::rv40 {
+
+// The w x h luma block at (x, y) moved by the quarter-pel vector (mvx, mvy).
+void PredictLuma(const Plane& ref, int x, int y, int mvx, int mvy, int w, int h, std::uint8_t* dst, int dstStride);
+
+// The chroma block at (x, y), w x h chroma pixels (w 4 or 8), for the luma vector (mvx, mvy).
+void PredictChroma(const Plane& ref, int x, int y, int mvx, int mvy, int w, int h, std::uint8_t* dst,
+                   int dstStride);
+
+// One pass of the 6-tap filter for quarter position `frac` (1-3) over w x h pixels, along rows
+// or down columns, rounded and clipped to pixels as the decoder does.
+void FilterRows(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, int w, int h, int frac);
+void FilterColumns(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, int w, int h,
+                   int frac);
+
+}  // namespace quenlar::rv40

@@ -1,0 +1,147 @@
+#include "MotionSearch.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "Metrics.h"
+
+namespace quenlar::rv40 {
+namespace {
+
+constexpr int kDiamond[4][2] = {{-1, 0}, {1, 0}, {0, -1}, {0, 1}};
+
+}  // namespace
+
+void MotionSearch::SetFrame(const Plane& source, const Plane& reference, const SubpelPlanes& subpel, int lambda)
+{
+    source_ = &source;
+    reference_ = &reference;
+    subpel_ = &subpel;
+    lambda_ = lambda;
+}
+
+Mv MotionSearch::Clamp(int x, int y, int w, int h, Mv mv) const
+{
+    // Keep the block within kMvReach pixels of the picture, where the borders hold what the
+    // decoder's edge emulation would give.
+    const int minX = (-kMvReach - x) * 4, maxX = (reference_->Width() + kMvReach - w - x) * 4;
+    const int minY = (-kMvReach - y) * 4, maxY = (reference_->Height() + kMvReach - h - y) * 4;
+    return {std::clamp(mv.x, minX, maxX), std::clamp(mv.y, minY, maxY)};
+}
+
+int MotionSearch::FullPelCost(int x, int y, int w, int h, int fx, int fy, Mv pred) const
+{
+    return Sad(source_->Row(y) + x, source_->Stride(), reference_->Row(y + fy) + x + fx, reference_->Stride(), w, h) +
+           VectorCost({fx * 4, fy * 4}, pred);
+}
+
+int MotionSearch::Cost(int x, int y, int w, int h, Mv mv, Mv pred) const
+{
+    alignas(16) std::uint8_t scratch[16 * 16];
+    int stride;
+    const std::uint8_t* block = subpel_->Block(x, y, mv, w, h, scratch, &stride);
+    return Satd(source_->Row(y) + x, source_->Stride(), block, stride, w, h) + VectorCost(mv, pred);
+}
+
+SearchResult MotionSearch::Refine(int x, int y, int w, int h, Mv pred, const Mv* candidates, int count)
+{
+    Mv mv = Clamp(x, y, w, h, candidates[0]);
+    int cost = Cost(x, y, w, h, mv, pred);
+    for (int i = 1; i < count; ++i) {
+        const Mv c = Clamp(x, y, w, h, candidates[i]);
+        if (c == mv)
+            continue;
+        const int cc = Cost(x, y, w, h, c, pred);
+        if (cc < cost) {
+            cost = cc;
+            mv = c;
+        }
+    }
+    for (int step = 0; step < 2; ++step) {
+        const Mv centre = mv;
+        for (const auto& d : kDiamond) {
+            const Mv c{centre.x + d[0], centre.y + d[1]};
+            if (!(Clamp(x, y, w, h, c) == c))
+                continue;
+            const int cc = Cost(x, y, w, h, c, pred);
+            if (cc < cost) {
+                cost = cc;
+                mv = c;
+            }
+        }
+        if (mv == centre)
+            break;
+    }
+    return {mv, cost};
+}
+
+SearchResult MotionSearch::Search(int x, int y, int w, int h, Mv pred, const Mv* candidates, int count)
+{
+    // Full pels: the best of the candidates, then hexagon steps, then a small diamond.
+    const Mv start = Clamp(x, y, w, h, {(pred.x + 2) >> 2 << 2, (pred.y + 2) >> 2 << 2});
+    int bx = start.x >> 2, by = start.y >> 2;
+    int best = FullPelCost(x, y, w, h, bx, by, pred);
+    for (int i = 0; i < count; ++i) {
+        const Mv c = Clamp(x, y, w, h, {(candidates[i].x + 2) >> 2 << 2, (candidates[i].y + 2) >> 2 << 2});
+        if (c.x >> 2 == bx && c.y >> 2 == by)
+            continue;
+        const int cost = FullPelCost(x, y, w, h, c.x >> 2, c.y >> 2, pred);
+        if (cost < best) {
+            best = cost;
+            bx = c.x >> 2;
+            by = c.y >> 2;
+        }
+    }
+    const int minX = -kMvReach - x, maxX = reference_->Width() + kMvReach - w - x;
+    const int minY = -kMvReach - y, maxY = reference_->Height() + kMvReach - h - y;
+    auto tryAt = [&](int fx, int fy, int& cx, int& cy, int& cbest) {
+        if (fx < minX || fx > maxX || fy < minY || fy > maxY)
+            return;
+        const int cost = FullPelCost(x, y, w, h, fx, fy, pred);
+        if (cost < cbest) {
+            cbest = cost;
+            cx = fx;
+            cy = fy;
+        }
+    };
+    static constexpr int kHexagon[6][2] = {{-2, 0}, {-1, -2}, {1, -2}, {2, 0}, {1, 2}, {-1, 2}};
+    for (int step = 0; step < 16; ++step) {
+        int nx = bx, ny = by, nbest = best;
+        for (const auto& d : kHexagon)
+            tryAt(bx + d[0], by + d[1], nx, ny, nbest);
+        if (nx == bx && ny == by)
+            break;
+        bx = nx, by = ny, best = nbest;
+    }
+    for (int step = 0; step < 4; ++step) {
+        int nx = bx, ny = by, nbest = best;
+        for (const auto& d : kDiamond)
+            tryAt(bx + d[0], by + d[1], nx, ny, nbest);
+        if (nx == bx && ny == by)
+            break;
+        bx = nx, by = ny, best = nbest;
+    }
+    // Half, then quarter pels: a small diamond each, repeated while it moves.
+    Mv mv{bx * 4, by * 4};
+    int cost = Cost(x, y, w, h, mv, pred);
+    for (const int scale : {2, 1}) {
+        for (int step = 0; step < 2; ++step) {
+            const Mv centre = mv;
+            for (const auto& d : kDiamond) {
+                const Mv c{centre.x + d[0] * scale, centre.y + d[1] * scale};
+                if (!(Clamp(x, y, w, h, c) == c))
+                    continue;
+                const int cc = Cost(x, y, w, h, c, pred);
+                if (cc < cost) {
+                    cost = cc;
+                    mv = c;
+                }
+            }
+            if (mv == centre)
+                break;
+        }
+    }
+    return {mv, cost};
+}
+
+}  // namespace quenlar::rv40

@@ -1,0 +1,46 @@
+// Motion search of one block: predictor candidates and a hexagon and diamond at full pels, then
+// half and quarter pels, minimising prediction error plus lambda times the vector's bits.
+#pragma once
+
+#include <cstdint>
+
+#include "MotionVectors.h"
+#include "Picture.h"
+#include "SubpelPlanes.h"
+
+namespace quenlar::rv40 {
+
+struct SearchResult {
+    Mv mv;    // quarter pels
+    int cost; // SATD + lambda * vector bits
+};
+
+class MotionSearch {
+public:
+    // lambda: SATD units per bit, times 256.
+    void SetFrame(const Plane& source, const Plane& reference, const SubpelPlanes& subpel, int lambda);
+    // The w x h block at (x, y); `pred` is the vector prediction the difference is coded against.
+    // `wide`: hexagon steps before the diamond, for a block whose motion may be far from the
+    // candidates; otherwise only the diamond refines them.
+    SearchResult Search(int x, int y, int w, int h, Mv pred, const Mv* candidates, int count);
+    // A cheaper search for the parts of a macroblock whose whole vector is known: the best
+    // candidate at its own quarter-pel position, then quarter-pel diamond steps.
+    SearchResult Refine(int x, int y, int w, int h, Mv pred, const Mv* candidates, int count);
+    // SATD of the block at a quarter-pel vector (its search approximation), plus the vector's cost.
+    int Cost(int x, int y, int w, int h, Mv mv, Mv pred) const;
+
+private:
+    int VectorCost(Mv mv, Mv pred) const
+    {
+        return (lambda_ * (SignedCodeBits(mv.x - pred.x) + SignedCodeBits(mv.y - pred.y))) >> 8;
+    }
+    int FullPelCost(int x, int y, int w, int h, int fx, int fy, Mv pred) const;
+    Mv Clamp(int x, int y, int w, int h, Mv mv) const;
+
+    const Plane* source_ = nullptr;
+    const Plane* reference_ = nullptr;
+    const SubpelPlanes* subpel_ = nullptr;
+    int lambda_ = 0;
+};
+
+}  // namespace quenlar::rv40

@@ -1,0 +1,127 @@
+#include "Residual.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace quenlar::rv40 {
+namespace {
+
+bool HasAc(const std::int16_t levels[16])
+{
+    for (int i = 1; i < 16; ++i)
+        if (levels[i])
+            return true;
+    return false;
+}
+
+// Takes one step off the largest level among positions [from, 16); false if all are zero.
+bool Shrink(std::int16_t levels[16], int from)
+{
+    int best = -1;
+    for (int i = from; i < 16; ++i)
+        if (levels[i] && (best < 0 || std::abs(levels[i]) > std::abs(levels[best])))
+            best = i;
+    if (best < 0)
+        return false;
+    levels[best] = static_cast<std::int16_t>(levels[best] > 0 ? levels[best] - 1 : levels[best] + 1);
+    return true;
+}
+
+// Dequantises levels so that the decoder's 16-bit arithmetic reproduces them exactly, giving up
+// levels where it would not; `dc`, when given, replaces position 0 (the separate DC block's).
+void DequantiseSafely(std::int16_t levels[16], const QuantMatrix& q, std::int16_t out[16], const std::int16_t* dc)
+{
+    for (;;) {
+        const bool stored = Dequantise(levels, q, out);
+        if (dc)
+            out[0] = *dc;
+        const bool ac = HasAc(levels);
+        // Without other coefficients the decoder adds the DC in 32 bits.
+        if (stored && (!ac || FitsDecoder(out)))
+            return;
+        if (!Shrink(levels, dc ? 1 : 0))
+            return;
+    }
+}
+
+}  // namespace
+
+bool CodeBlock(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, const QuantMatrix& q,
+               std::int16_t levels[16], const RdWeights* rd)
+{
+    std::int32_t coeffs[16];
+    ForwardTransform(src, srcStride, dst, dstStride, coeffs);
+    if (QuantisesToZero(coeffs, q) ||
+        !(rd ? QuantiseRd(coeffs, q, *rd, levels) : Quantise(coeffs, q, levels))) {
+        std::memset(levels, 0, 16 * sizeof levels[0]);
+        return false;
+    }
+    std::int16_t d[16];
+    DequantiseSafely(levels, q, d, nullptr);
+    if (!levels[0] && !HasAc(levels))
+        return false;
+    InverseTransformAdd(dst, dstStride, d);
+    return true;
+}
+
+unsigned CodeBlock16(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride,
+                     const QuantMatrix& dcQuant, const QuantMatrix& acQuant, std::int16_t dc[16],
+                     std::int16_t levels[16][16], const RdWeights* rd)
+{
+    std::int32_t coeffs[16][16];
+    std::int32_t blockDc[16];
+    for (int b = 0; b < 16; ++b) {
+        const int x = (b & 3) * 4, y = (b >> 2) * 4;
+        ForwardTransform(src + y * srcStride + x, srcStride, dst + y * dstStride + x, dstStride, coeffs[b]);
+        blockDc[b] = coeffs[b][0];
+        coeffs[b][0] = 0;
+    }
+    std::int32_t dcCoeffs[16];
+    ForwardDcTransform(blockDc, dcCoeffs);
+    Quantise(dcCoeffs, dcQuant, dc);
+    std::int16_t dcValues[16];
+    for (;;) {
+        std::int16_t dd[16];
+        const bool stored = Dequantise(dc, dcQuant, dd);
+        InverseDcTransform(dd, dcValues);
+        // The inverse is exact in the decoder's plain code; only its 16-bit storage can overflow.
+        bool fits = stored;
+        for (int i = 0; i < 16 && fits; ++i)
+            fits = std::abs(dcValues[i]) < 16384;
+        if (fits || !Shrink(dc, 0))
+            break;
+    }
+    unsigned cbp = 0;
+    for (int b = 0; b < 16; ++b) {
+        const int x = (b & 3) * 4, y = (b >> 2) * 4;
+        if (QuantisesToZero(coeffs[b], acQuant))
+            std::memset(levels[b], 0, 16 * sizeof levels[b][0]);
+        else if (rd)
+            QuantiseRd(coeffs[b], acQuant, *rd, levels[b]);
+        else
+            Quantise(coeffs[b], acQuant, levels[b]);
+        std::int16_t d[16];
+        DequantiseSafely(levels[b], acQuant, d, &dcValues[b]);
+        if (HasAc(levels[b]))
+            cbp |= 1u << b;
+        else
+            for (int i = 1; i < 16; ++i)
+                d[i] = 0;
+        InverseTransformAdd(dst + y * dstStride + x, dstStride, d);
+    }
+    return cbp;
+}
+
+unsigned CodeChroma8x8(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, const QuantMatrix& q,
+                       std::int16_t levels[4][16], const RdWeights* rd)
+{
+    unsigned cbp = 0;
+    for (int b = 0; b < 4; ++b) {
+        const int x = (b & 1) * 4, y = (b >> 1) * 4;
+        if (CodeBlock(src + y * srcStride + x, srcStride, dst + y * dstStride + x, dstStride, q, levels[b], rd))
+            cbp |= 1u << b;
+    }
+    return cbp;
+}
+
+}  // namespace quenlar::rv40

@@ -1,0 +1,28 @@
+// Coding the residual of predicted blocks: transform, quantisation and the decoder's
+// reconstruction, in place over the prediction.
+#pragma once
+
+#include <cstdint>
+
+#include "RdQuantise.h"
+#include "Transform.h"
+
+namespace quenlar::rv40 {
+
+// One 4x4 block: dst holds the prediction on entry and the reconstruction on return. Returns
+// whether any level is nonzero (the block is coded). With `rd`, levels are chosen by rate and
+// distortion; without, by the quantiser's dead zone.
+bool CodeBlock(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, const QuantMatrix& q,
+               std::int16_t levels[16], const RdWeights* rd = nullptr);
+
+// A 16x16 luma area with its DC coefficients in a separate block. Returns the coded pattern of
+// the sixteen blocks' remaining coefficients (bit 4 * y + x).
+unsigned CodeBlock16(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride,
+                     const QuantMatrix& dcQuant, const QuantMatrix& acQuant, std::int16_t dc[16],
+                     std::int16_t levels[16][16], const RdWeights* rd = nullptr);
+
+// An 8x8 chroma area as four 4x4 blocks; returns their coded pattern (bit 2 * y + x).
+unsigned CodeChroma8x8(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, const QuantMatrix& q,
+                       std::int16_t levels[4][16], const RdWeights* rd = nullptr);
+
+}  // namespace quenlar::rv40

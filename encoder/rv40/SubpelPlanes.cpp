@@ -1,0 +1,50 @@
+#include "SubpelPlanes.h"
+
+#include "MotionCompensate.h"
+
+namespace quenlar::rv40 {
+namespace {
+
+// How far outside the picture the planes are filled: the search's reach.
+constexpr int kReach = kMvReach;
+
+}  // namespace
+
+void SubpelPlanes::Build(const Plane& full)
+{
+    full_ = &full;
+    for (Plane* p : {&rows_[0], &rows_[1], &rows_[2], &columns_, &both_})
+        if (p->Width() != full.Width() || p->Height() != full.Height())
+            p->Allocate(full.Width(), full.Height(), full.Pad());
+    const int w = full.Width() + 2 * kReach, h = full.Height() + 2 * kReach;
+    const int s = full.Stride();
+    // The row-filtered planes also two rows above and three below, for the column filter.
+    for (int frac = 1; frac <= 3; ++frac)
+        FilterRows(full.Row(-kReach - 2) - kReach, s, rows_[frac - 1].Row(-kReach - 2) - kReach, s, w, h + 5, frac);
+    FilterColumns(full.Row(-kReach) - kReach, s, columns_.Row(-kReach) - kReach, s, w, h, 2);
+    FilterColumns(rows_[1].Row(-kReach) - kReach, s, both_.Row(-kReach) - kReach, s, w, h, 2);
+}
+
+const std::uint8_t* SubpelPlanes::Block(int x, int y, Mv mv, int w, int h, std::uint8_t* scratch, int* stride) const
+{
+    const int lx = mv.x & 3, ly = mv.y & 3;
+    const int bx = x + (mv.x >> 2), by = y + (mv.y >> 2);
+    const int s = full_->Stride();
+    *stride = s;
+    if (!ly)
+        return (lx ? rows_[lx - 1] : *full_).Row(by) + bx;
+    if (ly == 2 && !lx)
+        return columns_.Row(by) + bx;
+    if (ly == 2 && lx == 2)
+        return both_.Row(by) + bx;
+    *stride = 16;
+    if (lx == 3 && ly == 3) {
+        PredictLuma(*full_, x, y, mv.x, mv.y, w, h, scratch, 16);
+        return scratch;
+    }
+    const Plane& source = lx ? rows_[lx - 1] : *full_;
+    FilterColumns(source.Row(by) + bx, s, scratch, 16, w, h, ly);
+    return scratch;
+}
+
+}  // namespace quenlar::rv40

@@ -1,0 +1,29 @@
+// The reference luma filtered along its rows at each quarter position (the decoder's own
+// filters, rounded to pixels as it rounds them), plus the half-pel positions down the columns,
+// built once per reference picture: every quarter-pel block the motion search compares is then
+// at most one more filter pass away, and exactly what the decoder would predict.
+#pragma once
+
+#include <cstdint>
+
+#include "MotionVectors.h"
+#include "Picture.h"
+
+namespace quenlar::rv40 {
+
+class SubpelPlanes {
+public:
+    // From a reference whose borders are extended; covers every vector the search may choose.
+    void Build(const Plane& full);
+    // The w x h block at (x, y) moved by `mv` (quarter pels): a pointer into a plane, or the
+    // block filtered into `scratch` (stride 16). *stride gets the result's stride.
+    const std::uint8_t* Block(int x, int y, Mv mv, int w, int h, std::uint8_t* scratch, int* stride) const;
+
+private:
+    const Plane* full_ = nullptr;
+    Plane rows_[3];   // filtered along the rows at quarter positions 1, 2, 3
+    Plane columns_;   // half-pel down the columns
+    Plane both_;      // half-pel both ways
+};
+
+}  // namespace quenlar::rv40

@@ -1,0 +1,231 @@
+#include "Transform.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace quenlar::rv40 {
+namespace {
+
+// One 1-D forward pass: rows of T times the four inputs.
+inline void Forward1d(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d, std::int32_t* o, int step)
+{
+    const std::int32_t s03 = a + d, d03 = a - d, s12 = b + c, d12 = b - c;
+    o[0] = 13 * (s03 + s12);
+    o[step] = 17 * d03 + 7 * d12;
+    o[2 * step] = 13 * (s03 - s12);
+    o[3 * step] = 7 * d03 - 17 * d12;
+}
+
+}  // namespace
+
+void ForwardTransform(const std::int32_t in[16], std::int32_t out[16])
+{
+    std::int32_t tmp[16];
+    // Horizontal: each row's four pixels give its four horizontal frequencies.
+    for (int y = 0; y < 4; ++y)
+        Forward1d(in[y * 4], in[y * 4 + 1], in[y * 4 + 2], in[y * 4 + 3], tmp + y * 4, 1);
+    // Vertical: coefficient [v * 4 + h].
+    for (int x = 0; x < 4; ++x)
+        Forward1d(tmp[x], tmp[4 + x], tmp[8 + x], tmp[12 + x], out + x, 4);
+}
+
+void ForwardTransform(const std::uint8_t* src, int srcStride, const std::uint8_t* pred, int predStride,
+                      std::int32_t out[16])
+{
+#if defined(__SSE2__)
+    const __m128i z = _mm_setzero_si128();
+    auto row = [&](int y) {
+        std::int32_t s, p;
+        std::memcpy(&s, src + y * srcStride, 4);
+        std::memcpy(&p, pred + y * predStride, 4);
+        return _mm_sub_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(s), z), _mm_unpacklo_epi8(_mm_cvtsi32_si128(p), z));
+    };
+    const __m128i x0 = row(0), x1 = row(1), x2 = row(2), x3 = row(3);
+    // Down the columns in 16 bits (at most 13 * 4 * 255).
+    const __m128i a = _mm_add_epi16(x0, x3), d = _mm_sub_epi16(x0, x3);
+    const __m128i b = _mm_add_epi16(x1, x2), c = _mm_sub_epi16(x1, x2);
+    const __m128i k13 = _mm_set1_epi16(13), k17 = _mm_set1_epi16(17), k7 = _mm_set1_epi16(7);
+    const __m128i v0 = _mm_mullo_epi16(k13, _mm_add_epi16(a, b)), v2 = _mm_mullo_epi16(k13, _mm_sub_epi16(a, b));
+    const __m128i v1 = _mm_add_epi16(_mm_mullo_epi16(k17, d), _mm_mullo_epi16(k7, c));
+    const __m128i v3 = _mm_sub_epi16(_mm_mullo_epi16(k7, d), _mm_mullo_epi16(k17, c));
+    // Columns next to each other, then along the rows in 32 bits: pairs of columns times pairs
+    // of basis values.
+    const __m128i t0 = _mm_unpacklo_epi16(_mm_unpacklo_epi64(v0, v1), _mm_unpacklo_epi64(v2, v3));
+    const __m128i t1 = _mm_unpackhi_epi16(_mm_unpacklo_epi64(v0, v1), _mm_unpacklo_epi64(v2, v3));
+    const __m128i u0 = _mm_unpacklo_epi16(t0, t1), u1 = _mm_unpackhi_epi16(t0, t1); // columns 0 1, 2 3
+    const __m128i p01 = _mm_unpacklo_epi16(u0, _mm_srli_si128(u0, 8));
+    const __m128i p23 = _mm_unpacklo_epi16(u1, _mm_srli_si128(u1, 8));
+    auto basis = [&](int b0, int b1, int b2, int b3) {
+        return _mm_add_epi32(_mm_madd_epi16(p01, _mm_set1_epi32((b1 << 16) | (b0 & 0xFFFF))),
+                             _mm_madd_epi16(p23, _mm_set1_epi32((b3 << 16) | (b2 & 0xFFFF))));
+    };
+    const __m128i h0 = basis(13, 13, 13, 13), h1 = basis(17, 7, -7, -17);
+    const __m128i h2 = basis(13, -13, -13, 13), h3 = basis(7, -17, 17, -7);
+    // h[k] holds column k; back to rows.
+    const __m128i r01a = _mm_unpacklo_epi32(h0, h1), r23a = _mm_unpacklo_epi32(h2, h3);
+    const __m128i r01b = _mm_unpackhi_epi32(h0, h1), r23b = _mm_unpackhi_epi32(h2, h3);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi64(r01a, r23a));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4), _mm_unpackhi_epi64(r01a, r23a));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 8), _mm_unpacklo_epi64(r01b, r23b));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 12), _mm_unpackhi_epi64(r01b, r23b));
+#else
+    std::int32_t diff[16];
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            diff[y * 4 + x] = src[y * srcStride + x] - pred[y * predStride + x];
+    ForwardTransform(diff, out);
+#endif
+}
+
+void InverseTransformAdd(std::uint8_t* dst, int stride, const std::int16_t block[16])
+{
+    int temp[16];
+    for (int i = 0; i < 4; ++i) {
+        const int z0 = 13 * (block[i] + block[i + 8]);
+        const int z1 = 13 * (block[i] - block[i + 8]);
+        const int z2 = 7 * block[i + 4] - 17 * block[i + 12];
+        const int z3 = 17 * block[i + 4] + 7 * block[i + 12];
+        temp[4 * i + 0] = z0 + z3;
+        temp[4 * i + 1] = z1 + z2;
+        temp[4 * i + 2] = z1 - z2;
+        temp[4 * i + 3] = z0 - z3;
+    }
+    for (int i = 0; i < 4; ++i, dst += stride) {
+        const int z0 = 13 * (temp[i] + temp[8 + i]) + 0x200;
+        const int z1 = 13 * (temp[i] - temp[8 + i]) + 0x200;
+        const int z2 = 7 * temp[4 + i] - 17 * temp[12 + i];
+        const int z3 = 17 * temp[4 + i] + 7 * temp[12 + i];
+        dst[0] = static_cast<std::uint8_t>(std::clamp(dst[0] + ((z0 + z3) >> 10), 0, 255));
+        dst[1] = static_cast<std::uint8_t>(std::clamp(dst[1] + ((z1 + z2) >> 10), 0, 255));
+        dst[2] = static_cast<std::uint8_t>(std::clamp(dst[2] + ((z1 - z2) >> 10), 0, 255));
+        dst[3] = static_cast<std::uint8_t>(std::clamp(dst[3] + ((z0 - z3) >> 10), 0, 255));
+    }
+}
+
+void InverseDcTransform(const std::int16_t in[16], std::int16_t out[16])
+{
+    int temp[16];
+    for (int i = 0; i < 4; ++i) {
+        const int z0 = 13 * (in[i] + in[i + 8]);
+        const int z1 = 13 * (in[i] - in[i + 8]);
+        const int z2 = 7 * in[i + 4] - 17 * in[i + 12];
+        const int z3 = 17 * in[i + 4] + 7 * in[i + 12];
+        temp[4 * i + 0] = z0 + z3;
+        temp[4 * i + 1] = z1 + z2;
+        temp[4 * i + 2] = z1 - z2;
+        temp[4 * i + 3] = z0 - z3;
+    }
+    for (int i = 0; i < 4; ++i) {
+        const int z0 = 39 * (temp[i] + temp[8 + i]);
+        const int z1 = 39 * (temp[i] - temp[8 + i]);
+        const int z2 = 21 * temp[4 + i] - 51 * temp[12 + i];
+        const int z3 = 51 * temp[4 + i] + 21 * temp[12 + i];
+        out[i * 4 + 0] = static_cast<std::int16_t>((z0 + z3) >> 11);
+        out[i * 4 + 1] = static_cast<std::int16_t>((z1 + z2) >> 11);
+        out[i * 4 + 2] = static_cast<std::int16_t>((z1 - z2) >> 11);
+        out[i * 4 + 3] = static_cast<std::int16_t>((z0 - z3) >> 11);
+    }
+}
+
+bool FitsDecoder(const std::int16_t block[16])
+{
+    // The decoder's SIMD first pass works in 16 bits: every product and sum must stay in range.
+    constexpr int kMax = 32767;
+    for (int i = 0; i < 4; ++i) {
+        const int b0 = block[i], b1 = block[i + 4], b2 = block[i + 8], b3 = block[i + 12];
+        const int z0 = 13 * (b0 + b2), z1 = 13 * (b0 - b2);
+        const int z2 = 7 * b1 - 17 * b3, z3 = 17 * b1 + 7 * b3;
+        if (std::abs(z0) > kMax || std::abs(z1) > kMax || 17 * std::abs(b1) > kMax || 17 * std::abs(b3) > kMax ||
+            std::abs(z2) > kMax || std::abs(z3) > kMax || std::abs(z0 + z3) > kMax || std::abs(z0 - z3) > kMax ||
+            std::abs(z1 + z2) > kMax || std::abs(z1 - z2) > kMax)
+            return false;
+    }
+    return true;
+}
+
+void QuantMatrix::Set(int dcStep, int firstAcStep, int acStep, int rounding64)
+{
+    for (int i = 0; i < 16; ++i) {
+        const int s = i == 0 ? dcStep : (i == 1 || i == 4) ? firstAcStep : acStep;
+        step[i] = s;
+        // level = 16 * C / (676^2 / 1024 * step) = C / (27.89 * step)
+        multiplier[i] = static_cast<std::int32_t>((std::int64_t{1} << 34) / (std::int64_t{456976} * s));
+        deadZone[i] = rounding64 << 14;
+        zeroBelow[i] = static_cast<std::int32_t>(((1 << 20) - deadZone[i] + multiplier[i] - 1) / multiplier[i]);
+        unit[i] = static_cast<float>(456976.0 / 16384.0 * s);
+        inverseUnit[i] = 1.0f / unit[i];
+    }
+}
+
+bool QuantisesToZero(const std::int32_t coeffs[16], const QuantMatrix& q)
+{
+#if defined(__SSE2__)
+    __m128i over = _mm_setzero_si128();
+    for (int i = 0; i < 16; i += 4) {
+        const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coeffs + i));
+        const __m128i sign = _mm_srai_epi32(c, 31);
+        const __m128i magnitude = _mm_sub_epi32(_mm_xor_si128(c, sign), sign);
+        const __m128i limit = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q.zeroBelow + i));
+        over = _mm_or_si128(over, _mm_cmpgt_epi32(magnitude, _mm_sub_epi32(limit, _mm_set1_epi32(1))));
+    }
+    return _mm_movemask_epi8(over) == 0;
+#else
+    for (int i = 0; i < 16; ++i)
+        if (std::abs(coeffs[i]) >= q.zeroBelow[i])
+            return false;
+    return true;
+#endif
+}
+
+int Quantise(const std::int32_t coeffs[16], const QuantMatrix& q, std::int16_t levels[16])
+{
+    int nonzero = 0;
+    for (int i = 0; i < 16; ++i) {
+        const std::int32_t c = coeffs[i];
+        const std::int64_t magnitude = (std::int64_t{c < 0 ? -c : c} * q.multiplier[i] + q.deadZone[i]) >> 20;
+        const int level = static_cast<int>(std::min<std::int64_t>(magnitude, kMaxLevel));
+        levels[i] = static_cast<std::int16_t>(c < 0 ? -level : level);
+        nonzero += level != 0;
+    }
+    return nonzero;
+}
+
+bool Dequantise(const std::int16_t levels[16], const QuantMatrix& q, std::int16_t out[16])
+{
+    bool fits = true;
+    for (int i = 0; i < 16; ++i) {
+        const int v = (levels[i] * q.step[i] + 8) >> 4;
+        fits &= v >= -32768 && v <= 32767;
+        out[i] = static_cast<std::int16_t>(std::clamp(v, -32768, 32767));
+    }
+    return fits;
+}
+
+void ForwardDcTransform(const std::int32_t blockDc[16], std::int32_t out[16])
+{
+    // The decoder takes the DC block's inverse transform as each block's dequantised DC (its
+    // coefficient scale is 3/2048 against the blocks' 1/1024); the blocks' own forward
+    // coefficients are 676^2/1024 times that. Together: T DC T' * 2048 / (3 * 676^2).
+    std::int64_t tmp[16];
+    for (int y = 0; y < 4; ++y) {
+        const std::int64_t a = blockDc[y * 4], b = blockDc[y * 4 + 1], c = blockDc[y * 4 + 2], d = blockDc[y * 4 + 3];
+        tmp[y * 4 + 0] = 13 * (a + b + c + d);
+        tmp[y * 4 + 1] = 17 * (a - d) + 7 * (b - c);
+        tmp[y * 4 + 2] = 13 * (a - b - c + d);
+        tmp[y * 4 + 3] = 7 * (a - d) - 17 * (b - c);
+    }
+    for (int x = 0; x < 4; ++x) {
+        const std::int64_t a = tmp[x], b = tmp[4 + x], c = tmp[8 + x], d = tmp[12 + x];
+        const std::int64_t o[4] = {13 * (a + b + c + d), 17 * (a - d) + 7 * (b - c), 13 * (a - b - c + d),
+                                   7 * (a - d) - 17 * (b - c)};
+        for (int k = 0; k < 4; ++k)
+            out[k * 4 + x] = static_cast<std::int32_t>(o[k] * 2048 / (3 * 456976));
+    }
+}
+
+}  // namespace quenlar::rv40

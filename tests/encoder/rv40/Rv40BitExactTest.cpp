@@ -1,0 +1,185 @@
+// Our rv40 encoder against libavcodec's rv40 decoder: every picture the decoder outputs equals
+// the encoder's reconstruction, pixel for pixel, with and without its SIMD code, and the decoder
+// reports nothing.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "encoder/engine/ClipFixtures.h"
+#include "engine/LibavPtr.h"
+
+extern "C" {
+#include <libavutil/cpu.h>
+}
+
+#include "rv40/Rv40Encoder.h"
+
+namespace quenlar::encoder::test {
+namespace {
+
+struct Case {
+    const char* name;
+    const char* picture; // lavfi source
+    int width;
+    int height;
+    int frames;
+    int keyInterval; // 1: intra only
+    int quant;
+    bool instancePerRun; // each run from a key picture by an encoder of its own, as threads would
+};
+
+void PrintTo(const Case& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+// The decoder's messages, from any thread; concealment of damaged macroblocks is only "info".
+std::mutex g_logMutex;
+std::string g_log;
+
+void CollectLog(void* avcl, int level, const char* format, va_list args)
+{
+    if (level > AV_LOG_INFO)
+        return;
+    char line[1024];
+    int prefix = 1;
+    av_log_format_line(avcl, level, format, args, line, sizeof line, &prefix);
+    std::lock_guard lock(g_logMutex);
+    g_log.append(line, strnlen(line, sizeof line));
+}
+
+// The visible picture of a yuv420p image, planes one after another.
+std::vector<std::uint8_t> Visible(const std::uint8_t* const data[3], const int stride[3], int width, int height)
+{
+    std::vector<std::uint8_t> out;
+    for (int p = 0; p < 3; ++p) {
+        const int w = p ? width / 2 : width, h = p ? height / 2 : height;
+        for (int y = 0; y < h; ++y)
+            out.insert(out.end(), data[p] + y * stride[p], data[p] + y * stride[p] + w);
+    }
+    return out;
+}
+
+std::vector<std::uint8_t> Visible(const rv40::Picture& picture, int width, int height)
+{
+    const std::uint8_t* data[3] = {picture.y.Row(0), picture.u.Row(0), picture.v.Row(0)};
+    const int stride[3] = {picture.y.Stride(), picture.u.Stride(), picture.v.Stride()};
+    return Visible(data, stride, width, height);
+}
+
+// Where two pictures first differ, as text; empty when they are equal.
+std::string FirstDifference(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b, int width,
+                            int height)
+{
+    if (a.size() != b.size())
+        return "sizes differ";
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i]) {
+            const std::size_t lumaSize = static_cast<std::size_t>(width) * height;
+            const int plane = i < lumaSize ? 0 : i < lumaSize * 5 / 4 ? 1 : 2;
+            const std::size_t at = plane ? (i - lumaSize - (plane - 1) * lumaSize / 4) : i;
+            const int w = plane ? width / 2 : width;
+            return "plane " + std::to_string(plane) + " x " + std::to_string(at % w) + " y " + std::to_string(at / w) +
+                   ": decoded " + std::to_string(a[i]) + ", encoder " + std::to_string(b[i]);
+        }
+    return "";
+}
+
+class Rv40BitExactTest : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Rv40BitExactTest, DecoderPicturesEqualTheReconstruction)
+{
+    const Case c = GetParam();
+    const std::string raw = Clips::NewFolder() + "/clip.yuv";
+    ASSERT_EQ(test::Run("ffmpeg -nostdin -v error -y -f lavfi -i '" + std::string(c.picture) + "' -frames:v " +
+                  std::to_string(c.frames) + " -pix_fmt yuv420p -f rawvideo '" + raw + "'"),
+              0);
+    std::ifstream in(raw, std::ios::binary);
+    const std::size_t frameSize = static_cast<std::size_t>(c.width) * c.height * 3 / 2;
+
+    // Two decoders: libavcodec's usual one (SIMD where the processor has it) and its plain C
+    // code, whose 16-bit and 32-bit arithmetic must agree on our streams.
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_RV40);
+    ASSERT_NE(codec, nullptr);
+    CodecContextPtr decoders[2];
+    for (int d = 0; d < 2; ++d) {
+        decoders[d].reset(avcodec_alloc_context3(codec));
+        decoders[d]->width = c.width;
+        decoders[d]->height = c.height;
+        decoders[d]->thread_count = 1;
+        av_force_cpu_flags(d ? 0 : -1);
+        ASSERT_EQ(avcodec_open2(decoders[d].get(), codec, nullptr), 0);
+    }
+    av_force_cpu_flags(-1);
+    PacketPtr packet(av_packet_alloc());
+    FramePtr decoded(av_frame_alloc());
+    g_log.clear();
+    av_log_set_callback(CollectLog);
+
+    auto encoder = std::make_unique<rv40::Encoder>(c.width, c.height);
+    std::vector<std::vector<std::uint8_t>> expected;
+    std::vector<std::vector<std::uint8_t>> output[2];
+    std::vector<bool> keys;
+    auto receive = [&] {
+        for (int d = 0; d < 2; ++d)
+            while (avcodec_receive_frame(decoders[d].get(), decoded.get()) == 0) {
+                output[d].push_back(Visible(decoded->data, decoded->linesize, c.width, c.height));
+                av_frame_unref(decoded.get());
+            }
+    };
+    std::vector<std::uint8_t> frame(frameSize);
+    rv40::EncodedFrame encoded;
+    for (int i = 0; i < c.frames && in.read(reinterpret_cast<char*>(frame.data()), frameSize); ++i) {
+        const std::uint8_t* planes[3] = {frame.data(), frame.data() + c.width * c.height,
+                                         frame.data() + c.width * c.height * 5 / 4};
+        const rv40::SourcePicture picture{{planes[0], planes[1], planes[2]}, {c.width, c.width / 2, c.width / 2}};
+        const bool key = i % c.keyInterval == 0;
+        if (key && i && c.instancePerRun)
+            encoder = std::make_unique<rv40::Encoder>(c.width, c.height);
+        encoder->Encode(picture, {key, c.quant, static_cast<std::uint32_t>(i * 40)}, encoded);
+        keys.push_back(encoded.key);
+        expected.push_back(Visible(encoder->Reconstruction(), c.width, c.height));
+        for (auto& decoder : decoders) {
+            ASSERT_EQ(av_new_packet(packet.get(), static_cast<int>(encoded.data.size())), 0);
+            std::copy(encoded.data.begin(), encoded.data.end(), packet->data);
+            ASSERT_EQ(avcodec_send_packet(decoder.get(), packet.get()), 0) << "frame " << i;
+            av_packet_unref(packet.get());
+        }
+        receive();
+    }
+    for (auto& decoder : decoders)
+        avcodec_send_packet(decoder.get(), nullptr);
+    receive();
+    av_log_set_callback(av_log_default_callback);
+
+    EXPECT_EQ(g_log, "");
+    ASSERT_EQ(static_cast<int>(expected.size()), c.frames);
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(keys[i], c.keyInterval == 1 || i % c.keyInterval == 0) << "frame " << i;
+    for (int d = 0; d < 2; ++d) {
+        ASSERT_EQ(output[d].size(), expected.size()) << (d ? "plain C decoder" : "decoder");
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            ASSERT_EQ(FirstDifference(output[d][i], expected[i], c.width, c.height), "")
+                << (d ? "plain C decoder, " : "decoder, ") << "frame " << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Clips, Rv40BitExactTest,
+    ::testing::Values(Case{"Pattern176x144Intra", "testsrc2=size=176x144:rate=25", 176, 144, 3, 1, 12, false},
+                      Case{"Pattern176x144Runs", "testsrc2=size=176x144:rate=25", 176, 144, 8, 4, 12, true},
+                      Case{"Noisy200x120", "testsrc2=size=200x120:rate=25,noise=alls=24:allf=t", 200, 120, 5, 5, 0,
+                           false},
+                      Case{"Mandelbrot352x288", "mandelbrot=size=352x288:rate=25", 352, 288, 6, 6, 31, false},
+                      // Unchanged pictures: every macroblock but the last skipped.
+                      Case{"Still100x60", "color=c=0x3070a0:size=100x60:rate=25", 100, 60, 3, 3, 16, false}),
+    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace quenlar::encoder::test
