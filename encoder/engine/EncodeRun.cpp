@@ -329,7 +329,8 @@ void EncodeRun::OpenEncoders(Pipeline& pipeline)
     };
     ParallelVideoEncoder& video = pipeline.video.emplace(
         VideoThreadsFor(m_settings.videoThreads, reader.DurationMs()), size.width, size.height,
-        reader.FrameRate(), VideoBitRateFor(m_settings.totalKbps, hasAudio ? ac3Kbps : 0), m_halt,
+        reader.FrameRate(), VideoBitRateFor(m_settings.totalKbps, hasAudio ? ac3Kbps : 0, av_q2d(reader.FrameRate())),
+        m_halt,
         [this](const std::function<void()>& body) { Guarded(body); }, writeVideo);
     pipeline.registration.emplace(*this, video);
     if (hasAudio)

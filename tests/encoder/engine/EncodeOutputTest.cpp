@@ -239,8 +239,9 @@ TEST(EncodeOutput, SeveralVideoEncodersMakeOneValidStreamAtTheRate)
 
 TEST(EncodeOutput, VideoGetsWhatTheAudioLeaves)
 {
-    EXPECT_EQ(VideoBitRateFor(500, 64), 436'000);
-    EXPECT_EQ(VideoBitRateFor(300, 256), 48'000) << "never starve the video below its floor";
+    EXPECT_EQ(VideoBitRateFor(500, 64, 25), 431'200) << "rm's framing: 19 bytes a frame, a kbit/s for the sound";
+    EXPECT_EQ(VideoBitRateFor(500, 0, 25), 496'200);
+    EXPECT_EQ(VideoBitRateFor(300, 256, 25), 48'000) << "never starve the video below its floor";
 }
 
 }  // namespace
