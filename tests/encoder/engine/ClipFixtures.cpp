@@ -112,6 +112,14 @@ const std::string& Clips::NtscDvd()
                 "-t 3 -target ntsc-dvd -aspect 4:3");
 }
 
+const std::string& Clips::VariableRate()
+{
+    // As phones write it: frames dropped at random from a 60 fps grid, times in 1/120 s.
+    return Make("variable.mp4", "-f lavfi -i testsrc2=size=320x180:rate=60 " + kTone,
+                "-t 10 -vf \"select='gt(random(0),0.52)'\" -fps_mode vfr -c:v libx264 -preset ultrafast "
+                "-video_track_timescale 120 -c:a aac");
+}
+
 const std::string& Clips::Transport()
 {
     return Make("transport.mpg", kPicture + " " + kTone, "-t 3 -c:v mpeg2video -c:a mp2 -f mpegts");

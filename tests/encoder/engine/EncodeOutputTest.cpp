@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ClipFixtures.h"
+#include "engine/InputReader.h"
 #include "RecordingListener.h"
 
 namespace quenlar::encoder::test {
@@ -242,6 +243,42 @@ TEST(EncodeOutput, VideoGetsWhatTheAudioLeaves)
     EXPECT_EQ(VideoBitRateFor(500, 64, 25), 431'200) << "rm's framing: 19 bytes a frame, a kbit/s for the sound";
     EXPECT_EQ(VideoBitRateFor(500, 0, 25), 496'200);
     EXPECT_EQ(VideoBitRateFor(300, 256, 25), 48'000) << "never starve the video below its floor";
+}
+
+TEST(EncodeOutput, FramesFollowTheSourcesAverageRateAndAreNeverRepeatedToFillIt)
+{
+    struct Rate {
+        AVRational source;
+        int encoded;
+    };
+    // At most 30, every n-th frame of a faster source while that leaves 24, never rounded up
+    // by more than 2 %; 25 when unknown.
+    const Rate rates[] = {{{25, 1}, 25},       {{30000, 1001}, 30}, {{24000, 1001}, 24}, {{50, 1}, 25},
+                          {{60000, 1001}, 30}, {{48, 1}, 24},       {{120, 1}, 30},      {{40, 1}, 30},
+                          {{5900, 199}, 30},   {{15, 2}, 7},        {{0, 0}, 25}};
+    for (const Rate& rate : rates) {
+        SCOPED_TRACE(std::to_string(rate.source.num) + "/" + std::to_string(rate.source.den));
+        EXPECT_EQ(av_cmp_q(EncodedFrameRate(rate.source), AVRational{rate.encoded, 1}), 0);
+    }
+
+    // A variable-rate source's nominal rate (60 here) would repeat every frame.
+    const std::string source = Clips::VariableRate();
+    const std::string target = Clips::NewFolder() + "/out.rm";
+    RecordingListener listener;
+    EncodeToEnd(SettingsFor(source, target), listener);
+    ASSERT_EQ(listener.Result(), EncodeResult::Ok) << listener.ErrorText();
+    EXPECT_EQ(listener.Width(), 320);
+    EXPECT_EQ(listener.Height(), 180);
+    const double sourceFrames = ProbeNumber(Probe(source), "streams.stream.0.nb_frames");
+    ASSERT_GT(sourceFrames, 250);
+    ASSERT_FALSE(listener.Progress().empty());
+    const double frames = static_cast<double>(listener.Progress().back().frames);
+    EXPECT_LE(frames, sourceFrames * 1.05);
+    EXPECT_GE(frames, sourceFrames * 0.95);
+    const auto out = Probe(target);
+    EXPECT_EQ(out.at("streams.stream.0.r_frame_rate"), "30/1");
+    EXPECT_NEAR(ProbeNumber(out, "streams.stream.0.duration"), 10.0, 0.2);
+    EXPECT_EQ(DecodeErrors(target), "");
 }
 
 }  // namespace
