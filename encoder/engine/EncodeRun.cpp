@@ -309,8 +309,17 @@ void EncodeRun::OpenInput(Pipeline& pipeline)
                             "Cannot create output file " + Quoted(m_settings.outputPath) +
                                 ": it is the input file");
     }
-    pipeline.filter.emplace(reader.Video(), reader.VideoTimeBase(), reader.SampleAspectRatio(),
-                            reader.FrameRate(), m_settings.deinterlace);
+    const AVCodecContext& decoder = reader.Video();
+    const FrameSize size = EncodedSizeFor(decoder.width, decoder.height, reader.SampleAspectRatio(),
+                                          VideoBitRate(reader), reader.FrameRate());
+    pipeline.filter.emplace(decoder, reader.VideoTimeBase(), reader.SampleAspectRatio(), reader.FrameRate(), size,
+                            m_settings.deinterlace);
+}
+
+int EncodeRun::VideoBitRate(const InputReader& reader) const
+{
+    return VideoBitRateFor(m_settings.totalKbps, reader.Audio() ? NearestAc3Kbps(m_settings.audioKbps) : 0,
+                           av_q2d(reader.FrameRate()));
 }
 
 void EncodeRun::OpenEncoders(Pipeline& pipeline)
@@ -329,8 +338,7 @@ void EncodeRun::OpenEncoders(Pipeline& pipeline)
     };
     ParallelVideoEncoder& video = pipeline.video.emplace(
         VideoThreadsFor(m_settings.videoThreads, reader.DurationMs()), size.width, size.height,
-        reader.FrameRate(), VideoBitRateFor(m_settings.totalKbps, hasAudio ? ac3Kbps : 0, av_q2d(reader.FrameRate())),
-        m_halt,
+        reader.FrameRate(), VideoBitRate(reader), m_halt,
         [this](const std::function<void()>& body) { Guarded(body); }, writeVideo);
     pipeline.registration.emplace(*this, video);
     if (hasAudio)

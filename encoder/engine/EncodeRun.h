@@ -61,6 +61,8 @@ private:
     struct Pipeline;
     EncodeResult Encode(std::string& message);
     void OpenInput(Pipeline& pipeline);
+    // Bit/s left to the picture by the sound and rm's framing.
+    int VideoBitRate(const InputReader& reader) const;
     void OpenEncoders(Pipeline& pipeline);
     void OpenOutput(Pipeline& pipeline);
     void RunStages(Pipeline& pipeline);

@@ -9,6 +9,7 @@
 
 #include "ClipFixtures.h"
 #include "engine/InputReader.h"
+#include "engine/VideoFilter.h"
 #include "RecordingListener.h"
 
 namespace quenlar::encoder::test {
@@ -75,10 +76,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Expected{"PalVcd", &Clips::PalVcd, 352, 288, false},
                       Expected{"NtscVcd", &Clips::NtscVcd, 352, 240, false},
                       Expected{"VideoCdDat", &Clips::VideoCdDat, 352, 288, true},
-                      // Square pixels at the display aspect: 4:3 and 16:9 at half the height.
-                      Expected{"Dvd", &Clips::Dvd, 384, 288, true},
-                      Expected{"WideDvd", &Clips::WideDvd, 512, 288, false},
-                      Expected{"NtscDvd", &Clips::NtscDvd, 320, 240, false},
+                      // Square pixels at the display aspect, as many as the rate gives; one size
+                      // for one display aspect, whatever the storage size and codec.
+                      Expected{"Dvd", &Clips::Dvd, 388, 292, true},
+                      Expected{"WideDvd", &Clips::WideDvd, 456, 256, false},
+                      Expected{"FullHd", &Clips::FullHd, 456, 256, false},
+                      Expected{"WideSar", &Clips::WideSar, 432, 264, false},
+                      Expected{"NtscDvd", &Clips::NtscDvd, 356, 268, false},
                       Expected{"OddSize", &Clips::OddSize, 348, 284, false},
                       Expected{"Transport", &Clips::Transport, 352, 288, false},
                       Expected{"Mp4", &Clips::Mp4, 352, 288, false}),
@@ -127,8 +131,8 @@ TEST(EncodeOutput, EveryAudioRowGetsItsNearestAc3Rate)
 
 TEST(EncodeOutput, PreviewShowsTheSourceAndTheEncodedFrameDecodedBackAtEverySize)
 {
-    // Widths that are not a multiple of 16 once halved (360) made the conversion write past
-    // the picture; two encodes in a row met the damage.
+    // Widths that are not a multiple of 16 (388, 356, 348) made the conversion write past the
+    // picture; two encodes in a row met the damage.
     const std::string folder = Clips::NewFolder();
     for (const std::string& clip : {Clips::PalVcd(), Clips::Dvd(), Clips::NtscDvd(), Clips::OddSize()}) {
         for (int round = 0; round < 2; ++round) {
@@ -243,6 +247,47 @@ TEST(EncodeOutput, VideoGetsWhatTheAudioLeaves)
     EXPECT_EQ(VideoBitRateFor(500, 64, 25), 431'200) << "rm's framing: 19 bytes a frame, a kbit/s for the sound";
     EXPECT_EQ(VideoBitRateFor(500, 0, 25), 496'200);
     EXPECT_EQ(VideoBitRateFor(300, 256, 25), 48'000) << "never starve the video below its floor";
+}
+
+TEST(EncodeOutput, SizeFollowsTheDisplayAspectTheRateAndTheFrameRate)
+{
+    struct Source {
+        const char* name;
+        int width;
+        int height;
+        AVRational sampleAspect;
+        int fps;
+        FrameSize at300;  // Kbps, with the default sound (40 Kbps AC3)
+        FrameSize at450;
+        FrameSize at1500;
+    };
+    const Source sources[] = {
+        // 16:9: one size whatever the storage; at 1500 Kbps rm's frame limit caps the pixels.
+        {"1920x1080", 1920, 1080, {1, 1}, 25, {348, 196}, {440, 248}, {592, 332}},
+        {"1280x720", 1280, 720, {1, 1}, 25, {348, 196}, {440, 248}, {592, 332}},
+        {"640x360", 640, 360, {1, 1}, 25, {348, 196}, {440, 248}, {592, 332}},
+        {"16:9 DVD", 720, 576, {64, 45}, 25, {348, 196}, {440, 248}, {592, 332}},
+        {"1080p at 30 fps", 1920, 1080, {1, 1}, 30, {320, 180}, {400, 224}, {592, 332}},
+        {"1774x1080 SAR 1775:1774", 1774, 1080, {1775, 1774}, 25, {336, 204}, {420, 256}, {564, 344}},
+        {"640x480", 640, 480, {1, 1}, 25, {300, 224}, {380, 284}, {512, 384}},
+        // Never more than the source shows; near that, all of it.
+        {"4:3 VCD", 352, 288, {178, 163}, 25, {300, 224}, {384, 288}, {384, 288}},
+        {"NTSC 4:3 VCD", 352, 240, {10, 11}, 30, {272, 204}, {320, 240}, {320, 240}},
+        {"320x180", 320, 180, {1, 1}, 30, {320, 180}, {320, 180}, {320, 180}},
+        {"NTSC 4:3 DVD", 720, 480, {8, 9}, 30, {272, 204}, {348, 260}, {512, 384}},
+        {"350x286", 350, 286, {1, 1}, 25, {288, 236}, {348, 284}, {348, 284}},
+    };
+    const int kbps[] = {300, 450, 1500};
+    for (const Source& source : sources) {
+        const FrameSize expected[] = {source.at300, source.at450, source.at1500};
+        for (int i = 0; i < 3; ++i) {
+            SCOPED_TRACE(std::string(source.name) + " at " + std::to_string(kbps[i]) + " Kbps");
+            const FrameSize size = EncodedSizeFor(source.width, source.height, source.sampleAspect,
+                                                  VideoBitRateFor(kbps[i], 40, source.fps), {source.fps, 1});
+            EXPECT_EQ(size.width, expected[i].width);
+            EXPECT_EQ(size.height, expected[i].height);
+        }
+    }
 }
 
 TEST(EncodeOutput, FramesFollowTheSourcesAverageRateAndAreNeverRepeatedToFillIt)
