@@ -71,6 +71,7 @@ private:
     void Work(Instance& instance);
     Run* Claim();
     void EncodeClaimed(Instance& instance, Run& run);
+    bool IsSceneCut(const AVFrame& frame);
     bool Submit();
     void HandOnDone();
 
@@ -91,7 +92,11 @@ private:
     bool m_closed = false;
     std::unique_ptr<Run> m_filling;  // the feeding thread's, not yet submitted
     int m_runFrames = 0;
-    int64_t m_frames = 0;  // fed so far
+    int m_minRunFrames = 0;
+    // The feeding thread's: luma block sums of the last two frames, and how much frames changed lately.
+    std::vector<int> m_blockSums[2];
+    int m_blockSumsIndex = 0;
+    double m_meanChange = 0;
 
     // Held while packets go to the sink, so that runs are written whole and in order.
     std::mutex m_handOnMutex;

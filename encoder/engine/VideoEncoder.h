@@ -9,8 +9,10 @@
 
 namespace quenlar::encoder {
 
-// Frames from one key frame to the next.
-constexpr int kGopFrames = 12;
+// Frames from one key frame to the next at this frame rate: a few seconds, so that the bits go
+// to the picture rather than to key frames, while a player's seek still lands near its mark.
+// rv20 adds one of its own at a scene cut, and counts the interval from there.
+int KeyFrameInterval(AVRational frameRate);
 
 // The highest video rate (bit/s) rv20 can be given at this frame rate within rm's frame size.
 int64_t MaxVideoBitRate(AVRational frameRate);
