@@ -338,7 +338,7 @@ void EncodeRun::OpenEncoders(Pipeline& pipeline)
     };
     ParallelVideoEncoder& video = pipeline.video.emplace(
         VideoThreadsFor(m_settings.videoThreads, reader.DurationMs()), size.width, size.height,
-        reader.FrameRate(), VideoBitRate(reader), m_halt,
+        reader.FrameRate(), VideoBitRate(reader), reader.DurationMs() / 1000.0, m_halt,
         [this](const std::function<void()>& body) { Guarded(body); }, writeVideo);
     pipeline.registration.emplace(*this, video);
     if (hasAudio)

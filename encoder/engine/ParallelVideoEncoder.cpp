@@ -32,8 +32,8 @@ constexpr int kMaxInstances = 8;
 
 }  // namespace
 
-ParallelVideoEncoder::Instance::Instance(int width, int height, AVRational frameRate, int bitRate)
-    : encoder(width, height, frameRate, bitRate)
+ParallelVideoEncoder::Instance::Instance(int width, int height, AVRational frameRate, int bitRate, double seconds)
+    : encoder(width, height, frameRate, bitRate, seconds)
 {
 }
 
@@ -43,12 +43,13 @@ int ParallelVideoEncoder::InstancesForThisMachine()
 }
 
 ParallelVideoEncoder::ParallelVideoEncoder(int instances, int width, int height, AVRational frameRate,
-                                           int bitRate, const std::atomic<bool>& halt, Guard guard,
+                                           int bitRate, double seconds, const std::atomic<bool>& halt, Guard guard,
                                            PacketSink sink)
     : m_halt(halt), m_guard(std::move(guard)), m_sink(std::move(sink))
 {
-    for (int i = 0; i < std::max(instances, 1); ++i)
-        m_instances.push_back(std::make_unique<Instance>(width, height, frameRate, bitRate));
+    const int count = std::max(instances, 1);
+    for (int i = 0; i < count; ++i)
+        m_instances.push_back(std::make_unique<Instance>(width, height, frameRate, bitRate, seconds / count));
     // Several instances: a run is one GOP (at most a key-frame interval), so that each decodes
     // on its own.
     m_runFrames = m_instances.size() > 1 ? KeyFrameInterval(frameRate) : kSingleRunFrames;

@@ -23,9 +23,10 @@ public:
     // to WakeAll.
     using Guard = std::function<void(const std::function<void()>&)>;
 
+    // `seconds`: the length of the picture (0: unknown), shared out among the instances.
     // Throws EncodeFailure when rv20 refuses the settings. The sink gets the packets in the
     // stream's order, from the instances' threads, one thread at a time.
-    ParallelVideoEncoder(int instances, int width, int height, AVRational frameRate, int bitRate,
+    ParallelVideoEncoder(int instances, int width, int height, AVRational frameRate, int bitRate, double seconds,
                          const std::atomic<bool>& halt, Guard guard, PacketSink sink);
     // Lets the instances finish the runs they were given and joins them.
     ~ParallelVideoEncoder();
@@ -60,7 +61,7 @@ private:
         bool done = false;
     };
     struct Instance {
-        Instance(int width, int height, AVRational frameRate, int bitRate);
+        Instance(int width, int height, AVRational frameRate, int bitRate, double seconds);
         VideoEncoder encoder;
         std::thread thread;
         // The instance's own clock: its rate control budgets by the time its frames span, so it
