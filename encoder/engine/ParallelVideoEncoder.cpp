@@ -174,8 +174,10 @@ bool ParallelVideoEncoder::IsSceneCut(const AVFrame& frame)
     for (int row = 0; row < rows; ++row) {
         const uint8_t* line = frame.data[0] + static_cast<ptrdiff_t>(row * kCutBlock + kCutBlock / 2) * frame.linesize[0];
         int* sum = sums.data() + static_cast<ptrdiff_t>(row) * columns;
-        for (int x = 0; x < columns * kCutBlock; ++x)
-            sum[x / kCutBlock] += line[x];
+        for (int column = 0; column < columns; ++column, line += kCutBlock) {
+            for (int x = 0; x < kCutBlock; ++x)
+                sum[column] += line[x];
+        }
     }
     const std::vector<int>& previous = m_blockSums[1 - m_blockSumsIndex];
     m_blockSumsIndex = 1 - m_blockSumsIndex;
