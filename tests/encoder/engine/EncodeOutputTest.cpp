@@ -215,7 +215,7 @@ TEST(EncodeOutput, SeveralVideoEncodersMakeOneValidStreamAtTheRate)
 {
     // Runs of whole GOPs on three encoders (as the environment asks, over the automatic one
     // a 20 s clip gets), handed on in order: every frame once, in time, decodable throughout,
-    // and the rate of one encoder.
+    // interleaved with the sound, and the rate of one encoder.
     const std::string target = Clips::NewFolder() + "/out.rm";
     const EncodeSettings settings = SettingsFor(Clips::Long(), target);
     ASSERT_EQ(settings.videoThreads, 0);
@@ -239,6 +239,12 @@ TEST(EncodeOutput, SeveralVideoEncodersMakeOneValidStreamAtTheRate)
                                      target + "' | awk '{ if (NR > 1 && $1 <= last) bad++; last = $1; n++ } "
                                               "END { print n, bad + 0, last }'");
     EXPECT_EQ(times, "500 0 19.960000\n");
+    // The sound stays beside its picture in the file, though the reader runs runs ahead of the
+    // encoders: a player reading through short queues must not find seconds of one stream first.
+    const std::string lead = Output("ffprobe -v error -show_entries packet=stream_index,pts_time -of csv=p=0 '" +
+                                    target + "' | awk -F, '{ if ($1 == 1) a = $2; else v = $2; "
+                                             "if (v != \"\" && a - v > m) m = a - v } END { print (m < 0.5) }'");
+    EXPECT_EQ(lead, "1\n") << "sound written ahead of its picture";
     const auto out = Probe(target);
     EXPECT_NEAR(ProbeNumber(out, "format.bit_rate"), 500'000, 500'000 * 0.10);
 }
