@@ -1,7 +1,9 @@
-// Rate accuracy and picture quality of the encoder against the ffmpeg CLI at an equal actual
-// rate, on a PAL Video CD, an NTSC Video CD and a 16:9 PAL DVD clip (20 s of test picture
-// with grain). The CLI encodes the same pictures (the source scaled as the engine scales it)
-// with its default rate control; its PSNR is interpolated to the engine's actual video rate.
+// Rate accuracy and picture quality (mean PSNR of the luma) of the encoder against the ffmpeg
+// CLI at an equal actual rate: a film clip (../shared/media/bbb-60s.mp4, found from the source
+// folder or a folder above it) made into a 4:3 PAL Video CD and a 16:9 PAL DVD, and test
+// picture with grain as PAL and NTSC Video CD and 16:9 PAL DVD (`seconds` long, the film at
+// most its 60 s). The CLI encodes the same pictures (the source scaled as the engine scales it)
+// with its default settings; its PSNR is interpolated to the engine's actual video rate.
 // Run by hand: build/bench/encoder_quality [seconds [video threads]]
 #include <algorithm>
 #include <cmath>
@@ -19,26 +21,45 @@ namespace {
 using namespace quenlar::encoder;
 
 double g_seconds = 20;
+constexpr double kFilmSeconds = 60;
 constexpr int kAudioKbps = 64;
+const char* const kFilm = "bbb-60s.mp4";
 
 struct Input {
     const char* name;
+    bool film;            // the film clip, else the lavfi source below
     const char* picture;  // the lavfi source of the picture
     const char* format;   // ffmpeg's output options for the clip
     int totalKbps;
-    int fps;             // the whole rate the engine encodes at
-    const char* scaling; // what the engine scales with: area where the picture shrinks
+    // The CLI's rate control lets a first key frame this large outgrow rm's 64 KB packets: it is
+    // given a buffer model then, as the engine has.
+    bool cliBuffer = false;
 };
 
 const Input kInputs[] = {
-    {"PAL VCD 4:3", "testsrc2=size=352x288:rate=25,noise=alls=6:allf=t", "-target pal-vcd -aspect 4:3",
-     500, 25, "bicubic"},
-    {"NTSC VCD 4:3",
-     "testsrc2=size=352x240:rate=30000/1001,noise=alls=6:allf=t", "-target ntsc-vcd -aspect 4:3", 500,
-     30, "area"},
-    {"PAL DVD 16:9", "testsrc2=size=720x576:rate=25,noise=alls=6:allf=t", "-target pal-dvd -aspect 16:9",
-     1000, 25, "area"},
+    {"film VCD 4:3", true, "", "-target pal-vcd -aspect 4:3", 500},
+    {"film DVD 16:9", true, "", "-target pal-dvd -aspect 16:9", 500},
+    {"film DVD 16:9", true, "", "-target pal-dvd -aspect 16:9", 1500, true},
+    {"PAL VCD 4:3", false, "testsrc2=size=352x288:rate=25,noise=alls=6:allf=t", "-target pal-vcd -aspect 4:3",
+     500},
+    {"NTSC VCD 4:3", false, "testsrc2=size=352x240:rate=30000/1001,noise=alls=6:allf=t",
+     "-target ntsc-vcd -aspect 4:3", 500},
+    {"PAL DVD 16:9", false, "testsrc2=size=720x576:rate=25,noise=alls=6:allf=t", "-target pal-dvd -aspect 16:9",
+     1000},
 };
+
+// The shared media folder: ../shared/media from the source folder or from a folder above it.
+std::string FindFilm()
+{
+    for (std::filesystem::path dir = QUENLAR_SOURCE_DIR; !dir.empty(); dir = dir.parent_path()) {
+        const std::filesystem::path film = dir.parent_path() / "shared" / "media" / kFilm;
+        if (std::filesystem::exists(film))
+            return film.string();
+        if (dir == dir.parent_path())
+            break;
+    }
+    return {};
+}
 
 class Waiter : public EncodeListener {
 public:
@@ -77,26 +98,35 @@ void Run(const std::string& command)
     }
 }
 
-// Kbit/s of the video packets of an rm file.
-double VideoKbps(const std::string& file)
+// Kbit/s of the video packets of an rm file `seconds` long.
+double VideoKbps(const std::string& file, double seconds)
 {
     const std::string sizes = Output("ffprobe -v error -select_streams v -show_entries packet=size -of csv=p=0 '" +
                                      file + "' | awk '{ s += $1 } END { print s }'");
-    return std::atof(sizes.c_str()) * 8 / g_seconds / 1000;
+    return std::atof(sizes.c_str()) * 8 / seconds / 1000;
 }
 
-// PSNR (all planes) of an rm file's pictures against the raw reference.
-double Psnr(const std::string& file, const std::string& reference, int width, int height, int fps)
+// A video stream's entry (width, height, r_frame_rate) as ffprobe prints it.
+std::string VideoEntry(const std::string& file, const std::string& entry)
+{
+    std::string text = Output("ffprobe -v error -select_streams v -show_entries stream=" + entry +
+                              " -of csv=p=0 '" + file + "'");
+    text.erase(text.find_last_not_of("\n") + 1);
+    return text;
+}
+
+// Mean PSNR of the luma of an rm file's pictures against the raw reference.
+double Psnr(const std::string& file, const std::string& reference, int width, int height, const std::string& fps)
 {
     const std::string picture = "-f rawvideo -pix_fmt yuv420p -s " + std::to_string(width) + "x" + std::to_string(height);
-    const std::string raw = picture + " -r " + std::to_string(fps);
+    const std::string raw = picture + " -r " + fps;
     // Every decoded picture once, none repeated or dropped on the way.
     Run("ffmpeg -nostdin -v error -y -i '" + file + "' -an -vsync passthrough " + picture + " '" + file + ".yuv'");
     const std::string report = Output("ffmpeg -nostdin -v info " + raw + " -i '" + file + ".yuv' " + raw + " -i '" +
                                       reference + "' -lavfi psnr -f null - 2>&1");
     std::filesystem::remove(file + ".yuv");
-    const auto at = report.find("average:");
-    return at == std::string::npos ? 0 : std::atof(report.c_str() + at + 8);
+    const auto at = report.find("PSNR y:");
+    return at == std::string::npos ? 0 : std::atof(report.c_str() + at + 7);
 }
 
 }  // namespace
@@ -106,17 +136,25 @@ int main(int argc, char** argv)
     if (argc > 1)
         g_seconds = std::max(1.0, std::atof(argv[1]));
     const int videoThreads = argc > 2 ? std::atoi(argv[2]) : 0;
+    const std::string film = FindFilm();
+    if (film.empty())
+        std::fprintf(stderr, "no ../shared/media/%s above %s: the film cases are left out\n", kFilm, QUENLAR_SOURCE_DIR);
     char pattern[] = "/tmp/quenlar-quality-XXXXXX";
     if (!mkdtemp(pattern))
         return 1;
     const std::string folder = pattern;
-    std::printf("%-13s %-8s %7s %9s %7s %8s %8s %8s %6s\n", "input", "size", "target", "actual", "error",
-                "video", "PSNR", "CLI", "diff");
+    std::printf("%-13s %-8s %3s %7s %9s %7s %8s %8s %8s %6s\n", "input", "size", "fps", "target", "actual", "error",
+                "video", "PSNR-Y", "CLI", "diff");
     for (const Input& input : kInputs) {
+        if (input.film && film.empty())
+            continue;
+        const double seconds = input.film ? std::min(g_seconds, kFilmSeconds) : g_seconds;
         const std::string clip = folder + "/clip.mpg";
-        Run("ffmpeg -nostdin -v error -y -f lavfi -i " + std::string(input.picture) +
-            " -f lavfi -i sine=frequency=440:sample_rate=44100 -t " + std::to_string(g_seconds) + " " + input.format +
-            " '" + clip + "'");
+        const std::string source = input.film ? "-i '" + film + "'"
+                                              : "-f lavfi -i " + std::string(input.picture) +
+                                                    " -f lavfi -i sine=frequency=440:sample_rate=44100";
+        Run("ffmpeg -nostdin -v error -y " + source + " -t " + std::to_string(seconds) + " " + input.format + " '" +
+            clip + "'");
         EncodeSettings settings;
         settings.inputPath = clip;
         settings.outputPath = folder + "/engine.rm";
@@ -131,26 +169,33 @@ int main(int argc, char** argv)
         }
         if (waiter.result != EncodeResult::Ok)
             return 1;
-        const double actual = std::filesystem::file_size(settings.outputPath) * 8 / g_seconds / 1000;
-        const double video = VideoKbps(settings.outputPath);
+        const double actual = std::filesystem::file_size(settings.outputPath) * 8 / seconds / 1000;
+        const double video = VideoKbps(settings.outputPath, seconds);
         const int w = waiter.width;
         const int h = waiter.height;
         const std::string size = std::to_string(w) + "x" + std::to_string(h);
+        const std::string fps = VideoEntry(settings.outputPath, "r_frame_rate");
+        // As the engine scales: area averaging where the picture shrinks, bicubic where it grows.
+        const std::string sourceSize = VideoEntry(clip, "width,height");
+        const int sourceWidth = std::atoi(sourceSize.c_str());
+        const int sourceHeight = std::atoi(sourceSize.c_str() + sourceSize.find(',') + 1);
+        const char* scaling = w <= sourceWidth && h <= sourceHeight ? "area" : "bicubic";
         const std::string reference = folder + "/reference.yuv";
         // -copyts: the fps filter then sees the times the engine gives it and repeats the same frames.
-        Run("ffmpeg -nostdin -v error -y -copyts -i '" + clip + "' -an -vf scale=" + size + ":flags=" +
-            input.scaling + ",fps=" +
-            std::to_string(input.fps) + " -pix_fmt yuv420p -f rawvideo '" + reference + "'");
-        const double ours = Psnr(settings.outputPath, reference, w, h, input.fps);
+        Run("ffmpeg -nostdin -v error -y -copyts -i '" + clip + "' -an -vf scale=" + size + ":flags=" + scaling +
+            ",fps=" + fps + " -pix_fmt yuv420p -f rawvideo '" + reference + "'");
+        const double ours = Psnr(settings.outputPath, reference, w, h, fps);
 
         // The CLI at two asked rates that bracket the engine's actual video rate.
         auto cli = [&](double askedKbps, double& kbps) {
             const std::string out = folder + "/cli.rm";
-            Run("ffmpeg -nostdin -v error -y -f rawvideo -pix_fmt yuv420p -s " + size + " -r " +
-                std::to_string(input.fps) + " -i '" + reference + "' -c:v rv20 -b:v " +
-                std::to_string(static_cast<int>(askedKbps)) + "k -f rm '" + out + "'");
-            kbps = VideoKbps(out);
-            return Psnr(out, reference, w, h, input.fps);
+            Run("ffmpeg -nostdin -v error -y -f rawvideo -pix_fmt yuv420p -s " + size + " -r " + fps + " -i '" +
+                reference + "' -c:v rv20 -b:v " + std::to_string(static_cast<int>(askedKbps)) + "k" +
+                (input.cliBuffer ? " -maxrate " + std::to_string(static_cast<int>(2 * askedKbps)) + "k -bufsize 384k"
+                                 : std::string()) +
+                " -f rm '" + out + "'");
+            kbps = VideoKbps(out, seconds);
+            return Psnr(out, reference, w, h, fps);
         };
         double rate0 = 0;
         double rate1 = 0;
@@ -158,12 +203,13 @@ int main(int argc, char** argv)
         const double psnr1 = cli(video * 0.9 * video / rate0, rate1);
         const double cliPsnr =
             std::abs(rate1 - rate0) < 1e-6 ? psnr1 : psnr0 + (psnr1 - psnr0) * (video - rate0) / (rate1 - rate0);
-        std::printf("%-13s %-8s %7d %9.1f %+6.1f%% %8.1f %8.2f %8.2f %+6.2f\n", input.name, size.c_str(),
-                    input.totalKbps, actual, (actual / input.totalKbps - 1) * 100, video, ours, cliPsnr,
-                    ours - cliPsnr);
+        std::printf("%-13s %-8s %3s %7d %9.1f %+6.1f%% %8.1f %8.2f %8.2f %+6.2f\n", input.name, size.c_str(),
+                    fps.substr(0, fps.find('/')).c_str(), input.totalKbps, actual, (actual / input.totalKbps - 1) * 100,
+                    video, ours, cliPsnr, ours - cliPsnr);
         std::fflush(stdout);
     }
-    std::printf("CLI: ffmpeg -f rawvideo ... -c:v rv20 -b:v <rate> at two rates around ours, PSNR interpolated\n");
+    std::printf("CLI: ffmpeg -f rawvideo ... -c:v rv20 -b:v <rate> at two rates around ours, PSNR interpolated\n"
+                "     (1500: with -maxrate <2 x rate> -bufsize 384k, or its first key frame outgrows rm's packets)\n");
     std::filesystem::remove_all(folder);
     return 0;
 }

@@ -92,7 +92,7 @@ int main(int argc, char** argv)
             "-f lavfi -i sine=frequency=440:sample_rate=44100 -t 60 -target pal-vcd " + clip) != 0)
         return 1;
 
-    const int videoKbps = VideoBitRateFor(kTotalKbps, NearestAc3Kbps(kAudioKbps)) / 1000;
+    const int videoKbps = VideoBitRateFor(kTotalKbps, NearestAc3Kbps(kAudioKbps), 25) / 1000;
     const std::string cli = "ffmpeg -nostdin -v error -y -i " + clip + " -c:v rv20 -b:v " +
                             std::to_string(videoKbps) + "k -c:a ac3 -b:a " + std::to_string(kAudioKbps) +
                             "k -ac 2 -ar 44100 " + folder + "/cli.rm";

@@ -8,6 +8,7 @@
 #include <utility>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <new>
 #include <thread>
 
@@ -309,8 +310,17 @@ void EncodeRun::OpenInput(Pipeline& pipeline)
                             "Cannot create output file " + Quoted(m_settings.outputPath) +
                                 ": it is the input file");
     }
-    pipeline.filter.emplace(reader.Video(), reader.VideoTimeBase(), reader.SampleAspectRatio(),
-                            reader.FrameRate(), m_settings.deinterlace);
+    const AVCodecContext& decoder = reader.Video();
+    const FrameSize size = EncodedSizeFor(decoder.width, decoder.height, reader.SampleAspectRatio(),
+                                          VideoBitRate(reader), reader.FrameRate());
+    pipeline.filter.emplace(decoder, reader.VideoTimeBase(), reader.SampleAspectRatio(), reader.FrameRate(), size,
+                            m_settings.deinterlace);
+}
+
+int EncodeRun::VideoBitRate(const InputReader& reader) const
+{
+    return VideoBitRateFor(m_settings.totalKbps, reader.Audio() ? NearestAc3Kbps(m_settings.audioKbps) : 0,
+                           av_q2d(reader.FrameRate()));
 }
 
 void EncodeRun::OpenEncoders(Pipeline& pipeline)
@@ -322,14 +332,17 @@ void EncodeRun::OpenEncoders(Pipeline& pipeline)
     // Packets come in the stream's order, from one encoder thread at a time.
     auto writeVideo = [this, &pipeline](AVPacket* packet) {
         packet->stream_index = pipeline.videoStream;
-        pipeline.writer->Write(packet, pipeline.video->Context().time_base);
+        const AVRational timeBase = pipeline.video->Context().time_base;
+        const double end = static_cast<double>(packet->pts + 1) * av_q2d(timeBase);
+        pipeline.writer->Write(packet, timeBase);
+        WriteHeldSound(*pipeline.writer, end);
         ++m_frames;
         if (!m_started.exchange(true))
             Tell([](EncodeListener& listener) { listener.OnStarted(); });
     };
     ParallelVideoEncoder& video = pipeline.video.emplace(
         VideoThreadsFor(m_settings.videoThreads, reader.DurationMs()), size.width, size.height,
-        reader.FrameRate(), VideoBitRateFor(m_settings.totalKbps, hasAudio ? ac3Kbps : 0), m_halt,
+        reader.FrameRate(), VideoBitRate(reader), reader.DurationMs() / 1000.0, m_halt,
         [this](const std::function<void()>& body) { Guarded(body); }, writeVideo);
     pipeline.registration.emplace(*this, video);
     if (hasAudio)
@@ -366,10 +379,18 @@ void EncodeRun::OpenOutput(Pipeline& pipeline)
 void EncodeRun::RunStages(Pipeline& pipeline)
 {
     RmWriter& writer = *pipeline.writer;
-    const AVRational audioTimeBase = pipeline.audio ? pipeline.audio->Context().time_base : AVRational{1, 1};
+    m_soundTimeBase = pipeline.audio ? pipeline.audio->Context().time_base : AVRational{1, 1};
     const PacketSink writeAudio = [&](AVPacket* packet) {
+        PacketPtr held = MakePacket();
+        if (!held)
+            throw std::bad_alloc();
         packet->stream_index = pipeline.audioStream;
-        writer.Write(packet, audioTimeBase);
+        av_packet_move_ref(held.get(), packet);
+        {
+            std::lock_guard lock(m_interleaveMutex);
+            m_heldSound.push_back(std::move(held));
+        }
+        WriteHeldSound(writer, -1);
         ++m_audioPackets;
     };
     JoiningThread audioThread([&] {
@@ -403,6 +424,7 @@ EncodeResult EncodeRun::Finish(Pipeline& pipeline, std::string& message)
                             "Input file " + Quoted(m_settings.inputPath) + " has no readable video" +
                                 (reader.ReadError() ? ": " + AvErrorText(reader.ReadError()) : std::string()));
     }
+    WriteHeldSound(*pipeline.writer, std::numeric_limits<double>::infinity());
     pipeline.writer->Commit();
     if (reader.DamagedPackets() > 0) {
         message = "Input file " + Quoted(m_settings.inputPath) + " is damaged (" +
@@ -413,6 +435,21 @@ EncodeResult EncodeRun::Finish(Pipeline& pipeline, std::string& message)
         return EncodeResult::DamagedInput;
     }
     return EncodeResult::Ok;
+}
+
+// Audio and video encoder threads, and the job thread at the end. `pictureEnd`: where the
+// picture written so far ends, in seconds (less than before: unchanged).
+void EncodeRun::WriteHeldSound(RmWriter& writer, double pictureEnd)
+{
+    std::lock_guard lock(m_interleaveMutex);
+    m_pictureEnd = std::max(m_pictureEnd, pictureEnd);
+    while (!m_heldSound.empty()) {
+        AVPacket* packet = m_heldSound.front().get();
+        if (static_cast<double>(packet->pts) * av_q2d(m_soundTimeBase) > m_pictureEnd)
+            return;
+        writer.Write(packet, m_soundTimeBase);
+        m_heldSound.pop_front();
+    }
 }
 
 // Job thread: demux, decode and filter; pictures go to the video encoder, sound to its queue.

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -24,6 +25,7 @@ namespace quenlar::encoder {
 class AudioEncoder;
 class InputReader;
 class ParallelVideoEncoder;
+class RmWriter;
 class VideoFilter;
 
 class EncodeRun {
@@ -61,12 +63,15 @@ private:
     struct Pipeline;
     EncodeResult Encode(std::string& message);
     void OpenInput(Pipeline& pipeline);
+    // Bit/s left to the picture by the sound and rm's framing.
+    int VideoBitRate(const InputReader& reader) const;
     void OpenEncoders(Pipeline& pipeline);
     void OpenOutput(Pipeline& pipeline);
     void RunStages(Pipeline& pipeline);
     EncodeResult Finish(Pipeline& pipeline, std::string& message);
     void ReadStage(InputReader& reader, VideoFilter& filter, ParallelVideoEncoder& video);
     void AudioStage(AudioEncoder& audio, const PacketSink& write);
+    void WriteHeldSound(RmWriter& writer, double pictureEnd);
     // Runs a stage; its failure is recorded and halts the others.
     template <typename Body>
     void Guarded(Body body);
@@ -92,6 +97,15 @@ private:
     std::atomic<bool> m_stopRequested{false};
     std::atomic<bool> m_halt{false};  // a stop or a failure: every stage ends
     BoundedQueue<FramePtr> m_audioQueue;
+
+    // Sound waits here until the picture written reaches its time: the reader runs seconds
+    // ahead of the video encoders, and the muxer writes sound ahead of the picture once it
+    // leads by 10 s, which players with short queues cannot read. The mutex protects the
+    // three below and is taken before the writer's own.
+    std::mutex m_interleaveMutex;
+    std::deque<PacketPtr> m_heldSound;
+    double m_pictureEnd = 0;  // seconds
+    AVRational m_soundTimeBase{1, 1};
 
     std::mutex m_videoMutex;  // protects m_video, which Halt wakes from any thread
     ParallelVideoEncoder* m_video = nullptr;

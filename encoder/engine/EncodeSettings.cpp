@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 
 namespace quenlar::encoder {
@@ -14,6 +15,10 @@ constexpr std::array<int, 19> kAc3Rates = {32,  40,  48,  56,  64,  80,  96,  11
 
 // Below this rv20 sits at its coarsest quantiser anyway; asking for less only makes it overshoot.
 constexpr int kMinVideoBitRate = 48'000;
+// What rm adds around the streams: a 12-byte packet header and 7 bytes of framing a video
+// frame, and about a kbit/s of packet headers for the sound.
+constexpr int kRmBitsPerVideoFrame = 19 * 8;
+constexpr int kRmAudioBitsPerSecond = 1'000;
 
 }  // namespace
 
@@ -27,9 +32,11 @@ int NearestAc3Kbps(int kbps)
     return best;
 }
 
-int VideoBitRateFor(int totalKbps, int ac3Kbps)
+int VideoBitRateFor(int totalKbps, int ac3Kbps, double framesPerSecond)
 {
-    const long long video = (static_cast<long long>(totalKbps) - ac3Kbps) * 1000;
+    const long long video = (static_cast<long long>(totalKbps) - ac3Kbps) * 1000 -
+                            std::llround(framesPerSecond * kRmBitsPerVideoFrame) -
+                            (ac3Kbps > 0 ? kRmAudioBitsPerSecond : 0);
     return static_cast<int>(std::clamp<long long>(video, kMinVideoBitRate, 100'000'000));
 }
 

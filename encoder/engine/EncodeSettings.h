@@ -41,7 +41,8 @@ inline bool OutputWritten(EncodeResult result)
 // The AC3 bit rate (kbit/s) nearest to the asked one; ties go to the lower rate.
 int NearestAc3Kbps(int kbps);
 
-// Video bit rate (bit/s) left by the audio within the whole stream, never below a usable floor.
-int VideoBitRateFor(int totalKbps, int ac3Kbps);
+// Video bit rate (bit/s) left by the audio (0: none) and rm's framing within the whole stream,
+// never below a usable floor.
+int VideoBitRateFor(int totalKbps, int ac3Kbps, double framesPerSecond);
 
 }  // namespace quenlar::encoder

@@ -9,9 +9,14 @@ namespace quenlar::encoder {
 
 namespace {
 
-// rm holds a whole number of frames per second; beyond these the rate is surely wrong.
-constexpr int kMinFrameRate = 1;
-constexpr int kMaxFrameRate = 60;
+// rv20 in rm is made for at most 30 frames a second.
+constexpr int kMaxFrameRate = 30;
+// A faster source keeps every n-th frame, which keeps its motion even, as long as that leaves
+// this many a second; a source just above 30 loses fewer frames thinned to 30.
+constexpr double kMinEvenRate = 24;
+// Rounding the rate up may add this share of repeated frames.
+constexpr double kMaxRoundingUp = 1.02;
+constexpr AVRational kUnknownRate = {25, 1};
 
 // The video stream to convert: cover art is a still picture, not the programme.
 int FindVideoStream(AVFormatContext& format)
@@ -114,16 +119,31 @@ AVRational InputReader::AudioTimeBase() const
     return m_audioIndex >= 0 ? m_format->streams[m_audioIndex]->time_base : AVRational{1, 1};
 }
 
-AVRational InputReader::FrameRate() const
+AVRational EncodedFrameRate(AVRational sourceRate)
 {
-    AVRational rate = av_guess_frame_rate(m_format.get(), m_format->streams[m_videoIndex], nullptr);
-    if (rate.num <= 0 || rate.den <= 0)
-        return {25, 1};
+    double rate = sourceRate.num > 0 && sourceRate.den > 0 ? av_q2d(sourceRate) : av_q2d(kUnknownRate);
+    if (rate > kMaxFrameRate) {
+        const double everyNth = rate / std::ceil(rate / kMaxFrameRate);
+        rate = everyNth >= kMinEvenRate ? everyNth : kMaxFrameRate;
+    }
     // rm keeps a whole number of frames per second in its header (29.97 becomes 29, and
     // players' timestamps then collide); at the nearest whole rate the fps filter adds one
     // frame in a thousand and the file stays exact.
-    const long whole = std::clamp<long>(std::lround(av_q2d(rate)), kMinFrameRate, kMaxFrameRate);
-    return {static_cast<int>(whole), 1};
+    long whole = std::lround(rate);
+    if (whole > rate * kMaxRoundingUp)
+        whole = static_cast<long>(std::floor(rate));
+    return {static_cast<int>(std::clamp<long>(whole, 1, kMaxFrameRate)), 1};
+}
+
+AVRational InputReader::FrameRate() const
+{
+    // The average, not the nominal rate: a variable-rate source's nominal rate is its finest
+    // step (60 for a phone's 30 with jitter, or its time base), which would repeat frames.
+    AVStream* stream = m_format->streams[m_videoIndex];
+    const AVRational average = stream->avg_frame_rate;
+    if (average.num > 0 && average.den > 0)
+        return EncodedFrameRate(average);
+    return EncodedFrameRate(av_guess_frame_rate(m_format.get(), stream, nullptr));
 }
 
 AVRational InputReader::SampleAspectRatio() const

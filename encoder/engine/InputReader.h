@@ -12,6 +12,11 @@
 
 namespace quenlar::encoder {
 
+// The whole rate (frames a second) a source of `sourceRate` is encoded at: its own, rounded,
+// and at most 30: a faster one keeps every n-th frame. Never more than 2% above the source's,
+// so that frames are not repeated to fill it; 25 when unknown.
+AVRational EncodedFrameRate(AVRational sourceRate);
+
 class InputReader {
 public:
     // Decoded frames go to these; a sink returns false when the job is stopping.
@@ -26,6 +31,7 @@ public:
     const AVCodecContext* Audio() const { return m_audio.get(); }
     AVRational VideoTimeBase() const;
     AVRational AudioTimeBase() const;
+    // The rate the picture is encoded at: the source's average (EncodedFrameRate).
     AVRational FrameRate() const;
     // The shape of one stored pixel, from the container or the stream (1:1 when unknown).
     AVRational SampleAspectRatio() const;

@@ -1,6 +1,7 @@
 #include "engine/ParallelVideoEncoder.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <new>
 #include <string>
 
@@ -10,22 +11,29 @@ namespace quenlar::encoder {
 
 namespace {
 
-// Whole GOPs per run when several instances share the picture. Every GOP starts with a key
-// frame anyway, and one-GOP runs measured as good as four-GOP ones for rate and picture while
-// keeping few decoded frames in flight.
-constexpr int kRunGops = 1;
-constexpr int kRunFrames = kRunGops * kGopFrames;
 // One instance sees every frame in order, so its runs need not decode on their own: short
-// ones let it start sooner.
+// ones let it start sooner, and rv20 places the key frames itself.
 constexpr int kSingleRunFrames = 4;
-// Runs submitted beyond one per instance: a free instance finds its next run waiting.
-constexpr size_t kSpareRuns = 6;
+// Runs submitted beyond one per instance. A run of several instances is seconds of decoded
+// pictures, and the reader fills the next one in a fraction of the time an instance takes to
+// encode one, so none is kept spare: a free instance takes the one just filled.
+constexpr size_t kSpareRuns = 0;
+// A run ended at a scene cut is at least this long, so that cut after cut does not make a key
+// frame of every picture.
+constexpr int kMinRunSeconds = 1;
+// Scene cuts: 8x8 blocks; a cut changes their mean brightness by more than this (of 255) on
+// average, and by this many times the recent frames' change. Film's cuts measure 50 to 70,
+// its pans and fades below 15.
+constexpr int kCutBlock = 8;
+constexpr double kCutChange = 25;
+constexpr double kCutContrast = 4;
+constexpr double kCutSmoothing = 0.1;
 constexpr int kMaxInstances = 8;
 
 }  // namespace
 
-ParallelVideoEncoder::Instance::Instance(int width, int height, AVRational frameRate, int bitRate)
-    : encoder(width, height, frameRate, bitRate)
+ParallelVideoEncoder::Instance::Instance(int width, int height, AVRational frameRate, int bitRate, double seconds)
+    : encoder(width, height, frameRate, bitRate, seconds)
 {
 }
 
@@ -35,13 +43,17 @@ int ParallelVideoEncoder::InstancesForThisMachine()
 }
 
 ParallelVideoEncoder::ParallelVideoEncoder(int instances, int width, int height, AVRational frameRate,
-                                           int bitRate, const std::atomic<bool>& halt, Guard guard,
+                                           int bitRate, double seconds, const std::atomic<bool>& halt, Guard guard,
                                            PacketSink sink)
     : m_halt(halt), m_guard(std::move(guard)), m_sink(std::move(sink))
 {
-    for (int i = 0; i < std::max(instances, 1); ++i)
-        m_instances.push_back(std::make_unique<Instance>(width, height, frameRate, bitRate));
-    m_runFrames = m_instances.size() > 1 ? kRunFrames : kSingleRunFrames;
+    const int count = std::max(instances, 1);
+    for (int i = 0; i < count; ++i)
+        m_instances.push_back(std::make_unique<Instance>(width, height, frameRate, bitRate, seconds / count));
+    // Several instances: a run is one GOP (at most a key-frame interval), so that each decodes
+    // on its own.
+    m_runFrames = m_instances.size() > 1 ? KeyFrameInterval(frameRate) : kSingleRunFrames;
+    m_minRunFrames = std::min(m_runFrames, static_cast<int>(av_rescale(kMinRunSeconds, frameRate.num, frameRate.den)));
     for (size_t i = 0; i < m_instances.size(); ++i) {
         m_instances[i]->thread = std::thread([this, i, &instance = *m_instances[i]] {
             NameThisThread("qn-rv20-" + std::to_string(i));
@@ -132,17 +144,52 @@ void ParallelVideoEncoder::EncodeClaimed(Instance& instance, Run& run)
 
 bool ParallelVideoEncoder::Encode(FramePtr frame)
 {
+    // Several instances: a run ends early at a scene cut, where a key frame pays, rather than
+    // putting one a little after it.
+    if (m_instances.size() > 1 && IsSceneCut(*frame) && m_filling &&
+        m_filling->frames.size() >= static_cast<size_t>(m_minRunFrames) && !Submit())
+        return false;
     if (!m_filling) {
         m_filling = std::make_unique<Run>();
         m_filling->frames.reserve(static_cast<size_t>(m_runFrames));
         m_filling->firstPts = frame->pts;
     }
-    // Each GOP, and so each run of several instances, decodes on its own.
-    frame->pict_type = m_frames++ % kGopFrames == 0 ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
+    // Each run of several instances starts with a key frame; one instance places its own.
+    frame->pict_type = m_instances.size() > 1 && m_filling->frames.empty() ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     m_filling->frames.push_back(std::move(frame));
     if (m_filling->frames.size() == static_cast<size_t>(m_runFrames))
         return Submit();
     return !m_halt;
+}
+
+// Feeding thread. A cut changes the picture's coarse brightness at once, and much more than
+// the frames before it changed: block means of the luma (from one line of each block, which
+// is cheap and near enough), compared with the previous frame's.
+bool ParallelVideoEncoder::IsSceneCut(const AVFrame& frame)
+{
+    const int columns = frame.width / kCutBlock;
+    const int rows = frame.height / kCutBlock;
+    std::vector<int>& sums = m_blockSums[m_blockSumsIndex];
+    sums.assign(static_cast<size_t>(columns) * rows, 0);
+    for (int row = 0; row < rows; ++row) {
+        const uint8_t* line = frame.data[0] + static_cast<ptrdiff_t>(row * kCutBlock + kCutBlock / 2) * frame.linesize[0];
+        int* sum = sums.data() + static_cast<ptrdiff_t>(row) * columns;
+        for (int column = 0; column < columns; ++column, line += kCutBlock) {
+            for (int x = 0; x < kCutBlock; ++x)
+                sum[column] += line[x];
+        }
+    }
+    const std::vector<int>& previous = m_blockSums[1 - m_blockSumsIndex];
+    m_blockSumsIndex = 1 - m_blockSumsIndex;
+    if (previous.size() != sums.size() || sums.empty())
+        return false;
+    int64_t difference = 0;
+    for (size_t i = 0; i < sums.size(); ++i)
+        difference += std::abs(sums[i] - previous[i]);
+    const double change = static_cast<double>(difference) / (sums.size() * kCutBlock);
+    const bool cut = change > kCutChange && change > kCutContrast * m_meanChange;
+    m_meanChange += (change - m_meanChange) * kCutSmoothing;
+    return cut;
 }
 
 // Feeding thread: the filled run goes to the instances once one of them has room for it.

@@ -23,9 +23,10 @@ public:
     // to WakeAll.
     using Guard = std::function<void(const std::function<void()>&)>;
 
+    // `seconds`: the length of the picture (0: unknown), shared out among the instances.
     // Throws EncodeFailure when rv20 refuses the settings. The sink gets the packets in the
     // stream's order, from the instances' threads, one thread at a time.
-    ParallelVideoEncoder(int instances, int width, int height, AVRational frameRate, int bitRate,
+    ParallelVideoEncoder(int instances, int width, int height, AVRational frameRate, int bitRate, double seconds,
                          const std::atomic<bool>& halt, Guard guard, PacketSink sink);
     // Lets the instances finish the runs they were given and joins them.
     ~ParallelVideoEncoder();
@@ -60,7 +61,7 @@ private:
         bool done = false;
     };
     struct Instance {
-        Instance(int width, int height, AVRational frameRate, int bitRate);
+        Instance(int width, int height, AVRational frameRate, int bitRate, double seconds);
         VideoEncoder encoder;
         std::thread thread;
         // The instance's own clock: its rate control budgets by the time its frames span, so it
@@ -71,6 +72,7 @@ private:
     void Work(Instance& instance);
     Run* Claim();
     void EncodeClaimed(Instance& instance, Run& run);
+    bool IsSceneCut(const AVFrame& frame);
     bool Submit();
     void HandOnDone();
 
@@ -91,7 +93,11 @@ private:
     bool m_closed = false;
     std::unique_ptr<Run> m_filling;  // the feeding thread's, not yet submitted
     int m_runFrames = 0;
-    int64_t m_frames = 0;  // fed so far
+    int m_minRunFrames = 0;
+    // The feeding thread's: luma block sums of the last two frames, and how much frames changed lately.
+    std::vector<int> m_blockSums[2];
+    int m_blockSumsIndex = 0;
+    double m_meanChange = 0;
 
     // Held while packets go to the sink, so that runs are written whole and in order.
     std::mutex m_handOnMutex;

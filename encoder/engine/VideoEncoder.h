@@ -9,8 +9,10 @@
 
 namespace quenlar::encoder {
 
-// Frames from one key frame to the next.
-constexpr int kGopFrames = 12;
+// Frames from one key frame to the next at this frame rate: a few seconds, so that the bits go
+// to the picture rather than to key frames, while a player's seek still lands near its mark.
+// rv20 adds one of its own at a scene cut, and counts the interval from there.
+int KeyFrameInterval(AVRational frameRate);
 
 // The highest video rate (bit/s) rv20 can be given at this frame rate within rm's frame size.
 int64_t MaxVideoBitRate(AVRational frameRate);
@@ -21,8 +23,9 @@ public:
     using PacketSink = std::function<void(AVPacket*)>;
     using PreviewSink = std::function<void(const PreviewPicture&, const PreviewPicture&)>;
 
-    // Throws EncodeFailure when rv20 refuses the settings.
-    VideoEncoder(int width, int height, AVRational frameRate, int bitRate);
+    // `seconds`: how much picture it will encode (0: unknown), which bounds how far its rate
+    // may stray. Throws EncodeFailure when rv20 refuses the settings.
+    VideoEncoder(int width, int height, AVRational frameRate, int bitRate, double seconds);
 
     const AVCodecContext& Context() const { return *m_encoder; }
 
@@ -35,12 +38,16 @@ public:
     void Encode(AVFrame* frame, const PacketSink& sink);
 
 private:
+    int KeyFrameQuantiser(const AVFrame& frame, int64_t budgetBits);
+    // Gives the first frames the quantisers the rate control cannot know yet.
+    void PlanFirstFrames(const AVFrame& frame);
     void OpenPreviewDecoder();
     void ShowPreview(const AVFrame& source, const AVPacket& packet);
     void ToRgb(const AVFrame& frame, PreviewPicture& picture);
 
     CodecContextPtr m_encoder;
     PacketPtr m_packet;
+    bool m_firstFramePlanned = false;
     PreviewSink m_previewSink;
     std::atomic<bool> m_previewWanted{false};  // set by the thread that feeds the encoder
     CodecContextPtr m_previewDecoder;

@@ -16,16 +16,24 @@ namespace quenlar::encoder {
 
 namespace {
 
-// Wider or taller sources are halved: DVD video at Video CD rates only wastes bits.
-constexpr int kMaxFullWidth = 400;
-constexpr int kMaxFullHeight = 300;
+// Bits per pixel per frame the picture is sized for. rv20's picture stays clean down to about
+// 0.1 on film and collapses below 0.08; 0.15 keeps a margin for harder sources.
+constexpr double kBitsPerPixel = 0.15;
+// Pure noise at rv20's coarsest quantiser takes 0.29 bytes a pixel; rm holds no frame over 64 KB.
+constexpr double kMaxPixels = 512 * 384;
+constexpr double kMinPixels = 128 * 96;
+// A budget this close to the source as displayed keeps it whole: scaling every line to save a
+// few pixels only blurs.
+constexpr double kWholeShare = 0.9;
 // Display aspects beyond these come from a wrong pixel shape; the storage shape is kept then.
 constexpr double kMinAspect = 1.0 / 3;
 constexpr double kMaxAspect = 3.0;
 
-bool Halved(int width, int height)
+// The multiple of 4 nearest to `value`, at least 4 and at most `limit` (rounded down to 4).
+int MultipleOf4(double value, int limit)
 {
-    return width > kMaxFullWidth || height > kMaxFullHeight;
+    const int nearest = static_cast<int>(std::lround(value / 4)) * 4;
+    return std::max(std::min(nearest, limit & ~3), 4);
 }
 
 void ThrowFilterError(const std::string& what, int error)
@@ -41,26 +49,28 @@ std::string Rational(AVRational value)
 
 }  // namespace
 
-FrameSize EncodedSizeFor(int sourceWidth, int sourceHeight, AVRational sampleAspect)
+FrameSize EncodedSizeFor(int sourceWidth, int sourceHeight, AVRational sampleAspect, int64_t videoBitRate,
+                         AVRational frameRate)
 {
-    int width = sourceWidth;
-    int height = sourceHeight;
-    while (Halved(width, height)) {
-        width /= 2;
-        height /= 2;
-    }
-    double aspect = static_cast<double>(sourceWidth) * sampleAspect.num / (static_cast<double>(sourceHeight) * sampleAspect.den);
+    const double height = sourceHeight;
+    double aspect = sourceWidth * av_q2d(sampleAspect) / height;
     if (!(aspect >= kMinAspect && aspect <= kMaxAspect))
-        aspect = static_cast<double>(sourceWidth) / sourceHeight;
+        aspect = sourceWidth / height;
+    const double displayPixels = height * height * aspect;
+    double pixels =
+        std::clamp(static_cast<double>(videoBitRate) / (av_q2d(frameRate) * kBitsPerPixel), kMinPixels, kMaxPixels);
+    if (pixels >= kWholeShare * displayPixels)
+        pixels = std::min(displayPixels, kMaxPixels);
     FrameSize size;
-    size.height = std::max(height & ~3, 4);
-    size.width = std::max(static_cast<int>(std::lround(size.height * aspect / 4)) * 4, 4);
+    size.height = MultipleOf4(std::min(std::sqrt(pixels / aspect), height), sourceHeight);
+    const int displayWidth = static_cast<int>(std::lround(height * aspect));
+    size.width = MultipleOf4(size.height * aspect, std::max(displayWidth, 4));
     return size;
 }
 
 VideoFilter::VideoFilter(const AVCodecContext& decoder, AVRational timeBase, AVRational sampleAspect,
-                         AVRational frameRate, bool deinterlace)
-    : m_graph(avfilter_graph_alloc()), m_frameTicks(av_rescale_q(1, av_inv_q(frameRate), timeBase))
+                         AVRational frameRate, FrameSize size, bool deinterlace)
+    : m_graph(avfilter_graph_alloc()), m_size(size), m_frameTicks(av_rescale_q(1, av_inv_q(frameRate), timeBase))
 {
     if (!m_graph)
         ThrowFilterError("graph", AVERROR(ENOMEM));
@@ -80,13 +90,11 @@ VideoFilter::VideoFilter(const AVCodecContext& decoder, AVRational timeBase, AVR
     if (error < 0)
         ThrowFilterError("sink", error);
 
-    m_size = EncodedSizeFor(decoder.width, decoder.height, sampleAspect);
     std::string chain;
     // MPEG-1 frames are never flagged interlaced, so every frame must be treated.
     if (deinterlace)
         chain += "bwdif=mode=send_frame:deint=all,";
-    const bool onlyCut = !Halved(decoder.width, decoder.height) && m_size.width == (decoder.width & ~3) &&
-                         m_size.height == (decoder.height & ~3);
+    const bool onlyCut = m_size.width == (decoder.width & ~3) && m_size.height == (decoder.height & ~3);
     if (onlyCut && (m_size.width != decoder.width || m_size.height != decoder.height)) {
         // Only a few pixels too many: cutting them costs nothing, scaling would blur.
         chain += "crop=" + std::to_string(m_size.width) + ":" + std::to_string(m_size.height) +

@@ -12,19 +12,25 @@ struct FrameSize {
     int height = 0;
 };
 
-// The size rv20 gets for a source: DVD-size and larger halved (the bit rates we are asked for
-// are Video CD rates), then made square-pixel at the source's display aspect (rm carries no
-// pixel shape) by keeping the height and fitting the width, both multiples of 4 as rv20
-// requires.
-FrameSize EncodedSizeFor(int sourceWidth, int sourceHeight, AVRational sampleAspect);
+// The size rv20 gets for a source, whatever codec gives it:
+// - square pixels at the source's display aspect (rm carries no pixel shape);
+// - as many pixels as the video bit rate gives 0.15 bits each per frame at the frame rate
+//   (about what a 4:3 Video CD gets at 450 Kbps), so that every source of one display aspect
+//   gets one size at one rate and the picture grows with the rate;
+// - never larger than the source as displayed (its lines, at its display aspect), and that
+//   whole when the budget comes within 10 % of it; never more than 512x384's pixels (rm's
+//   64 KB frame limit), nor fewer than 128x96's;
+// - both sides multiples of 4, as rv20 requires (multiples of 16 measured no better).
+FrameSize EncodedSizeFor(int sourceWidth, int sourceHeight, AVRational sampleAspect, int64_t videoBitRate,
+                         AVRational frameRate);
 
 class VideoFilter {
 public:
     using FrameSink = std::function<bool(AVFrame*)>;
 
-    // Throws EncodeFailure when the graph cannot be built.
+    // Scales to `size` (from EncodedSizeFor). Throws EncodeFailure when the graph cannot be built.
     VideoFilter(const AVCodecContext& decoder, AVRational timeBase, AVRational sampleAspect,
-                AVRational frameRate, bool deinterlace);
+                AVRational frameRate, FrameSize size, bool deinterlace);
 
     FrameSize Size() const { return m_size; }
     // The time base of filtered frames: exactly 1/frame rate.

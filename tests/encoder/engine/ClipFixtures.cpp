@@ -112,6 +112,26 @@ const std::string& Clips::NtscDvd()
                 "-t 3 -target ntsc-dvd -aspect 4:3");
 }
 
+const std::string& Clips::FullHd()
+{
+    return Make("fullhd.mpg", "-f lavfi -i testsrc2=size=1920x1080:rate=25 " + kTone,
+                "-t 3 -c:v mpeg1video -b:v 6M -aspect 16:9 -c:a mp2 -f mpeg");
+}
+
+const std::string& Clips::WideSar()
+{
+    return Make("widesar.mp4", "-f lavfi -i testsrc2=size=1774x1080:rate=25 " + kTone,
+                "-t 3 -c:v libx264 -preset ultrafast -x264-params sar=1775/1774 -c:a aac");
+}
+
+const std::string& Clips::VariableRate()
+{
+    // As phones write it: frames dropped at random from a 60 fps grid, times in 1/120 s.
+    return Make("variable.mp4", "-f lavfi -i testsrc2=size=320x180:rate=60 " + kTone,
+                "-t 10 -vf \"select='gt(random(0),0.52)'\" -fps_mode vfr -c:v libx264 -preset ultrafast "
+                "-video_track_timescale 120 -c:a aac");
+}
+
 const std::string& Clips::Transport()
 {
     return Make("transport.mpg", kPicture + " " + kTone, "-t 3 -c:v mpeg2video -c:a mp2 -f mpegts");

@@ -15,6 +15,9 @@ public:
     static const std::string& Dvd();        // 720x576 MPEG-2 4:3, ac3 48 kHz, 3 s
     static const std::string& WideDvd();    // the same at 16:9
     static const std::string& NtscDvd();    // 720x480 MPEG-2 4:3, 29.97 fps, 3 s
+    static const std::string& FullHd();     // 1920x1080 MPEG-1 16:9, 3 s
+    static const std::string& WideSar();    // 1774x1080 H.264 with pixels 1775:1774 wide, 3 s
+    static const std::string& VariableRate(); // 320x180 H.264, about 29 of 60 possible frames a second, 10 s
     static const std::string& Transport();  // PalVcd's content as an MPEG transport stream .mpg
     static const std::string& Mp4();        // H.264 and AAC in MP4, 352x288, 3 s
     static const std::string& OddSize();    // 350x286 MPEG-2, 3 s
