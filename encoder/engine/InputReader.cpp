@@ -185,11 +185,23 @@ bool InputReader::Decode(AVCodecContext* decoder, const AVPacket* packet, AVFram
         if (frame->decode_error_flags != 0)
             ++m_damaged;
         frame->pts = frame->best_effort_timestamp;
+        if (decoder == m_video.get())
+            GuessMissingVideoTime(*frame);
         const bool more = sink(frame);
         av_frame_unref(frame);
         if (!more)
             return false;
     }
+}
+
+// The last picture of an MPEG stream often comes out of the decoder's flush with no time at all;
+// the filters would drop it. It follows the one before it.
+void InputReader::GuessMissingVideoTime(AVFrame& frame)
+{
+    if (frame.pts == AV_NOPTS_VALUE)
+        frame.pts = m_nextVideoPts;
+    if (frame.pts != AV_NOPTS_VALUE)
+        m_nextVideoPts = frame.pts + (frame.pkt_duration > 0 ? frame.pkt_duration : m_videoFrameTicks);
 }
 
 void InputReader::DecodeAll(const FrameSink& video, const FrameSink& audio)

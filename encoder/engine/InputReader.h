@@ -50,6 +50,7 @@ public:
 private:
     static int Interrupt(void* opaque);
     void OpenDecoder(int streamIndex, CodecContextPtr& decoder);
+    void GuessMissingVideoTime(AVFrame& frame);
     bool Decode(AVCodecContext* decoder, const AVPacket* packet, AVFrame* frame,
                 const FrameSink& sink);
 
@@ -62,6 +63,7 @@ private:
     int m_audioIndex = -1;
     std::unique_ptr<TimestampMender> m_mender;
     int64_t m_videoFrameTicks = 0;  // one frame in the video stream's time base
+    int64_t m_nextVideoPts = AV_NOPTS_VALUE;  // where the picture after the last one falls
     int m_damaged = 0;
     int m_readError = 0;
 };

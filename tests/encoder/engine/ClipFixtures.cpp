@@ -165,6 +165,11 @@ const std::string& Clips::Short()
     return Make("short.mpg", kPicture + " " + kTone, "-t 1 -target pal-vcd");
 }
 
+const std::string& Clips::UntimedEnd()
+{
+    return Make("untimed.mpg", kPicture + " " + kTone, "-t 2 -target pal-vcd");
+}
+
 const std::string& Clips::LateAudio()
 {
     return Make("late.mpg", kPicture + " -itsoffset 3 " + kTone, "-t 6 -target pal-vcd");
@@ -218,6 +223,12 @@ std::string Clips::NewFolder()
     const std::string path = Folder() + "/case" + std::to_string(++count);
     fs::create_directories(path);
     return path;
+}
+
+int VideoFrames(const std::string& path)
+{
+    return std::atoi(Output("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                            "stream=nb_read_frames -of csv=p=0 " + Quote(path)).c_str());
 }
 
 std::map<std::string, std::string> Probe(const std::string& path)

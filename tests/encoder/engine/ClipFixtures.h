@@ -22,6 +22,7 @@ public:
     static const std::string& Mp4();        // H.264 and AAC in MP4, 352x288, 3 s
     static const std::string& OddSize();    // 350x286 MPEG-2, 3 s
     static const std::string& Short();      // 352x288, 1 s, for many quick encodes
+    static const std::string& UntimedEnd(); // 352x288, 2 s: the last picture leaves the decoder untimed
     static const std::string& Long();       // 352x288, 20 s, for stopping mid-way
     static const std::string& LateAudio();  // PAL VCD whose sound starts 3 s after the picture, 6 s
     static const std::string& Noisy();      // 720x576 noise, 1 s: the hardest frames rv20 gets
@@ -43,6 +44,9 @@ int Run(const std::string& command);
 // "streams.stream.0.codec_name", "format.tags.title".
 std::map<std::string, std::string> Probe(const std::string& path);
 double ProbeNumber(const std::map<std::string, std::string>& probe, const std::string& key);
+
+// The pictures of a file's first video stream, counted by decoding them.
+int VideoFrames(const std::string& path);
 
 // What `ffmpeg -v error -i path -f null -` prints; empty for a clean file.
 std::string DecodeErrors(const std::string& path);
