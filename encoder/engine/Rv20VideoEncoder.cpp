@@ -1,4 +1,4 @@
-#include "engine/VideoEncoder.h"
+#include "engine/Rv20VideoEncoder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,13 +22,8 @@ constexpr double kToleranceShare = 0.05;
 constexpr double kMinToleranceSeconds = 0.1;
 constexpr double kMaxToleranceSeconds = 4;
 constexpr double kUnknownLengthToleranceSeconds = 1;
-// The decoder's buffer bounds the size of one frame; rm cannot hold a packet over 64 KB,
-// and a noisy first I-frame reaches several times that without the bound.
-constexpr int kMaxBufferBits = 48 * 1024 * 8;
 // The peak rate the buffer model allows; equal to the mean rate the rate control cannot work.
 constexpr int kMaxRateFactor = 2;
-// Film measured best with 3 to 4 s between key frames (0.7 dB over 12 frames, 0.1 dB over 5 s).
-constexpr int kKeyFrameSeconds = 4;
 // rv20's rate control knows nothing of the picture before its first frame: it coded that key
 // frame at quantiser 3 or 4 whatever the rate (a quarter second's bits and more), the next at
 // 2, and starved the frames after them, and a short file ended over its rate. So the first key
@@ -39,8 +34,6 @@ constexpr int kFirstKeyFrameFrames = 6;
 constexpr int kPlannedFrames = 4;
 constexpr int kMinQuantiser = 2;
 constexpr int kMaxQuantiser = 31;
-// Row alignment and padding libswscale's converters may use.
-constexpr int kRgbAlignment = 64;
 
 [[noreturn]] void ThrowEncoderError(const std::string& what, int error)
 {
@@ -68,17 +61,7 @@ CodecContextPtr NewRv20Context(int width, int height, AVRational frameRate)
 
 }  // namespace
 
-int KeyFrameInterval(AVRational frameRate)
-{
-    return static_cast<int>(av_rescale(kKeyFrameSeconds, frameRate.num, frameRate.den));
-}
-
-int64_t MaxVideoBitRate(AVRational frameRate)
-{
-    return av_rescale(kMaxBufferBits, frameRate.num, frameRate.den);
-}
-
-VideoEncoder::VideoEncoder(int width, int height, AVRational frameRate, int bitRate, double seconds)
+Rv20VideoEncoder::Rv20VideoEncoder(int width, int height, AVRational frameRate, int bitRate, double seconds)
     : m_encoder(NewRv20Context(width, height, frameRate)), m_packet(MakePacket())
 {
     if (!m_packet)
@@ -93,13 +76,18 @@ VideoEncoder::VideoEncoder(int width, int height, AVRational frameRate, int bitR
                     : kUnknownLengthToleranceSeconds;
     m_encoder->bit_rate_tolerance = static_cast<int>(rate * toleranceSeconds);
     m_encoder->rc_max_rate = rate * kMaxRateFactor;
-    m_encoder->rc_buffer_size = static_cast<int>(std::min<int64_t>(rate, kMaxBufferBits));
+    m_encoder->rc_buffer_size = static_cast<int>(std::min<int64_t>(rate, kMaxFrameBufferBits));
     const int error = avcodec_open2(m_encoder.get(), m_encoder->codec, nullptr);
     if (error < 0)
         ThrowEncoderError("opening rv20 at " + std::to_string(width) + "x" + std::to_string(height), error);
 }
 
-void VideoEncoder::Encode(AVFrame* frame, const PacketSink& sink)
+RmStreamFormat Rv20VideoEncoder::StreamFormat() const
+{
+    return RmStreamFormat::For(*m_encoder);
+}
+
+void Rv20VideoEncoder::Encode(AVFrame* frame, const PacketSink& sink)
 {
     if (frame && !m_firstFramePlanned) {
         m_firstFramePlanned = true;
@@ -107,8 +95,8 @@ void VideoEncoder::Encode(AVFrame* frame, const PacketSink& sink)
     }
     const int error = SendAndReceive(m_encoder.get(), frame, m_packet.get(), [&](AVPacket* packet) {
         // rv20 has no delay, so the packet is the frame just sent.
-        if (frame && m_previewWanted && m_previewSink && (packet->flags & AV_PKT_FLAG_KEY))
-            ShowPreview(*frame, *packet);
+        if (frame && PreviewWanted() && (packet->flags & AV_PKT_FLAG_KEY))
+            DecodeForPreview(*frame, *packet);
         sink(packet);
     });
     if (error < 0)
@@ -117,7 +105,7 @@ void VideoEncoder::Encode(AVFrame* frame, const PacketSink& sink)
 
 // The smallest quantiser at which `frame`, coded alone as a key frame, takes at most
 // `budgetBits`, found by coding it at fixed quantisers on a context of its own.
-int VideoEncoder::KeyFrameQuantiser(const AVFrame& frame, int64_t budgetBits)
+int Rv20VideoEncoder::KeyFrameQuantiser(const AVFrame& frame, int64_t budgetBits)
 {
     CodecContextPtr probe = NewRv20Context(m_encoder->width, m_encoder->height, m_encoder->framerate);
     probe->flags |= AV_CODEC_FLAG_QSCALE;
@@ -142,7 +130,7 @@ int VideoEncoder::KeyFrameQuantiser(const AVFrame& frame, int64_t budgetBits)
     return low;
 }
 
-void VideoEncoder::PlanFirstFrames(const AVFrame& frame)
+void Rv20VideoEncoder::PlanFirstFrames(const AVFrame& frame)
 {
     const int64_t frameBits = av_rescale(m_encoder->bit_rate, m_encoder->time_base.num, m_encoder->time_base.den);
     const int keyQuantiser = KeyFrameQuantiser(frame, kFirstKeyFrameFrames * frameBits);
@@ -160,7 +148,7 @@ void VideoEncoder::PlanFirstFrames(const AVFrame& frame)
     m_encoder->rc_override_count = 2;
 }
 
-void VideoEncoder::OpenPreviewDecoder()
+void Rv20VideoEncoder::OpenPreviewDecoder()
 {
     const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_RV20);
     m_previewFrame = MakeFrame();
@@ -187,41 +175,8 @@ void VideoEncoder::OpenPreviewDecoder()
         m_previewDecoder.reset();
 }
 
-// libswscale writes past rows that are exactly width x 3 bytes for widths that are not a
-// multiple of 16, so it converts into a padded, aligned frame and the rows are copied out.
-void VideoEncoder::ToRgb(const AVFrame& frame, PreviewPicture& picture)
-{
-    m_toRgb.reset(sws_getCachedContext(m_toRgb.release(), frame.width, frame.height,
-                                       static_cast<AVPixelFormat>(frame.format), frame.width,
-                                       frame.height, AV_PIX_FMT_RGB24, SWS_POINT, nullptr, nullptr,
-                                       nullptr));
-    if (!m_toRgb)
-        return;
-    if (!m_rgbFrame || m_rgbFrame->width != frame.width || m_rgbFrame->height != frame.height) {
-        m_rgbFrame = MakeFrame();
-        if (!m_rgbFrame)
-            return;
-        m_rgbFrame->format = AV_PIX_FMT_RGB24;
-        m_rgbFrame->width = frame.width;
-        m_rgbFrame->height = frame.height;
-        if (av_frame_get_buffer(m_rgbFrame.get(), kRgbAlignment) < 0) {
-            m_rgbFrame.reset();
-            return;
-        }
-    }
-    sws_scale(m_toRgb.get(), frame.data, frame.linesize, 0, frame.height, m_rgbFrame->data,
-              m_rgbFrame->linesize);
-    picture.width = frame.width;
-    picture.height = frame.height;
-    const size_t row = static_cast<size_t>(frame.width) * 3;
-    picture.rgb.resize(row * frame.height);
-    for (int y = 0; y < frame.height; ++y)
-        std::copy_n(m_rgbFrame->data[0] + static_cast<ptrdiff_t>(y) * m_rgbFrame->linesize[0], row,
-                    picture.rgb.data() + row * y);
-}
-
 // A preview that fails to decode is skipped: it must never end the encode.
-void VideoEncoder::ShowPreview(const AVFrame& source, const AVPacket& packet)
+void Rv20VideoEncoder::DecodeForPreview(const AVFrame& source, const AVPacket& packet)
 {
     if (!m_previewDecoder) {
         OpenPreviewDecoder();
@@ -239,11 +194,8 @@ void VideoEncoder::ShowPreview(const AVFrame& source, const AVPacket& packet)
     av_packet_unref(m_previewPacket.get());
     if (sent < 0 || avcodec_receive_frame(m_previewDecoder.get(), m_previewFrame.get()) < 0)
         return;
-    ToRgb(source, m_sourcePicture);
-    ToRgb(*m_previewFrame, m_encodedPicture);
+    ShowPreview(source, m_previewFrame->data, m_previewFrame->linesize);
     av_frame_unref(m_previewFrame.get());
-    m_previewWanted = false;
-    m_previewSink(m_sourcePicture, m_encodedPicture);
 }
 
 }  // namespace quenlar::encoder

@@ -3,6 +3,7 @@
 
 #include <functional>
 
+#include "engine/EncodeSettings.h"
 #include "engine/LibavPtr.h"
 
 namespace quenlar::encoder {
@@ -22,7 +23,7 @@ struct FrameSize {
 //   64 KB frame limit), nor fewer than 128x96's;
 // - both sides multiples of 4, as rv20 requires (multiples of 16 measured no better).
 FrameSize EncodedSizeFor(int sourceWidth, int sourceHeight, AVRational sampleAspect, int64_t videoBitRate,
-                         AVRational frameRate);
+                         AVRational frameRate, VideoCodec codec);
 
 class VideoFilter {
 public:
