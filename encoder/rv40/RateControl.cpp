@@ -46,6 +46,10 @@ constexpr double kIntraLearning = 0.6;
 constexpr double kInterLearning = 0.4;
 // A run settles at most this share of its own budget of what the instance owes or is owed.
 constexpr double kMaxSettling = 0.4;
+// A key picture takes at most this share of its run's budget: when the rest of a short run
+// is predicted to cost next to nothing, the plan would otherwise give the key picture nearly
+// all of it, and any P picture that costs more than predicted overshoots the run.
+constexpr double kMaxKeyShare = 0.5;
 // Planned pictures keep this far below the size limit; the plan is a prediction.
 constexpr double kSizeMargin = 0.7;
 // The first key picture is coded again, at most this often, when its plan was this far off.
@@ -192,7 +196,9 @@ int RateControl::Quantiser()
     int quant = QuantiserFor(next_, Scale(runBudget_ - runSpent_));
     if (next_ > 0 && lastQuant_ >= 0)
         quant = std::clamp(quant, lastQuant_ - kMaxQuantFall, lastQuant_ + kMaxQuantRise);
-    while (quant < kMaxQuant && Predicted(next_, quant) > kSizeMargin * maxFrameBits_)
+    const double limit = std::min(kSizeMargin * maxFrameBits_,
+                                  next_ == 0 && costs_.size() > 1 ? kMaxKeyShare * runBudget_ : HUGE_VAL);
+    while (quant < kMaxQuant && Predicted(next_, quant) > limit)
         ++quant;
     return quant;
 }
