@@ -15,7 +15,10 @@ namespace quenlar::encoder::rmfacts {
 // flags, then the codec's sub-id (for rv20, plain H.263-style frames).
 constexpr uint32_t kRv20Flags = 0x00000008;
 constexpr uint32_t kRv20SubId = 0x20103001;
-// rv40: the same flags, and a sub-id that names bitstream version 4.0 in its top twelve bits.
+// rv40 (ours, not FFmpeg's muxer's: it writes no rv40): the same flags, and a sub-id whose top
+// four bits hold the bitstream's major version (4) and the next eight its minor one (0), as
+// other RealVideo 4 decoders read it; libavcodec's rv40 decoder reads neither. FFmpeg, MPlayer,
+// GStreamer and VLC were seen to play such files.
 constexpr uint32_t kRv40Flags = 0x00000008;
 constexpr uint32_t kRv40SubId = 0x40000000;
 // A packet holds a part of a frame: its first byte says whether it is the last (or only) part or
