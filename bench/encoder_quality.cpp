@@ -1,9 +1,10 @@
-// Rate accuracy and picture quality (mean PSNR of the luma) of the encoder against the ffmpeg
-// CLI at an equal actual rate: a film clip (../shared/media/bbb-60s.mp4, found from the source
-// folder or a folder above it) made into a 4:3 PAL Video CD and a 16:9 PAL DVD, and test
-// picture with grain as PAL and NTSC Video CD and 16:9 PAL DVD (`seconds` long, the film at
-// most its 60 s). The CLI encodes the same pictures (the source scaled as the engine scales it)
-// with its default settings; its PSNR is interpolated to the engine's actual video rate.
+// Rate accuracy and picture quality (mean PSNR of the luma) of the engine's rv40 and rv20 against
+// the ffmpeg CLI's rv20 at an equal actual rate: a film clip (../shared/media/bbb-60s.mp4, found
+// from the source folder or a folder above it) made into a 4:3 PAL Video CD and a 16:9 PAL DVD,
+// and test picture with grain as PAL and NTSC Video CD and 16:9 PAL DVD (`seconds` long, the film
+// at most its 60 s). Each codec's PSNR is against the source scaled as the engine scaled it for
+// that codec; the CLI encodes those same pictures with its default settings, and its PSNR is
+// interpolated to each codec's actual video rate.
 // Run by hand: build/bench/encoder_quality [seconds [video threads]]
 #include <algorithm>
 #include <cmath>
@@ -129,6 +130,72 @@ double Psnr(const std::string& file, const std::string& reference, int width, in
     return at == std::string::npos ? 0 : std::atof(report.c_str() + at + 7);
 }
 
+struct Measured {
+    std::string size;
+    std::string fps;
+    double actual = 0;  // Kbps of the whole file
+    double video = 0;   // Kbps of the video packets
+    double psnr = 0;
+    double cliPsnr = 0;  // the CLI's rv20 on the same pictures at the same video rate
+};
+
+// One codec through the engine, and the CLI's rv20 on the pictures the engine encoded.
+Measured Measure(VideoCodec codec, const Input& input, const std::string& clip, double seconds,
+                 const std::string& folder, int videoThreads)
+{
+    EncodeSettings settings;
+    settings.inputPath = clip;
+    settings.outputPath = folder + "/engine.rm";
+    settings.totalKbps = input.totalKbps;
+    settings.audioKbps = kAudioKbps;
+    settings.videoThreads = videoThreads;
+    settings.videoCodec = codec;
+    Waiter waiter;
+    {
+        EncodeJob job(settings, waiter);
+        job.Start();
+        job.Join();
+    }
+    if (waiter.result != EncodeResult::Ok)
+        std::exit(1);
+    Measured m;
+    m.actual = std::filesystem::file_size(settings.outputPath) * 8 / seconds / 1000;
+    m.video = VideoKbps(settings.outputPath, seconds);
+    const int w = waiter.width;
+    const int h = waiter.height;
+    m.size = std::to_string(w) + "x" + std::to_string(h);
+    m.fps = VideoEntry(settings.outputPath, "r_frame_rate");
+    // As the engine scales: area averaging where the picture shrinks, bicubic where it grows.
+    const std::string sourceSize = VideoEntry(clip, "width,height");
+    const int sourceWidth = std::atoi(sourceSize.c_str());
+    const int sourceHeight = std::atoi(sourceSize.c_str() + sourceSize.find(',') + 1);
+    const char* scaling = w <= sourceWidth && h <= sourceHeight ? "area" : "bicubic";
+    const std::string reference = folder + "/reference.yuv";
+    // -copyts: the fps filter then sees the times the engine gives it and repeats the same frames.
+    Run("ffmpeg -nostdin -v error -y -copyts -i '" + clip + "' -an -vf scale=" + m.size + ":flags=" + scaling +
+        ",fps=" + m.fps + " -pix_fmt yuv420p -f rawvideo '" + reference + "'");
+    m.psnr = Psnr(settings.outputPath, reference, w, h, m.fps);
+
+    // The CLI at two asked rates that bracket the engine's actual video rate.
+    auto cli = [&](double askedKbps, double& kbps) {
+        const std::string out = folder + "/cli.rm";
+        Run("ffmpeg -nostdin -v error -y -f rawvideo -pix_fmt yuv420p -s " + m.size + " -r " + m.fps + " -i '" +
+            reference + "' -c:v rv20 -b:v " + std::to_string(static_cast<int>(askedKbps)) + "k" +
+            (input.cliBuffer ? " -maxrate " + std::to_string(static_cast<int>(2 * askedKbps)) + "k -bufsize 384k"
+                             : std::string()) +
+            " -f rm '" + out + "'");
+        kbps = VideoKbps(out, seconds);
+        return Psnr(out, reference, w, h, m.fps);
+    };
+    double rate0 = 0;
+    double rate1 = 0;
+    const double psnr0 = cli(m.video * 0.9, rate0);
+    const double psnr1 = cli(m.video * 0.9 * m.video / rate0, rate1);
+    m.cliPsnr =
+        std::abs(rate1 - rate0) < 1e-6 ? psnr1 : psnr0 + (psnr1 - psnr0) * (m.video - rate0) / (rate1 - rate0);
+    return m;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -143,8 +210,8 @@ int main(int argc, char** argv)
     if (!mkdtemp(pattern))
         return 1;
     const std::string folder = pattern;
-    std::printf("%-13s %-8s %3s %7s %9s %7s %8s %8s %8s %6s\n", "input", "size", "fps", "target", "actual", "error",
-                "video", "PSNR-Y", "CLI", "diff");
+    std::printf("%-13s %-5s %-8s %3s %7s %9s %7s %8s %8s %8s %6s\n", "input", "codec", "size", "fps", "target",
+                "actual", "error", "video", "PSNR-Y", "CLI", "diff");
     for (const Input& input : kInputs) {
         if (input.film && film.empty())
             continue;
@@ -155,58 +222,14 @@ int main(int argc, char** argv)
                                                     " -f lavfi -i sine=frequency=440:sample_rate=44100";
         Run("ffmpeg -nostdin -v error -y " + source + " -t " + std::to_string(seconds) + " " + input.format + " '" +
             clip + "'");
-        EncodeSettings settings;
-        settings.inputPath = clip;
-        settings.outputPath = folder + "/engine.rm";
-        settings.totalKbps = input.totalKbps;
-        settings.audioKbps = kAudioKbps;
-        settings.videoThreads = videoThreads;
-        Waiter waiter;
-        {
-            EncodeJob job(settings, waiter);
-            job.Start();
-            job.Join();
+        for (const VideoCodec codec : {VideoCodec::Rv40, VideoCodec::Rv20}) {
+            const Measured m = Measure(codec, input, clip, seconds, folder, videoThreads);
+            std::printf("%-13s %-5s %-8s %3s %7d %9.1f %+6.1f%% %8.1f %8.2f %8.2f %+6.2f\n", input.name,
+                        VideoCodecName(codec), m.size.c_str(), m.fps.substr(0, m.fps.find('/')).c_str(),
+                        input.totalKbps, m.actual, (m.actual / input.totalKbps - 1) * 100, m.video, m.psnr,
+                        m.cliPsnr, m.psnr - m.cliPsnr);
+            std::fflush(stdout);
         }
-        if (waiter.result != EncodeResult::Ok)
-            return 1;
-        const double actual = std::filesystem::file_size(settings.outputPath) * 8 / seconds / 1000;
-        const double video = VideoKbps(settings.outputPath, seconds);
-        const int w = waiter.width;
-        const int h = waiter.height;
-        const std::string size = std::to_string(w) + "x" + std::to_string(h);
-        const std::string fps = VideoEntry(settings.outputPath, "r_frame_rate");
-        // As the engine scales: area averaging where the picture shrinks, bicubic where it grows.
-        const std::string sourceSize = VideoEntry(clip, "width,height");
-        const int sourceWidth = std::atoi(sourceSize.c_str());
-        const int sourceHeight = std::atoi(sourceSize.c_str() + sourceSize.find(',') + 1);
-        const char* scaling = w <= sourceWidth && h <= sourceHeight ? "area" : "bicubic";
-        const std::string reference = folder + "/reference.yuv";
-        // -copyts: the fps filter then sees the times the engine gives it and repeats the same frames.
-        Run("ffmpeg -nostdin -v error -y -copyts -i '" + clip + "' -an -vf scale=" + size + ":flags=" + scaling +
-            ",fps=" + fps + " -pix_fmt yuv420p -f rawvideo '" + reference + "'");
-        const double ours = Psnr(settings.outputPath, reference, w, h, fps);
-
-        // The CLI at two asked rates that bracket the engine's actual video rate.
-        auto cli = [&](double askedKbps, double& kbps) {
-            const std::string out = folder + "/cli.rm";
-            Run("ffmpeg -nostdin -v error -y -f rawvideo -pix_fmt yuv420p -s " + size + " -r " + fps + " -i '" +
-                reference + "' -c:v rv20 -b:v " + std::to_string(static_cast<int>(askedKbps)) + "k" +
-                (input.cliBuffer ? " -maxrate " + std::to_string(static_cast<int>(2 * askedKbps)) + "k -bufsize 384k"
-                                 : std::string()) +
-                " -f rm '" + out + "'");
-            kbps = VideoKbps(out, seconds);
-            return Psnr(out, reference, w, h, fps);
-        };
-        double rate0 = 0;
-        double rate1 = 0;
-        const double psnr0 = cli(video * 0.9, rate0);
-        const double psnr1 = cli(video * 0.9 * video / rate0, rate1);
-        const double cliPsnr =
-            std::abs(rate1 - rate0) < 1e-6 ? psnr1 : psnr0 + (psnr1 - psnr0) * (video - rate0) / (rate1 - rate0);
-        std::printf("%-13s %-8s %3s %7d %9.1f %+6.1f%% %8.1f %8.2f %8.2f %+6.2f\n", input.name, size.c_str(),
-                    fps.substr(0, fps.find('/')).c_str(), input.totalKbps, actual, (actual / input.totalKbps - 1) * 100,
-                    video, ours, cliPsnr, ours - cliPsnr);
-        std::fflush(stdout);
     }
     std::printf("CLI: ffmpeg -f rawvideo ... -c:v rv20 -b:v <rate> at two rates around ours, PSNR interpolated\n"
                 "     (1500: with -maxrate <2 x rate> -bufsize 384k, or its first key frame outgrows rm's packets)\n");

@@ -93,6 +93,14 @@ ParsedCommand ParseCommandLine(const std::vector<std::string>& args)
             if (!row || *row < 0 || *row >= static_cast<int>(kAudioRows.size()))
                 return Usage("--audio " + *text + ": not a row 0-7 (--audio list shows them)");
             options.audio = *row;
+        } else if (arg == "--video") {
+            const std::optional<std::string> text = value();
+            if (!text)
+                return Usage("--video needs a codec, rv40 or rv20");
+            const std::optional<quenlar::encoder::VideoCodec> codec = quenlar::encoder::VideoCodecNamed(*text);
+            if (!codec)
+                return Usage("--video " + *text + ": not a video codec (rv40 or rv20)");
+            options.video = *codec;
         } else if (arg == "--author") {
             const std::optional<std::string> text = value();
             if (!text)
@@ -137,11 +145,13 @@ ParsedCommand ParseCommandLine(const std::vector<std::string>& args)
 
 std::string UsageText()
 {
-    return "Usage: quenlar-convert [options] FILE...\n"
+    return std::string("Usage: quenlar-convert [options] FILE...\n"
            "Converts MPEG files (Video CD .dat, .mpg, .mpeg, ...) into .rm files beside them.\n"
            "\n"
            "  --bitrate KBPS     whole-stream target, at least 300 (default 450)\n"
            "  --audio N          one of the eight audio rows, 0-7 (default 1); --audio list prints them\n"
+           "  --video CODEC      rv40 or rv20 (default ") +
+           quenlar::encoder::VideoCodecName(quenlar::encoder::kDefaultVideoCodec) + ")\n"
            "  --author TEXT      author tag\n"
            "  --folder-prefix    prefix the target with the source folder's name\n"
            "  --deinterlace      de-interlace the video\n"

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/EncodeSettings.h"
+
 namespace convert {
 
 // Exit statuses: every file converted; some failed; the command line was wrong; stopped by
@@ -30,6 +32,7 @@ struct ConvertOptions {
     std::optional<std::string> author;
     bool folderPrefix = false;
     bool deinterlace = false;
+    quenlar::encoder::VideoCodec video = quenlar::encoder::kDefaultVideoCodec;
     int jobs = 0;  // 0: one per core
     std::optional<std::string> queue;
     bool quiet = false;

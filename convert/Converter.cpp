@@ -110,6 +110,7 @@ EncodeSettings SettingsFor(const FileTask& task, const EncodeOptions& options)
     settings.author = options.author;
     settings.comment = kProgramName;
     settings.deinterlace = options.deinterlace;
+    settings.videoCodec = options.video;
     settings.totalKbps = options.bitrate;
     settings.audioKbps = kAudioRows[static_cast<std::size_t>(options.audioRow)].kbps;
     settings.preview = false;

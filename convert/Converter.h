@@ -23,6 +23,7 @@ struct EncodeOptions {
     std::string author;
     bool folderPrefix = false;
     bool deinterlace = false;
+    quenlar::encoder::VideoCodec video = quenlar::encoder::kDefaultVideoCodec;
 };
 
 struct FileTask {

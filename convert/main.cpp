@@ -56,6 +56,7 @@ EncodeOptions MergeOptions(const ConvertOptions& given, const QueueFile* queue, 
     options.author = given.author.value_or(stored.author);
     options.folderPrefix = given.folderPrefix || stored.folderAsPrefix;
     options.deinterlace = given.deinterlace;
+    options.video = given.video;
     return options;
 }
 

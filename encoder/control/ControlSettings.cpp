@@ -31,6 +31,7 @@ EncodeSettings ControlSettings::ToEncodeSettings() const
     settings.author = String(dispid::kAuthor);
     settings.comment = String(dispid::kProgramName);
     settings.deinterlace = Bool(dispid::kDeInterlace);
+    settings.videoCodec = kVideoCodec;
     settings.preview = true;
     int row = kEncoderDefaultAudioRow;
     float kbps = kDefaultBitrateKbps;

@@ -11,8 +11,9 @@
 
 namespace quenlar::encoder {
 
-// The control's own choices when the set-up gives none.
+// The control's own choices when the set-up gives none; the set-up never names a video codec.
 constexpr float kDefaultBitrateKbps = 500.0f;
+constexpr VideoCodec kVideoCodec = kDefaultVideoCodec;
 
 // The target whose bitrate and audio codec the encode uses, and the codec slot in it.
 constexpr int kUsedTargetIndex = 5;

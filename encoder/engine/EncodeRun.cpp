@@ -312,7 +312,7 @@ void EncodeRun::OpenInput(Pipeline& pipeline)
     }
     const AVCodecContext& decoder = reader.Video();
     const FrameSize size = EncodedSizeFor(decoder.width, decoder.height, reader.SampleAspectRatio(),
-                                          VideoBitRate(reader), reader.FrameRate());
+                                          VideoBitRate(reader), reader.FrameRate(), m_settings.videoCodec);
     pipeline.filter.emplace(decoder, reader.VideoTimeBase(), reader.SampleAspectRatio(), reader.FrameRate(), size,
                             m_settings.deinterlace);
 }
@@ -332,7 +332,7 @@ void EncodeRun::OpenEncoders(Pipeline& pipeline)
     // Packets come in the stream's order, from one encoder thread at a time.
     auto writeVideo = [this, &pipeline](AVPacket* packet) {
         packet->stream_index = pipeline.videoStream;
-        const AVRational timeBase = pipeline.video->Context().time_base;
+        const AVRational timeBase = pipeline.video->TimeBase();
         const double end = static_cast<double>(packet->pts + 1) * av_q2d(timeBase);
         pipeline.writer->Write(packet, timeBase);
         WriteHeldSound(*pipeline.writer, end);
@@ -341,7 +341,7 @@ void EncodeRun::OpenEncoders(Pipeline& pipeline)
             Tell([](EncodeListener& listener) { listener.OnStarted(); });
     };
     ParallelVideoEncoder& video = pipeline.video.emplace(
-        VideoThreadsFor(m_settings.videoThreads, reader.DurationMs()), size.width, size.height,
+        m_settings.videoCodec, VideoThreadsFor(m_settings.videoThreads, reader.DurationMs()), size.width, size.height,
         reader.FrameRate(), VideoBitRate(reader), reader.DurationMs() / 1000.0, m_halt,
         [this](const std::function<void()>& body) { Guarded(body); }, writeVideo);
     pipeline.registration.emplace(*this, video);
@@ -353,9 +353,9 @@ void EncodeRun::OpenEncoders(Pipeline& pipeline)
 void EncodeRun::OpenOutput(Pipeline& pipeline)
 {
     RmWriter& writer = pipeline.writer.emplace(m_settings.outputPath, m_halt);
-    pipeline.videoStream = writer.AddStream(pipeline.video->Context());
+    pipeline.videoStream = writer.AddStream(pipeline.video->StreamFormat());
     if (pipeline.audio)
-        pipeline.audioStream = writer.AddStream(pipeline.audio->Context());
+        pipeline.audioStream = writer.AddStream(RmStreamFormat::For(pipeline.audio->Context()));
     writer.SetTag("title", m_settings.title);
     writer.SetTag("author", m_settings.author);
     writer.SetTag("comment", m_settings.comment);
@@ -477,7 +477,7 @@ void EncodeRun::ReadStage(InputReader& reader, VideoFilter& filter, ParallelVide
     };
     const AVRational videoTimeBase = reader.VideoTimeBase();
     const AVRational filterTimeBase = filter.TimeBase();
-    const AVRational encoderTimeBase = video.Context().time_base;
+    const AVRational encoderTimeBase = video.TimeBase();
     int64_t firstPts = AV_NOPTS_VALUE;
     auto lastPreview = Clock::now() - kPreviewInterval;
     auto queueVideo = [&](AVFrame* picture) {

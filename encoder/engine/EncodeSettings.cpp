@@ -22,6 +22,20 @@ constexpr int kRmAudioBitsPerSecond = 1'000;
 
 }  // namespace
 
+const char* VideoCodecName(VideoCodec codec)
+{
+    return codec == VideoCodec::Rv40 ? "rv40" : "rv20";
+}
+
+std::optional<VideoCodec> VideoCodecNamed(std::string_view name)
+{
+    for (const VideoCodec codec : {VideoCodec::Rv20, VideoCodec::Rv40}) {
+        if (name == VideoCodecName(codec))
+            return codec;
+    }
+    return std::nullopt;
+}
+
 int NearestAc3Kbps(int kbps)
 {
     int best = kAc3Rates.front();

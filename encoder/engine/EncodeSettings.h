@@ -1,9 +1,21 @@
 // What one encode is asked to do, and how it ended.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace quenlar::encoder {
+
+// The picture's codec: rv20 through libavcodec, or rv40 through our own encoder.
+enum class VideoCodec { Rv20, Rv40 };
+
+// What the converter and the control write unless told otherwise.
+inline constexpr VideoCodec kDefaultVideoCodec = VideoCodec::Rv20;
+
+// "rv20", "rv40": the names the converter takes.
+const char* VideoCodecName(VideoCodec codec);
+std::optional<VideoCodec> VideoCodecNamed(std::string_view name);
 
 struct EncodeSettings {
     std::string inputPath;
@@ -16,6 +28,7 @@ struct EncodeSettings {
     int audioKbps = 64;   // nominal rate of the chosen audio row; snapped to an AC3 rate
     bool preview = false; // hand source and encoded pictures to the listener now and then
     int videoThreads = 0; // video encoder instances; 0: one per core
+    VideoCodec videoCodec = kDefaultVideoCodec;
 };
 
 // Small, stable numbers: the control passes them on as the error code of its error event.

@@ -11,8 +11,8 @@ namespace quenlar::encoder {
 
 namespace {
 
-// One instance sees every frame in order, so its runs need not decode on their own: short
-// ones let it start sooner, and rv20 places the key frames itself.
+// One rv20 instance sees every frame in order and places the key frames itself, so its runs
+// need not decode on their own: short ones let it start sooner.
 constexpr int kSingleRunFrames = 4;
 // Runs submitted beyond one per instance. A run of several instances is seconds of decoded
 // pictures, and the reader fills the next one in a fraction of the time an instance takes to
@@ -32,31 +32,30 @@ constexpr int kMaxInstances = 8;
 
 }  // namespace
 
-ParallelVideoEncoder::Instance::Instance(int width, int height, AVRational frameRate, int bitRate, double seconds)
-    : encoder(width, height, frameRate, bitRate, seconds)
-{
-}
-
 int ParallelVideoEncoder::InstancesForThisMachine()
 {
     return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, kMaxInstances);
 }
 
-ParallelVideoEncoder::ParallelVideoEncoder(int instances, int width, int height, AVRational frameRate,
-                                           int bitRate, double seconds, const std::atomic<bool>& halt, Guard guard,
-                                           PacketSink sink)
+ParallelVideoEncoder::ParallelVideoEncoder(VideoCodec codec, int instances, int width, int height,
+                                           AVRational frameRate, int bitRate, double seconds,
+                                           const std::atomic<bool>& halt, Guard guard, PacketSink sink)
     : m_halt(halt), m_guard(std::move(guard)), m_sink(std::move(sink))
 {
     const int count = std::max(instances, 1);
-    for (int i = 0; i < count; ++i)
-        m_instances.push_back(std::make_unique<Instance>(width, height, frameRate, bitRate, seconds / count));
-    // Several instances: a run is one GOP (at most a key-frame interval), so that each decodes
-    // on its own.
-    m_runFrames = m_instances.size() > 1 ? KeyFrameInterval(frameRate) : kSingleRunFrames;
+    for (int i = 0; i < count; ++i) {
+        auto& instance = m_instances.emplace_back(std::make_unique<Instance>());
+        instance->encoder = MakeVideoEncoder(codec, width, height, frameRate, bitRate, seconds / count);
+    }
+    // Several instances, or an encoder that leaves the key frames to us: a run is one GOP (at
+    // most a key-frame interval), so that each decodes on its own.
+    m_runsAreGops = m_instances.size() > 1 || !m_instances.front()->encoder->PlacesKeyFrames();
+    m_runFrames = m_runsAreGops ? KeyFrameInterval(frameRate) : kSingleRunFrames;
     m_minRunFrames = std::min(m_runFrames, static_cast<int>(av_rescale(kMinRunSeconds, frameRate.num, frameRate.den)));
+    const std::string threadName = std::string("qn-") + VideoCodecName(codec) + "-";
     for (size_t i = 0; i < m_instances.size(); ++i) {
-        m_instances[i]->thread = std::thread([this, i, &instance = *m_instances[i]] {
-            NameThisThread("qn-rv20-" + std::to_string(i));
+        m_instances[i]->thread = std::thread([this, i, threadName, &instance = *m_instances[i]] {
+            NameThisThread(threadName + std::to_string(i));
             Work(instance);
         });
     }
@@ -83,7 +82,7 @@ void ParallelVideoEncoder::Close()
 void ParallelVideoEncoder::SetPreviewSink(const VideoEncoder::PreviewSink& sink)
 {
     for (auto& instance : m_instances)
-        instance->encoder.SetPreviewSink(sink);
+        instance->encoder->SetPreviewSink(sink);
 }
 
 void ParallelVideoEncoder::WakeAll()
@@ -126,12 +125,13 @@ ParallelVideoEncoder::Run* ParallelVideoEncoder::Claim()
 void ParallelVideoEncoder::EncodeClaimed(Instance& instance, Run& run)
 {
     if (m_previewWanted.exchange(false))
-        instance.encoder.RequestPreview();
+        instance.encoder->RequestPreview();
+    instance.encoder->BeginRun(run.frames, run.firstPts);
     for (FramePtr& frame : run.frames) {
         if (m_halt)
             return;
         frame->pts = instance.nextPts++;
-        instance.encoder.Encode(frame.get(), [&](AVPacket* packet) {
+        instance.encoder->Encode(frame.get(), [&](AVPacket* packet) {
             PacketPtr kept = MakePacket();
             if (!kept)
                 throw std::bad_alloc();
@@ -144,9 +144,9 @@ void ParallelVideoEncoder::EncodeClaimed(Instance& instance, Run& run)
 
 bool ParallelVideoEncoder::Encode(FramePtr frame)
 {
-    // Several instances: a run ends early at a scene cut, where a key frame pays, rather than
-    // putting one a little after it.
-    if (m_instances.size() > 1 && IsSceneCut(*frame) && m_filling &&
+    // Runs of GOPs end early at a scene cut, where a key frame pays, rather than putting one a
+    // little after it.
+    if (m_runsAreGops && IsSceneCut(*frame) && m_filling &&
         m_filling->frames.size() >= static_cast<size_t>(m_minRunFrames) && !Submit())
         return false;
     if (!m_filling) {
@@ -154,8 +154,8 @@ bool ParallelVideoEncoder::Encode(FramePtr frame)
         m_filling->frames.reserve(static_cast<size_t>(m_runFrames));
         m_filling->firstPts = frame->pts;
     }
-    // Each run of several instances starts with a key frame; one instance places its own.
-    frame->pict_type = m_instances.size() > 1 && m_filling->frames.empty() ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
+    // Each GOP starts with a key frame; a lone rv20 places its own.
+    frame->pict_type = m_runsAreGops && m_filling->frames.empty() ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     m_filling->frames.push_back(std::move(frame));
     if (m_filling->frames.size() == static_cast<size_t>(m_runFrames))
         return Submit();

@@ -1,6 +1,7 @@
-// rv20 has no threads of its own, and it is the slowest stage: runs of whole GOPs go to several
-// encoder instances on their own threads, and their packets are handed on in the runs' order.
-// Every run starts with a key frame, so each decodes on its own and the stream stays valid.
+// Neither video encoder has threads of its own, and video is the slowest stage: runs of whole GOPs
+// go to several encoder instances on their own threads, and their packets are handed on in the
+// runs' order. Every run starts with a key frame, so each decodes on its own and the stream stays
+// valid.
 #pragma once
 
 #include <atomic>
@@ -24,16 +25,17 @@ public:
     using Guard = std::function<void(const std::function<void()>&)>;
 
     // `seconds`: the length of the picture (0: unknown), shared out among the instances.
-    // Throws EncodeFailure when rv20 refuses the settings. The sink gets the packets in the
+    // Throws EncodeFailure when the codec refuses the settings. The sink gets the packets in the
     // stream's order, from the instances' threads, one thread at a time.
-    ParallelVideoEncoder(int instances, int width, int height, AVRational frameRate, int bitRate, double seconds,
-                         const std::atomic<bool>& halt, Guard guard, PacketSink sink);
+    ParallelVideoEncoder(VideoCodec codec, int instances, int width, int height, AVRational frameRate, int bitRate,
+                         double seconds, const std::atomic<bool>& halt, Guard guard, PacketSink sink);
     // Lets the instances finish the runs they were given and joins them.
     ~ParallelVideoEncoder();
     ParallelVideoEncoder(const ParallelVideoEncoder&) = delete;
     ParallelVideoEncoder& operator=(const ParallelVideoEncoder&) = delete;
 
-    const AVCodecContext& Context() const { return m_instances.front()->encoder.Context(); }
+    AVRational TimeBase() const { return m_instances.front()->encoder->TimeBase(); }
+    RmStreamFormat StreamFormat() const { return m_instances.front()->encoder->StreamFormat(); }
     // The sink is called from the instances' threads.
     void SetPreviewSink(const VideoEncoder::PreviewSink& sink);
     // Any thread: the next run's key frame is shown.
@@ -61,8 +63,7 @@ private:
         bool done = false;
     };
     struct Instance {
-        Instance(int width, int height, AVRational frameRate, int bitRate, double seconds);
-        VideoEncoder encoder;
+        std::unique_ptr<VideoEncoder> encoder;
         std::thread thread;
         // The instance's own clock: its rate control budgets by the time its frames span, so it
         // must see its runs back to back.
@@ -94,6 +95,7 @@ private:
     std::unique_ptr<Run> m_filling;  // the feeding thread's, not yet submitted
     int m_runFrames = 0;
     int m_minRunFrames = 0;
+    bool m_runsAreGops = false;  // each starts with a key frame, and ends early at a scene cut
     // The feeding thread's: luma block sums of the last two frames, and how much frames changed lately.
     std::vector<int> m_blockSums[2];
     int m_blockSumsIndex = 0;

@@ -15,11 +15,18 @@ namespace quenlar::encoder::rmfacts {
 // flags, then the codec's sub-id (for rv20, plain H.263-style frames).
 constexpr uint32_t kRv20Flags = 0x00000008;
 constexpr uint32_t kRv20SubId = 0x20103001;
-// Each packet holds one whole frame: the first byte says "the last (and only) part of a frame",
-// the second carries the key-frame bit and the part's number (1).
-constexpr uint8_t kWholeFrameInPacket = 0x81;
-constexpr uint8_t kKeyFramePart = 0x81;
-constexpr uint8_t kOtherFramePart = 0x01;
+// rv40 (ours, not FFmpeg's muxer's: it writes no rv40): the same flags, and a sub-id whose top
+// four bits hold the bitstream's major version (4) and the next eight its minor one (0), as
+// other RealVideo 4 decoders read it; libavcodec's rv40 decoder reads neither. FFmpeg, MPlayer,
+// GStreamer and VLC were seen to play such files.
+constexpr uint32_t kRv40Flags = 0x00000008;
+constexpr uint32_t kRv40SubId = 0x40000000;
+// A packet holds a part of a frame: its first byte says whether it is the last (or only) part or
+// one before it, with half the number of parts (rounded up) in its low six bits; the second
+// carries the key-frame bit and the part's number, from 1.
+constexpr uint8_t kLastFramePart = 0x80;
+constexpr uint8_t kFramePart = 0x00;
+constexpr uint8_t kKeyFrameBit = 0x80;
 
 // RealAudio 4 (".ra4") header of an AC3 stream, stored as "dnet": AC3 with its 16-bit words
 // byte-swapped, one frame a packet, not interleaved ("Int0").

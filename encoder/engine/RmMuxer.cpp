@@ -146,18 +146,19 @@ void RmMuxer::WriteHeader()
 void RmMuxer::Write(int stream, const AVPacket& frame)
 {
     Stream& target = m_streams[stream];
-    Packet packet;
-    packet.timeMs = target.StartMs(target.frames);
-    packet.key = (frame.flags & AV_PKT_FLAG_KEY) != 0;
-    target.format.frame(frame, target.frames, packet.payload);
+    std::vector<rm::Bytes> payloads;
+    target.format.frame(frame, target.frames, payloads);
+    const uint32_t timeMs = target.StartMs(target.frames);
     ++target.frames;
-    if (kPacketHeaderBytes + packet.payload.size() > kMaxPacketBytes) {
-        throw EncodeFailure(EncodeResult::EncoderFailure,
-                            std::string(target.format.video ? "A video" : "A sound") + " frame of " +
-                                std::to_string(frame.size) + " bytes is too large for the rm format in " +
-                                Quoted(m_fileName));
+    for (size_t part = 0; part < payloads.size(); ++part) {
+        if (kPacketHeaderBytes + payloads[part].size() > kMaxPacketBytes) {
+            throw EncodeFailure(EncodeResult::EncoderFailure,
+                                std::string(target.format.video ? "A video" : "A sound") + " frame of " +
+                                    std::to_string(frame.size) + " bytes is too large for the rm format in " +
+                                    Quoted(m_fileName));
+        }
+        target.held.push_back({timeMs, (frame.flags & AV_PKT_FLAG_KEY) != 0, part == 0, std::move(payloads[part])});
     }
-    target.held.push_back(std::move(packet));
     WriteHeld(false);
 }
 
@@ -196,12 +197,15 @@ void RmMuxer::WritePacket(int number)
     const int64_t offset = avio_tell(&m_io);
     CheckSize(offset + length);
 
-    const RmStreamFormat& format = stream.format;
-    const bool indexed = packet.key && (format.indexIntervalMs == 0 || packet.timeMs >= stream.nextIndexMs);
-    if (indexed) {
-        stream.index.push_back({packet.timeMs, static_cast<uint32_t>(offset), m_packets});
-        if (format.indexIntervalMs > 0)
-            stream.nextIndexMs = (packet.timeMs / format.indexIntervalMs + 1) * int64_t{format.indexIntervalMs};
+    const IndexEntry entry{packet.timeMs, static_cast<uint32_t>(offset), m_packets};
+    if (packet.key && packet.frameStart) {
+        if (stream.format.indexBeforePictureKeyFrames) {
+            stream.lastWritten = entry;
+        } else {
+            stream.index.push_back(entry);
+            if (stream.format.video)
+                IndexBeforePictureKeyFrame();
+        }
     }
 
     rm::Bytes header;
@@ -218,6 +222,17 @@ void RmMuxer::WritePacket(int number)
     stream.bytes += length;
     stream.largest = std::max(stream.largest, length);
     ++m_packets;
+}
+
+// The streams indexed before the picture's key frames get their last packet written.
+void RmMuxer::IndexBeforePictureKeyFrame()
+{
+    for (Stream& stream : m_streams) {
+        if (stream.format.indexBeforePictureKeyFrames && stream.lastWritten) {
+            stream.index.push_back(*stream.lastWritten);
+            stream.lastWritten.reset();
+        }
+    }
 }
 
 // One INDX chunk per stream, each naming the next.

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,8 @@ public:
     void SetTag(const std::string& key, const std::string& value);
     void WriteHeader();
 
-    // One encoded frame of `stream`; packets are held until they can go out in time order.
+    // One encoded frame of `stream`, as one packet or more; packets are held until they can go
+    // out in time order.
     // Throws EncodeFailure when the frame or the file outgrows what the format can hold.
     void Write(int stream, const AVPacket& frame);
     // Writes the packets still held and the index, then the header again with the file's
@@ -34,6 +36,7 @@ private:
     struct Packet {
         uint32_t timeMs = 0;
         bool key = false;
+        bool frameStart = true;  // the first packet of its frame, where a reader may start
         rm::Bytes payload;
     };
     struct IndexEntry {
@@ -48,8 +51,8 @@ private:
         uint32_t packets = 0;
         int64_t bytes = 0;
         uint32_t largest = 0;
-        int64_t nextIndexMs = 0;
         std::vector<IndexEntry> index;
+        std::optional<IndexEntry> lastWritten;
 
         // The frame's time; the stream's duration after its last frame.
         uint32_t StartMs(int64_t frame) const;
@@ -59,6 +62,7 @@ private:
     void AppendMediaProperties(rm::Bytes& out, int number) const;
     void WriteHeld(bool all);
     void WritePacket(int number);
+    void IndexBeforePictureKeyFrame();
     void WriteIndex();
     void CheckSize(int64_t end) const;
 

@@ -9,26 +9,65 @@ namespace {
 
 // A frame's length needs 14 bits below this, else 30.
 constexpr int kLongLengthFrom = 0x4000;
-constexpr int kSoundIndexIntervalMs = 1000;
 
-void FrameRealVideo(const AVPacket& frame, int64_t frameNumber, rm::Bytes& payload)
+// One part of a frame of `frameBytes` bytes: the part starting at `offset`, which is number
+// `part` (from 1) of `parts`.
+void FrameRealVideoPart(const uint8_t* data, uint32_t offset, uint32_t bytes, uint32_t frameBytes, int part,
+                        int parts, bool key, int64_t frameNumber, rm::Bytes& payload)
 {
-    const auto size = static_cast<uint32_t>(frame.size);
-    rm::Put8(payload, rmfacts::kWholeFrameInPacket);
-    rm::Put8(payload, (frame.flags & AV_PKT_FLAG_KEY) ? rmfacts::kKeyFramePart : rmfacts::kOtherFramePart);
-    // The frame's length, then this part's offset from its end: the same, as the part is whole.
-    for (int field = 0; field < 2; ++field) {
-        if (frame.size >= kLongLengthFrom)
-            rm::Put32(payload, size);
+    const bool last = part == parts;
+    // The part's kind (the last, or one before it) and room for the parts the reader sets aside.
+    rm::Put8(payload, (last ? rmfacts::kLastFramePart : rmfacts::kFramePart) | static_cast<uint32_t>((parts + 1) / 2));
+    rm::Put8(payload, (key ? rmfacts::kKeyFrameBit : 0) | static_cast<uint32_t>(part));
+    // The frame's length, then the part's offset; for the last part, its length instead.
+    for (const uint32_t value : {frameBytes, last ? bytes : offset}) {
+        if (value >= kLongLengthFrom)
+            rm::Put32(payload, value);
         else
-            rm::Put16(payload, kLongLengthFrom | size);
+            rm::Put16(payload, kLongLengthFrom | value);
     }
     rm::Put8(payload, static_cast<uint32_t>(frameNumber & 0xFF));
-    payload.insert(payload.end(), frame.data, frame.data + frame.size);
+    payload.insert(payload.end(), data + offset, data + offset + bytes);
 }
 
-void FrameDnet(const AVPacket& frame, int64_t, rm::Bytes& payload)
+void FrameRealVideo(const AVPacket& frame, int64_t frameNumber, std::vector<rm::Bytes>& payloads)
 {
+    const auto size = static_cast<uint32_t>(frame.size);
+    FrameRealVideoPart(frame.data, 0, size, size, 1, 1, frame.flags & AV_PKT_FLAG_KEY, frameNumber,
+                       payloads.emplace_back());
+}
+
+uint32_t LittleEndian32(const uint8_t* at)
+{
+    return at[0] | at[1] << 8 | at[2] << 16 | static_cast<uint32_t>(at[3]) << 24;
+}
+
+void FrameRv40Slices(const AVPacket& frame, int64_t frameNumber, std::vector<rm::Bytes>& payloads)
+{
+    const auto fail = [] {
+        throw EncodeFailure(EncodeResult::EncoderFailure, "The rv40 encoder made a frame without a valid slice table");
+    };
+    if (frame.size < 1)
+        fail();
+    const int slices = frame.data[0] + 1;
+    const int table = 1 + 8 * slices;
+    if (frame.size < table)
+        fail();
+    const uint8_t* data = frame.data + table;
+    const auto size = static_cast<uint32_t>(frame.size - table);
+    for (int slice = 0; slice < slices; ++slice) {
+        const uint32_t start = LittleEndian32(frame.data + 1 + 8 * slice + 4);
+        const uint32_t end = slice + 1 < slices ? LittleEndian32(frame.data + 1 + 8 * (slice + 1) + 4) : size;
+        if (start > end || end > size || (slice == 0 && start != 0))
+            fail();
+        FrameRealVideoPart(data, start, end - start, size, slice + 1, slices, frame.flags & AV_PKT_FLAG_KEY,
+                           frameNumber, payloads.emplace_back());
+    }
+}
+
+void FrameDnet(const AVPacket& frame, int64_t, std::vector<rm::Bytes>& payloads)
+{
+    rm::Bytes& payload = payloads.emplace_back();
     const size_t start = payload.size();
     payload.insert(payload.end(), frame.data, frame.data + frame.size);
     for (size_t at = start; at + 1 < payload.size(); at += 2)
@@ -40,7 +79,7 @@ RmStreamFormat Ac3Format(const AVCodecContext& encoder)
     RmStreamFormat format;
     format.bitRate = static_cast<int>(encoder.bit_rate);
     format.frameDuration = {encoder.frame_size, encoder.sample_rate};
-    format.indexIntervalMs = kSoundIndexIntervalMs;
+    format.indexBeforePictureKeyFrames = true;
     format.frame = FrameDnet;
     const int codedFrame = rmfacts::Ac3CodedFrameBytes(encoder.bit_rate, encoder.frame_size, encoder.sample_rate);
     const auto bytesPerMinute = static_cast<uint32_t>(encoder.bit_rate / 8 * 60);
@@ -93,6 +132,16 @@ RmStreamFormat RealVideoFormat(std::string_view fourcc, int width, int height, A
     rm::Put32(header, 0);
     rm::Put32(header, wholeRate << 16);
     rm::PutBytes(header, setupData);
+    return format;
+}
+
+RmStreamFormat Rv40Format(int width, int height, AVRational frameRate, int bitRate)
+{
+    rm::Bytes setup;
+    rm::Put32(setup, rmfacts::kRv40Flags);
+    rm::Put32(setup, rmfacts::kRv40SubId);
+    RmStreamFormat format = RealVideoFormat("RV40", width, height, frameRate, bitRate, setup);
+    format.frame = FrameRv40Slices;
     return format;
 }
 

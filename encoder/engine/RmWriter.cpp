@@ -171,9 +171,9 @@ void RmWriter::CheckWritten()
         ThrowWriteError(m_io->error);
 }
 
-int RmWriter::AddStream(const AVCodecContext& encoder)
+int RmWriter::AddStream(RmStreamFormat format)
 {
-    return m_muxer->AddStream(RmStreamFormat::For(encoder));
+    return m_muxer->AddStream(std::move(format));
 }
 
 void RmWriter::SetTag(const char* key, const std::string& value)

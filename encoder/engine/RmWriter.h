@@ -26,7 +26,7 @@ public:
     RmWriter& operator=(const RmWriter&) = delete;
 
     // Before WriteHeader, on the job thread. Returns the stream index.
-    int AddStream(const AVCodecContext& encoder);
+    int AddStream(RmStreamFormat format);
     void SetTag(const char* key, const std::string& value);
     void WriteHeader();
 

@@ -1,20 +1,30 @@
-// The rv20 encoder and the preview of what it makes (used on one encoder thread).
+// One instance of a video encoder, used on one thread at a time: rv20 and rv40 behind one face,
+// so that ParallelVideoEncoder drives either the same way. It also shows the preview of what it
+// makes now and then.
 #pragma once
 
 #include <atomic>
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include "engine/EncodeListener.h"
+#include "engine/EncodeSettings.h"
 #include "engine/LibavPtr.h"
+#include "engine/RmStreamFormat.h"
 
 namespace quenlar::encoder {
 
+// The decoder's buffer bounds the size of one frame: rm cannot hold a packet over 64 KB, and a
+// noisy first key frame reaches several times that without the bound.
+inline constexpr int kMaxFrameBufferBits = 48 * 1024 * 8;
+
 // Frames from one key frame to the next at this frame rate: a few seconds, so that the bits go
 // to the picture rather than to key frames, while a player's seek still lands near its mark.
-// rv20 adds one of its own at a scene cut, and counts the interval from there.
 int KeyFrameInterval(AVRational frameRate);
 
-// The highest video rate (bit/s) rv20 can be given at this frame rate within rm's frame size.
+// The highest video rate (bit/s) an encoder can be given at this frame rate within rm's frame
+// size.
 int64_t MaxVideoBitRate(AVRational frameRate);
 
 class VideoEncoder {
@@ -23,40 +33,50 @@ public:
     using PacketSink = std::function<void(AVPacket*)>;
     using PreviewSink = std::function<void(const PreviewPicture&, const PreviewPicture&)>;
 
-    // `seconds`: how much picture it will encode (0: unknown), which bounds how far its rate
-    // may stray. Throws EncodeFailure when rv20 refuses the settings.
-    VideoEncoder(int width, int height, AVRational frameRate, int bitRate, double seconds);
+    virtual ~VideoEncoder() = default;
 
-    const AVCodecContext& Context() const { return *m_encoder; }
+    // One tick a frame.
+    virtual AVRational TimeBase() const = 0;
+    // The stream as the rm file describes it, and how its packets are laid out there.
+    virtual RmStreamFormat StreamFormat() const = 0;
+    // Whether it puts key frames at scene cuts of its own accord; one that does not is given
+    // runs that each start with a key frame, ended early at a cut.
+    virtual bool PlacesKeyFrames() const = 0;
 
-    // With a preview sink, the next key frame after each call to RequestPreview is shown:
-    // a key frame decodes on its own, so the preview costs one decode now and then.
+    // The run of frames the next calls to Encode bring, in order, before the first of them;
+    // `firstPts` is the run's place in the stream, in frames. An encoder that plans its rate
+    // looks at them here.
+    virtual void BeginRun(const std::vector<FramePtr>& frames, int64_t firstPts);
+    // Encodes one frame (pts in frames of this instance's own clock; pict_type I asks for a
+    // key frame), or flushes with nullptr. Throws EncodeFailure.
+    virtual void Encode(AVFrame* frame, const PacketSink& sink) = 0;
+
+    // With a preview sink, the next key frame after each call to RequestPreview is shown: the
+    // source beside what a player will show of it.
     void SetPreviewSink(PreviewSink sink) { m_previewSink = std::move(sink); }
     void RequestPreview() { m_previewWanted = true; }
 
-    // Encodes one frame (pts in frames), or flushes with nullptr. Throws EncodeFailure.
-    void Encode(AVFrame* frame, const PacketSink& sink);
+protected:
+    bool PreviewWanted() const { return m_previewWanted && m_previewSink; }
+    // Hands the source frame and the encoded picture (yuv420p planes of the source's size) to
+    // the preview sink.
+    void ShowPreview(const AVFrame& source, const uint8_t* const encoded[3], const int encodedStride[3]);
 
 private:
-    int KeyFrameQuantiser(const AVFrame& frame, int64_t budgetBits);
-    // Gives the first frames the quantisers the rate control cannot know yet.
-    void PlanFirstFrames(const AVFrame& frame);
-    void OpenPreviewDecoder();
-    void ShowPreview(const AVFrame& source, const AVPacket& packet);
-    void ToRgb(const AVFrame& frame, PreviewPicture& picture);
+    void ToRgb(const uint8_t* const data[3], const int stride[3], int width, int height, PreviewPicture& picture);
 
-    CodecContextPtr m_encoder;
-    PacketPtr m_packet;
-    bool m_firstFramePlanned = false;
     PreviewSink m_previewSink;
     std::atomic<bool> m_previewWanted{false};  // set by the thread that feeds the encoder
-    CodecContextPtr m_previewDecoder;
-    FramePtr m_previewFrame;
-    PacketPtr m_previewPacket;
     SwsPtr m_toRgb;
     FramePtr m_rgbFrame;
     PreviewPicture m_sourcePicture;
     PreviewPicture m_encodedPicture;
 };
+
+// An instance of `codec` for pictures of this size and rate; `seconds`: how much picture it will
+// encode (0: unknown), which bounds how far its rate may stray. Throws EncodeFailure when the
+// codec refuses the settings.
+std::unique_ptr<VideoEncoder> MakeVideoEncoder(VideoCodec codec, int width, int height, AVRational frameRate,
+                                               int bitRate, double seconds);
 
 }  // namespace quenlar::encoder

@@ -1,8 +1,9 @@
-// The video filter graph: de-interlace when asked, fit the size to rv20, constant frame rate.
+// The video filter graph: de-interlace when asked, fit the size to the codec, constant frame rate.
 #pragma once
 
 #include <functional>
 
+#include "engine/EncodeSettings.h"
 #include "engine/LibavPtr.h"
 
 namespace quenlar::encoder {
@@ -12,17 +13,18 @@ struct FrameSize {
     int height = 0;
 };
 
-// The size rv20 gets for a source, whatever codec gives it:
+// The size a codec gets for a source, whatever codec gives the source:
 // - square pixels at the source's display aspect (rm carries no pixel shape);
 // - as many pixels as the video bit rate gives 0.15 bits each per frame at the frame rate
-//   (about what a 4:3 Video CD gets at 450 Kbps), so that every source of one display aspect
-//   gets one size at one rate and the picture grows with the rate;
+//   (about what a 4:3 Video CD gets at 450 Kbps; 0.10 for rv40, which codes more picture for
+//   the bits), so that every source of one display aspect gets one size at one rate and codec
+//   and the picture grows with the rate;
 // - never larger than the source as displayed (its lines, at its display aspect), and that
 //   whole when the budget comes within 10 % of it; never more than 512x384's pixels (rm's
 //   64 KB frame limit), nor fewer than 128x96's;
 // - both sides multiples of 4, as rv20 requires (multiples of 16 measured no better).
 FrameSize EncodedSizeFor(int sourceWidth, int sourceHeight, AVRational sampleAspect, int64_t videoBitRate,
-                         AVRational frameRate);
+                         AVRational frameRate, VideoCodec codec);
 
 class VideoFilter {
 public:

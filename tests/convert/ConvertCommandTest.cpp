@@ -54,7 +54,7 @@ TEST(ConvertCommandTest, OptionsSetTheirFieldsAndFilesMayFollowOrPrecedeThem)
 {
     const ParsedCommand parsed =
         ParseCommandLine({"a.mpg", "--bitrate=300", "--audio", "7", "--author", "Ann B", "--folder-prefix",
-                          "--deinterlace", "--jobs", "3", "--queue", "Q.ini", "--quiet", "--no-inhibit", "--notify", "--",
+                          "--deinterlace", "--video", "rv40", "--jobs", "3", "--queue", "Q.ini", "--quiet", "--no-inhibit", "--notify", "--",
                           "--odd.mpg"});
     ASSERT_EQ(parsed.command, Command::Convert) << parsed.error;
     const ConvertOptions& o = parsed.options;
@@ -63,6 +63,7 @@ TEST(ConvertCommandTest, OptionsSetTheirFieldsAndFilesMayFollowOrPrecedeThem)
     EXPECT_EQ(o.author, "Ann B");
     EXPECT_TRUE(o.folderPrefix);
     EXPECT_TRUE(o.deinterlace);
+    EXPECT_EQ(o.video, quenlar::encoder::VideoCodec::Rv40);
     EXPECT_EQ(o.jobs, 3);
     EXPECT_EQ(o.queue, "Q.ini");
     EXPECT_TRUE(o.quiet);
@@ -77,6 +78,8 @@ TEST(ConvertCommandTest, OptionsSetTheirFieldsAndFilesMayFollowOrPrecedeThem)
     EXPECT_TRUE(bare.options.inhibit) << "the machine stays awake unless told otherwise";
     EXPECT_FALSE(bare.options.notify);
     EXPECT_EQ(bare.options.jobs, 0);
+    EXPECT_EQ(bare.options.video, quenlar::encoder::kDefaultVideoCodec);
+    EXPECT_EQ(ParseCommandLine({"--video=rv20", "a.mpg"}).options.video, quenlar::encoder::VideoCodec::Rv20);
 }
 
 TEST(ConvertCommandTest, ExitStatusAndFirstLineOfTheExecutable)
@@ -96,6 +99,8 @@ TEST(ConvertCommandTest, ExitStatusAndFirstLineOfTheExecutable)
         {{"--bitrate", "4x", "a.mpg"}, kExitUsage, "quenlar-convert: --bitrate 4x: not a whole number"},
         {{"a.mpg", "--bitrate"}, kExitUsage, "quenlar-convert: --bitrate needs a value"},
         {{"--audio", "8", "a.mpg"}, kExitUsage, "quenlar-convert: --audio 8: not a row 0-7"},
+        {{"--video", "rv30", "a.mpg"}, kExitUsage, "quenlar-convert: --video rv30: not a video codec (rv40 or rv20)"},
+        {{"a.mpg", "--video"}, kExitUsage, "quenlar-convert: --video needs a codec"},
         {{"--jobs", "0", "a.mpg"}, kExitUsage, "quenlar-convert: --jobs needs a number"},
         {{"--quiet=1", "a.mpg"}, kExitUsage, "quenlar-convert: --quiet takes no value"},
         {{"--notify=yes", "a.mpg"}, kExitUsage, "quenlar-convert: --notify takes no value"},

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installed as a desktop program: cmake --install into a temporary prefix gives a valid desktop
 # entry and AppStream file, the entry's icon at every size, both executables, the help page and
-# the man page; the installed program, run by an unprivileged user with a file from "Open
+# the man page, and the rv40 tables' library, which the installed converter finds in the prefix
+# and writes rv40 with; the installed program, run by an unprivileged user with a file from "Open
 # with", keeps its settings and log under $XDG_CONFIG_HOME/quenlar/ and nothing beside itself.
 # $1: the build's output folder (its parent is the build folder).
 set -euo pipefail
@@ -36,6 +37,18 @@ done
 for file in bin/Quenlar bin/quenlar-convert share/quenlar/Quenlar.htm share/man/man1/quenlar-convert.1; do
   [ -f "$prefix/$file" ] || fail "not installed: $file"
 done
+tables=$(find "$prefix" -name libquenlar_rv40_tables.so)
+[ -n "$tables" ] || fail "the rv40 tables' library is not installed"
+for exe in Quenlar quenlar-convert; do
+  found=$(ldd "$prefix/bin/$exe" | sed -n 's/.*libquenlar_rv40_tables.so => \([^ ]*\).*/\1/p')
+  [ "$found" -ef "$tables" ] || fail "$exe finds the rv40 tables at '$found', not in the prefix"
+done
+mkdir "$work/convert"
+ffmpeg -nostdin -v error -f lavfi -i testsrc2=size=176x144:rate=25 -t 1 -target pal-vcd "$work/convert/clip.mpg"
+"$prefix/bin/quenlar-convert" --quiet --no-inhibit --video rv40 "$work/convert/clip.mpg" > "$work/convert.log" 2>&1 ||
+  fail "the installed converter: $(cat "$work/convert.log")"
+[ "$(ffprobe -v error -select_streams v -show_entries stream=codec_name -of csv=p=0 "$work/convert/clip.rm")" = rv40 ] ||
+  fail "the installed converter wrote no rv40"
 
 # An unprivileged user: the installed program's folder is not theirs to write.
 uid=$(id -u nobody)
@@ -67,4 +80,4 @@ ini="$work/config/quenlar/Quenlar.ini"
 tr -d '\r' < "$ini" | grep -qxF "0=$work/media/clip.mpg" || fail "the file from the command line was not queued: $(cat "$ini")"
 extra=$(find "$prefix" -name 'Quenlar.in?')
 [ -z "$extra" ] || fail "written beside the installed program: $extra"
-echo "installed: entry, metadata, icons ($icon) valid; settings of an unprivileged user in \$XDG_CONFIG_HOME/quenlar"
+echo "installed: entry, metadata, icons ($icon) valid; rv40 tables found in the prefix; settings of an unprivileged user in \$XDG_CONFIG_HOME/quenlar"

@@ -135,6 +135,7 @@ TEST_F(EncoderControlTest, EncodesWithEverythingTheSetUpWrote)
     EXPECT_EQ(probe.at("format.tags.title"), "Video_AVSEQ01");
     EXPECT_EQ(probe.at("format.tags.author"), "Someone");
     EXPECT_EQ(probe.at("format.tags.comment"), "Quenlar");
+    EXPECT_EQ(probe.at("streams.stream.0.codec_name"), VideoCodecName(kDefaultVideoCodec));
     EXPECT_EQ(ProbeNumber(probe, "streams.stream.1.bit_rate"), 128'000);
     EXPECT_NEAR(ProbeNumber(probe, "format.bit_rate"), 600'000, 120'000);
     EXPECT_EQ(Call(m_control.dispatch, dispid::kInputFile, DISPATCH_PROPERTYGET).bstrVal, Clips::VideoCdDat());

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "ClipFixtures.h"
 #include "engine/InputReader.h"
@@ -21,6 +22,7 @@ struct Expected {
     int width;
     int height;
     bool deinterlace;
+    VideoCodec codec = VideoCodec::Rv20;
 };
 
 // Names the case in test listings instead of dumping its bytes.
@@ -39,6 +41,7 @@ TEST_P(EncodeOutputTest, WritesPlayableRmWithTagsAtTheTargetRate)
     const std::string target = folder + "/out.rm";
     EncodeSettings settings = SettingsFor(source, target);
     settings.deinterlace = expected.deinterlace;
+    settings.videoCodec = expected.codec;
     RecordingListener listener;
     EncodeToEnd(settings, listener);
 
@@ -53,7 +56,7 @@ TEST_P(EncodeOutputTest, WritesPlayableRmWithTagsAtTheTargetRate)
     const auto in = Probe(source);
     const auto out = Probe(target);
     EXPECT_EQ(out.at("format.format_name"), "rm");
-    EXPECT_EQ(out.at("streams.stream.0.codec_name"), "rv20");
+    EXPECT_EQ(out.at("streams.stream.0.codec_name"), VideoCodecName(expected.codec));
     EXPECT_EQ(ProbeNumber(out, "streams.stream.0.width"), expected.width);
     EXPECT_EQ(ProbeNumber(out, "streams.stream.0.height"), expected.height);
     EXPECT_EQ(out.at("streams.stream.1.codec_name"), "ac3");
@@ -66,6 +69,12 @@ TEST_P(EncodeOutputTest, WritesPlayableRmWithTagsAtTheTargetRate)
     const double sourceDuration = ProbeNumber(in, "format.duration");
     const double duration = ProbeNumber(out, "format.duration");
     EXPECT_NEAR(duration, sourceDuration, sourceDuration * 0.05);
+    // Every frame once: as many packets as the engine encoded, as many as the source's time holds.
+    const std::string packets = Output("ffprobe -v error -select_streams v -count_packets -show_entries "
+                                       "stream=nb_read_packets,r_frame_rate -of csv=p=0 '" + target + "'");
+    const int fps = std::atoi(packets.c_str());
+    EXPECT_EQ(std::atoll(packets.c_str() + packets.find(',') + 1), listener.Progress().back().frames) << packets;
+    EXPECT_NEAR(static_cast<double>(listener.Progress().back().frames), sourceDuration * fps, 1.0) << packets;
     // A short file too, its first key frame included.
     const double bitRate = ProbeNumber(out, "format.bit_rate");
     EXPECT_NEAR(bitRate, settings.totalKbps * 1000.0, settings.totalKbps * 1000.0 * 0.05);
@@ -92,7 +101,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Expected{"OddSize", &Clips::OddSize, 348, 284, false},
                       Expected{"Transport", &Clips::Transport, 352, 288, false},
                       Expected{"Mp4", &Clips::Mp4, 352, 288, false},
-                      Expected{"UntimedEnd", &Clips::UntimedEnd, 352, 288, false}),
+                      Expected{"UntimedEnd", &Clips::UntimedEnd, 352, 288, false},
+                      Expected{"PalVcdRv40", &Clips::PalVcd, 352, 288, false, VideoCodec::Rv40},
+                      Expected{"NtscVcdRv40", &Clips::NtscVcd, 352, 240, false, VideoCodec::Rv40},
+                      Expected{"WideDvdRv40", &Clips::WideDvd, 556, 312, false, VideoCodec::Rv40},
+                      Expected{"OddSizeRv40", &Clips::OddSize, 348, 284, false, VideoCodec::Rv40}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(EncodeOutput, DatFileGivesTheSamePicturesAsThePlainStream)
@@ -139,13 +152,18 @@ TEST(EncodeOutput, EveryAudioRowGetsItsNearestAc3Rate)
 TEST(EncodeOutput, PreviewShowsTheSourceAndTheEncodedFrameDecodedBackAtEverySize)
 {
     // Widths that are not a multiple of 16 (388, 356, 348) made the conversion write past the
-    // picture; two encodes in a row met the damage.
+    // picture; two encodes in a row met the damage. rv40's encoded picture is its own
+    // reconstruction, in whole macroblocks.
     const std::string folder = Clips::NewFolder();
-    for (const std::string& clip : {Clips::PalVcd(), Clips::Dvd(), Clips::NtscDvd(), Clips::OddSize()}) {
+    for (const auto& [clip, codec] :
+         {std::pair{Clips::PalVcd(), VideoCodec::Rv20}, {Clips::Dvd(), VideoCodec::Rv20},
+          {Clips::NtscDvd(), VideoCodec::Rv20}, {Clips::OddSize(), VideoCodec::Rv20},
+          {Clips::PalVcd(), VideoCodec::Rv40}, {Clips::OddSize(), VideoCodec::Rv40}}) {
         for (int round = 0; round < 2; ++round) {
-            SCOPED_TRACE(clip + " round " + std::to_string(round));
+            SCOPED_TRACE(clip + " " + VideoCodecName(codec) + " round " + std::to_string(round));
             EncodeSettings settings = SettingsFor(clip, folder + "/out.rm");
             settings.preview = true;
+            settings.videoCodec = codec;
             RecordingListener listener;
             EncodeToEnd(settings, listener);
             ASSERT_EQ(listener.Result(), EncodeResult::Ok) << listener.ErrorText();
@@ -205,11 +223,14 @@ TEST(EncodeOutput, NoisyPicturesAtHighRatesStayWithinTheRmPacketLimit)
     // Up to the highest rate the control passes on: above what rm carries at this frame rate
     // the encode runs at the highest it can instead of failing.
     const std::string folder = Clips::NewFolder();
-    for (int kbps : {300, 3000, 12000, 100000}) {
-        SCOPED_TRACE(kbps);
-        const std::string target = folder + "/noisy" + std::to_string(kbps) + ".rm";
+    for (const auto& [codec, kbps] : {std::pair{VideoCodec::Rv20, 300}, {VideoCodec::Rv20, 3000},
+                                      {VideoCodec::Rv20, 12000}, {VideoCodec::Rv20, 100000}, {VideoCodec::Rv40, 300},
+                                      {VideoCodec::Rv40, 3000}, {VideoCodec::Rv40, 100000}}) {
+        SCOPED_TRACE(std::string(VideoCodecName(codec)) + " at " + std::to_string(kbps));
+        const std::string target = folder + "/noisy" + std::to_string(kbps) + VideoCodecName(codec) + ".rm";
         EncodeSettings settings = SettingsFor(Clips::Noisy(), target);
         settings.totalKbps = kbps;
+        settings.videoCodec = codec;
         RecordingListener listener;
         EncodeToEnd(settings, listener);
         EXPECT_EQ(listener.Result(), EncodeResult::Ok) << listener.ErrorText();
@@ -296,7 +317,25 @@ TEST(EncodeOutput, SizeFollowsTheDisplayAspectTheRateAndTheFrameRate)
         for (int i = 0; i < 3; ++i) {
             SCOPED_TRACE(std::string(source.name) + " at " + std::to_string(kbps[i]) + " Kbps");
             const FrameSize size = EncodedSizeFor(source.width, source.height, source.sampleAspect,
-                                                  VideoBitRateFor(kbps[i], 40, source.fps), {source.fps, 1});
+                                                  VideoBitRateFor(kbps[i], 40, source.fps), {source.fps, 1},
+                                                  VideoCodec::Rv20);
+            EXPECT_EQ(size.width, expected[i].width);
+            EXPECT_EQ(size.height, expected[i].height);
+        }
+    }
+    // rv40 codes more picture for the bits: two thirds of rv20's bits a pixel (a Video CD at
+    // 300 Kbps comes near enough to its whole picture).
+    const Source rv40[] = {
+        {"16:9 DVD", 720, 576, {64, 45}, 25, {428, 240}, {532, 300}, {592, 332}},
+        {"4:3 VCD", 352, 288, {178, 163}, 25, {384, 288}, {384, 288}, {384, 288}},
+    };
+    for (const Source& source : rv40) {
+        const FrameSize expected[] = {source.at300, source.at450, source.at1500};
+        for (int i = 0; i < 3; ++i) {
+            SCOPED_TRACE(std::string("rv40 ") + source.name + " at " + std::to_string(kbps[i]) + " Kbps");
+            const FrameSize size = EncodedSizeFor(source.width, source.height, source.sampleAspect,
+                                                  VideoBitRateFor(kbps[i], 40, source.fps), {source.fps, 1},
+                                                  VideoCodec::Rv40);
             EXPECT_EQ(size.width, expected[i].width);
             EXPECT_EQ(size.height, expected[i].height);
         }
