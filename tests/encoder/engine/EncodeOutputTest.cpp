@@ -82,8 +82,9 @@ TEST_P(EncodeOutputTest, WritesPlayableRmWithTagsAtTheTargetRate)
     // At a whole rate of up to 30, every picture, the last one too: it often leaves the decoder
     // untimed.
     const std::string rate = in.at("streams.stream.0.avg_frame_rate");
-    if (rate.ends_with("/1") && std::stoi(rate) <= 30)
+    if (rate.ends_with("/1") && std::stoi(rate) <= 30) {
         EXPECT_EQ(VideoFrames(target), VideoFrames(source)) << rate;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
