@@ -334,7 +334,7 @@ void EncodeRun::OpenEncoders(Pipeline& pipeline)
         packet->stream_index = pipeline.videoStream;
         const AVRational timeBase = pipeline.video->TimeBase();
         const double end = static_cast<double>(packet->pts + 1) * av_q2d(timeBase);
-        pipeline.writer->Write(packet, timeBase);
+        pipeline.writer->Write(packet);
         WriteHeldSound(*pipeline.writer, end);
         ++m_frames;
         if (!m_started.exchange(true))
@@ -447,7 +447,7 @@ void EncodeRun::WriteHeldSound(RmWriter& writer, double pictureEnd)
         AVPacket* packet = m_heldSound.front().get();
         if (static_cast<double>(packet->pts) * av_q2d(m_soundTimeBase) > m_pictureEnd)
             return;
-        writer.Write(packet, m_soundTimeBase);
+        writer.Write(packet);
         m_heldSound.pop_front();
     }
 }

@@ -19,9 +19,6 @@ namespace quenlar::encoder {
 struct InputFormatDeleter {
     void operator()(AVFormatContext* ctx) const { avformat_close_input(&ctx); }
 };
-struct OutputFormatDeleter {
-    void operator()(AVFormatContext* ctx) const { avformat_free_context(ctx); }
-};
 struct CodecContextDeleter {
     void operator()(AVCodecContext* ctx) const { avcodec_free_context(&ctx); }
 };
@@ -45,7 +42,6 @@ struct AudioFifoDeleter {
 };
 
 using InputFormatPtr = std::unique_ptr<AVFormatContext, InputFormatDeleter>;
-using OutputFormatPtr = std::unique_ptr<AVFormatContext, OutputFormatDeleter>;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
 using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;

@@ -187,7 +187,7 @@ void RmWriter::WriteHeader()
     CheckWritten();
 }
 
-void RmWriter::Write(AVPacket* packet, AVRational)
+void RmWriter::Write(AVPacket* packet)
 {
     std::lock_guard lock(m_mutex);
     m_muxer->Write(packet->stream_index, *packet);

@@ -31,9 +31,9 @@ public:
     void WriteHeader();
 
     // From any thread, each stream's packets in order; the packet is consumed. Each is one whole
-    // frame and rm times them by counting frames, so the encoder's time base is not needed.
+    // frame, and rm times packets by counting frames.
     // Throws EncodeFailure (WriteFailure, or EncoderFailure for a frame too large for rm).
-    void Write(AVPacket* packet, AVRational encoderTimeBase);
+    void Write(AVPacket* packet);
 
     // The index and the true header, then the file takes the target's name. Throws
     // EncodeFailure (WriteFailure).
