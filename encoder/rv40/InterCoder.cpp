@@ -1,6 +1,5 @@
 #include "InterCoder.h"
 
-#include <bit>
 #include <cstring>
 
 #include "BitWriter.h"
@@ -107,18 +106,12 @@ std::int64_t InterCoder::Reconstruct(const FrameState& f, int mbx, int mby, cons
     const std::uint8_t* srcY = src.y.Row(y0) + x0;
     const int ys = src.y.Stride();
     coding.cbp = 0;
-    if (coding.type == kMbMix16x16) {
-        const RdWeights rd{CodesFor(*f.intraSet, 2, 0), f.lambdaSsd};
-        coding.cbp = CodeBlock16(srcY, ys, w.Y(), MbWindow::kStride, f.quantisers.interDc, f.quantisers.luma16Ac,
-                                 coding.dc, coding.luma, &rd);
-    } else {
-        const RdWeights rd{CodesFor(*f.interSet, 0, 0), f.lambdaSsd};
-        for (int b = 0; b < 16; ++b) {
-            const int bx = (b & 3) * 4, by = (b >> 2) * 4;
-            if (CodeBlock(srcY + by * ys + bx, ys, w.Y() + by * MbWindow::kStride + bx, MbWindow::kStride,
-                          f.quantisers.interLuma, coding.luma[b], &rd))
-                coding.cbp |= 1u << b;
-        }
+    const RdWeights rd{CodesFor(*f.interSet, 0, 0), f.lambdaSsd};
+    for (int b = 0; b < 16; ++b) {
+        const int bx = (b & 3) * 4, by = (b >> 2) * 4;
+        if (CodeBlock(srcY + by * ys + bx, ys, w.Y() + by * MbWindow::kStride + bx, MbWindow::kStride,
+                      f.quantisers.interLuma, coding.luma[b], &rd))
+            coding.cbp |= 1u << b;
     }
     const Plane* planes[2] = {&src.u, &src.v};
     const RdWeights chromaRd{CodesFor(*f.interSet, 1, 1), f.lambdaSsd};
@@ -212,20 +205,6 @@ bool InterCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours&
         std::memcpy(mv, typeMv, sizeof typeMv);
         std::memcpy(&best_, &trial_, sizeof best_);
     }
-    // The same vector with the DC coefficients in a block of their own, where most 4x4 blocks
-    // carry a residual (a change of brightness, a fade).
-    if (type == kMbP16x16 && std::popcount(coding.cbp & 0xFFFF) >= kMixBlocks) {
-        coding.type = kMbMix16x16;
-        const std::int64_t mixRd = Reconstruct(f, mbx, mby, ctx, typeMv, coding, trial_);
-        if (mixRd < bestCost) {
-            bestCost = mixRd;
-            skip = false;
-            out = coding;
-            std::memcpy(mv, typeMv, sizeof typeMv);
-            std::memcpy(&best_, &trial_, sizeof best_);
-        }
-    }
-
     // Intra where the 16x16 intra prediction is about as good as the motion.
     trial_.CopyEdgesFrom(window);
     if (interCost * 256 > kIntraThreshold * f.lambdaSatd &&
