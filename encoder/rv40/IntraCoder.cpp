@@ -110,7 +110,6 @@ std::int64_t IntraCoder::Try4x4(const FrameState& f, int mbx, int mby, const MbN
     out.type = kMbIntra;
     out.mvCount = 0;
     out.cbp = 0;
-    alignas(16) std::uint8_t pred[16];
     const RdWeights rd{CodesFor(*f.intraSet, 1, 0), f.lambdaSsd};
     const RdWeights chromaRd{CodesFor(*f.intraSet, 0, 1), f.lambdaSsd};
     for (int b = 0; b < 16; ++b) {
@@ -123,32 +122,38 @@ std::int64_t IntraCoder::Try4x4(const FrameState& f, int mbx, int mby, const MbN
         std::uint8_t* dst = w.Y() + j * 4 * MbWindow::kStride + i * 4;
         const std::uint8_t* s = src.y.Row(y0 + j * 4) + x0 + i * 4;
         // The few best modes by SATD, then the best of those coded, by rate and distortion.
-        int modes[kRdModes] = {}, costs[kRdModes] = {}, count = 0;
-        for (int mode = 0; mode < kIntra4x4Modes; ++mode) {
-            if (!(allowed >> mode & 1))
-                continue;
-            Predict4x4(dst, MbWindow::kStride, mode, nb, pred, 4);
+        int allowedModes[kIntra4x4Modes], allowedCount = 0;
+        for (int mode = 0; mode < kIntra4x4Modes; ++mode)
+            if (allowed >> mode & 1)
+                allowedModes[allowedCount++] = mode;
+        alignas(16) std::uint8_t preds[kIntra4x4Modes][16];
+        int satd[kIntra4x4Modes];
+        Predict4x4Modes(dst, MbWindow::kStride, allowedModes, allowedCount, nb, preds);
+        Satd4x4Many(s, ys, preds, allowedCount, satd);
+        int picks[kRdModes] = {}, costs[kRdModes] = {}, count = 0;
+        for (int k = 0; k < allowedCount; ++k) {
+            const int mode = allowedModes[k];
             const int bits = top >= 0 && left >= 0 ? f.codes->modeSingle[top + left * 10][mode].length : 1;
-            const int cost = Satd(s, ys, pred, 4, 4, 4) * 256 + f.lambdaSatd * bits;
+            const int cost = satd[k] * 256 + f.lambdaSatd * bits;
             int at = count < kRdModes ? count++ : kRdModes;
             while (at > 0 && costs[at - 1] > cost) {
                 if (at < kRdModes) {
                     costs[at] = costs[at - 1];
-                    modes[at] = modes[at - 1];
+                    picks[at] = picks[at - 1];
                 }
                 --at;
             }
             if (at < kRdModes) {
                 costs[at] = cost;
-                modes[at] = mode;
+                picks[at] = k;
             }
         }
         std::int64_t bestRd = INT64_MAX;
         alignas(16) std::uint8_t trial[16], kept[16];
         std::int16_t levels[16];
         for (int c = 0; c < count; ++c) {
-            const int mode = modes[c];
-            Predict4x4(dst, MbWindow::kStride, mode, nb, trial, 4);
+            const int mode = allowedModes[picks[c]];
+            std::memcpy(trial, preds[picks[c]], sizeof trial);
             const bool coded = CodeBlock(s, ys, trial, 4, f.quantisers.intraLuma, levels, &rd);
             BitCounter bits;
             bits.Put(0, top >= 0 && left >= 0 ? f.codes->modeSingle[top + left * 10][mode].length : 1);

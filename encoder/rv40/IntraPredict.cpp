@@ -24,44 +24,61 @@ void Fill(std::uint8_t* pred, int predStride, int size, std::uint8_t value)
         std::memset(pred + y * predStride, value, size);
 }
 
-}  // namespace
+// The pixels around a 4x4 block as its predictions read them, with the replacements the
+// decoder makes for missing ones.
+struct Edges {
+    int t[8] = {};
+    int l[8] = {};
+    int lt = 0;
+};
 
-void Predict4x4(const std::uint8_t* src, int stride, int mode, Neighbours n, std::uint8_t* pred, int predStride)
+Edges LoadEdges(const std::uint8_t* src, int stride, Neighbours n)
 {
-    int m = mode;
-    if (!n.up && !n.left)
-        m = kDc128;
-    else if (!n.up) {
-        if (m == kIntraVertical)
-            m = kIntraHorizontal;
-        if (m == kIntraDc)
-            m = kLeftDc;
-    } else if (!n.left) {
-        if (m == kIntraHorizontal)
-            m = kIntraVertical;
-        if (m == kIntraDc)
-            m = kTopDc;
-    }
+    Edges e;
     // Without the row below-left (or without the left column) the three modes that reach down
     // there repeat the last left pixel instead.
     const bool down = n.down && n.left;
-
-    int t[8] = {}, l[8] = {}, lt = 0;
     if (n.up) {
         for (int i = 0; i < 4; ++i)
-            t[i] = src[i - stride];
+            e.t[i] = src[i - stride];
         for (int i = 4; i < 8; ++i)
-            t[i] = n.right ? src[i - stride] : t[3];
+            e.t[i] = n.right ? src[i - stride] : e.t[3];
     }
     if (n.left) {
         for (int i = 0; i < 4; ++i)
-            l[i] = src[i * stride - 1];
+            e.l[i] = src[i * stride - 1];
         for (int i = 4; i < 8; ++i)
-            l[i] = down ? src[i * stride - 1] : l[3];
+            e.l[i] = down ? src[i * stride - 1] : e.l[3];
     }
     if (n.up && n.left)
-        lt = src[-stride - 1];
+        e.lt = src[-stride - 1];
+    return e;
+}
 
+// The mode the decoder applies for a coded one, given the missing neighbours.
+int Effective(int mode, Neighbours n)
+{
+    if (!n.up && !n.left)
+        return kDc128;
+    if (!n.up) {
+        if (mode == kIntraVertical)
+            return kIntraHorizontal;
+        if (mode == kIntraDc)
+            return kLeftDc;
+    } else if (!n.left) {
+        if (mode == kIntraHorizontal)
+            return kIntraVertical;
+        if (mode == kIntraDc)
+            return kTopDc;
+    }
+    return mode;
+}
+
+void FromEdges(const Edges& e, int m, std::uint8_t* pred, int predStride)
+{
+    const int* t = e.t;
+    const int* l = e.l;
+    const int lt = e.lt;
     std::uint8_t p[4][4]; // [y][x]
     switch (m) {
     case kDc128:
@@ -158,6 +175,21 @@ void Predict4x4(const std::uint8_t* src, int stride, int mode, Neighbours n, std
     }
     for (int y = 0; y < 4; ++y)
         std::memcpy(pred + y * predStride, p[y], 4);
+}
+
+}  // namespace
+
+void Predict4x4(const std::uint8_t* src, int stride, int mode, Neighbours n, std::uint8_t* pred, int predStride)
+{
+    FromEdges(LoadEdges(src, stride, n), Effective(mode, n), pred, predStride);
+}
+
+void Predict4x4Modes(const std::uint8_t* src, int stride, const int* modes, int count, Neighbours n,
+                     std::uint8_t (*pred)[16])
+{
+    const Edges e = LoadEdges(src, stride, n);
+    for (int i = 0; i < count; ++i)
+        FromEdges(e, Effective(modes[i], n), pred[i], 4);
 }
 
 void Predict16x16(const std::uint8_t* src, int stride, int mode, bool up, bool left, std::uint8_t* pred,

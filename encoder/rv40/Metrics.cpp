@@ -68,6 +68,31 @@ inline int HadamardRows(const __m128i d[4])
     return _mm_cvtsi128_si32(total);
 }
 
+// Both sums of two 4x4 blocks side by side, as HadamardRows adds them: the transposition keeps
+// the left block in the low half of every register and the right one in the high half.
+inline void HadamardPair(const __m128i d[4], int* left, int* right)
+{
+    __m128i s01 = _mm_add_epi16(d[0], d[1]), t01 = _mm_sub_epi16(d[0], d[1]);
+    __m128i s23 = _mm_add_epi16(d[2], d[3]), t23 = _mm_sub_epi16(d[2], d[3]);
+    const __m128i r0 = _mm_add_epi16(s01, s23), r1 = _mm_sub_epi16(s01, s23);
+    const __m128i r2 = _mm_sub_epi16(t01, t23), r3 = _mm_add_epi16(t01, t23);
+    const __m128i a0 = _mm_unpacklo_epi16(r0, r1), a1 = _mm_unpacklo_epi16(r2, r3);
+    const __m128i a2 = _mm_unpackhi_epi16(r0, r1), a3 = _mm_unpackhi_epi16(r2, r3);
+    const __m128i b0 = _mm_unpacklo_epi32(a0, a1), b1 = _mm_unpackhi_epi32(a0, a1);
+    const __m128i b2 = _mm_unpacklo_epi32(a2, a3), b3 = _mm_unpackhi_epi32(a2, a3);
+    const __m128i c0 = _mm_unpacklo_epi64(b0, b2), c1 = _mm_unpackhi_epi64(b0, b2);
+    const __m128i c2 = _mm_unpacklo_epi64(b1, b3), c3 = _mm_unpackhi_epi64(b1, b3);
+    s01 = _mm_add_epi16(c0, c1), t01 = _mm_sub_epi16(c0, c1);
+    s23 = _mm_add_epi16(c2, c3), t23 = _mm_sub_epi16(c2, c3);
+    __m128i sum = _mm_add_epi16(Abs16(_mm_add_epi16(s01, s23)), Abs16(_mm_sub_epi16(s01, s23)));
+    sum = _mm_add_epi16(sum, Abs16(_mm_sub_epi16(t01, t23)));
+    sum = _mm_add_epi16(sum, Abs16(_mm_add_epi16(t01, t23)));
+    __m128i total = _mm_madd_epi16(sum, _mm_set1_epi16(1));
+    total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0xB1));
+    *left = _mm_cvtsi128_si32(total);
+    *right = _mm_cvtsi128_si32(_mm_srli_si128(total, 8));
+}
+
 int Hadamard8x4(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride)
 {
     const __m128i z = _mm_setzero_si128();
@@ -174,6 +199,38 @@ int Satd(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride,
 #endif
     }
     return sum >> 1;
+}
+
+void Satd4x4Many(const std::uint8_t* a, int aStride, const std::uint8_t (*b)[16], int count, int* out)
+{
+#if defined(__SSE2__)
+    const __m128i z = _mm_setzero_si128();
+    __m128i rows[4];
+    for (int y = 0; y < 4; ++y) {
+        std::int32_t row;
+        std::memcpy(&row, a + y * aStride, 4);
+        rows[y] = _mm_unpacklo_epi8(_mm_set1_epi32(row), z);
+    }
+    int i = 0;
+    for (; i + 2 <= count; i += 2) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b[i]));
+        const __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b[i + 1]));
+        const __m128i rows01 = _mm_unpacklo_epi32(p, q), rows23 = _mm_unpackhi_epi32(p, q); // p0 q0 p1 q1 ...
+        __m128i d[4] = {_mm_sub_epi16(rows[0], _mm_unpacklo_epi8(rows01, z)),
+                        _mm_sub_epi16(rows[1], _mm_unpackhi_epi8(rows01, z)),
+                        _mm_sub_epi16(rows[2], _mm_unpacklo_epi8(rows23, z)),
+                        _mm_sub_epi16(rows[3], _mm_unpackhi_epi8(rows23, z))};
+        int first, second;
+        HadamardPair(d, &first, &second);
+        out[i] = first >> 1;
+        out[i + 1] = second >> 1;
+    }
+    if (i < count)
+        out[i] = Hadamard4x4Sse2(a, aStride, b[i], 4) >> 1;
+#else
+    for (int i = 0; i < count; ++i)
+        out[i] = Hadamard4x4(a, aStride, b[i], 4) >> 1;
+#endif
 }
 
 int Ssd(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, int w, int h)
