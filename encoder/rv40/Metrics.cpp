@@ -119,16 +119,10 @@ int Hadamard4x4Sse2(const std::uint8_t* a, int aStride, const std::uint8_t* b, i
     return HadamardRows(d);
 }
 
-// Four 4x4 blocks side by side with AVX2 (each 128-bit half as in HadamardRows).
-__attribute__((target("avx2"))) int Hadamard16x4Avx2(const std::uint8_t* a, int aStride, const std::uint8_t* b,
-                                                     int bStride)
+// Absolute values of the transforms of four rows of differences with AVX2 (each 128-bit half as
+// in HadamardRows), summed into 32-bit lanes.
+__attribute__((target("avx2"))) inline __m256i HadamardAbsAvx2(const __m256i d[4])
 {
-    __m256i d[4];
-    for (int y = 0; y < 4; ++y) {
-        const __m256i pa = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + y * aStride)));
-        const __m256i pb = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b + y * bStride)));
-        d[y] = _mm256_sub_epi16(pa, pb);
-    }
     __m256i s01 = _mm256_add_epi16(d[0], d[1]), t01 = _mm256_sub_epi16(d[0], d[1]);
     __m256i s23 = _mm256_add_epi16(d[2], d[3]), t23 = _mm256_sub_epi16(d[2], d[3]);
     const __m256i r0 = _mm256_add_epi16(s01, s23), r1 = _mm256_sub_epi16(s01, s23);
@@ -145,11 +139,35 @@ __attribute__((target("avx2"))) int Hadamard16x4Avx2(const std::uint8_t* a, int 
                                    _mm256_abs_epi16(_mm256_sub_epi16(s01, s23)));
     sum = _mm256_add_epi16(sum, _mm256_abs_epi16(_mm256_sub_epi16(t01, t23)));
     sum = _mm256_add_epi16(sum, _mm256_abs_epi16(_mm256_add_epi16(t01, t23)));
-    const __m256i wide = _mm256_madd_epi16(sum, _mm256_set1_epi16(1));
-    __m128i total = _mm_add_epi32(_mm256_castsi256_si128(wide), _mm256_extracti128_si256(wide, 1));
-    total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0x4E));
-    total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0xB1));
-    return _mm_cvtsi128_si32(total);
+    return _mm256_madd_epi16(sum, _mm256_set1_epi16(1));
+}
+
+// Row y of a block 16 wide, or rows y and y + 4 of one 8 wide, as sixteen 16-bit values.
+__attribute__((target("avx2"))) inline __m256i LoadRowAvx2(const std::uint8_t* p, int stride, int w, int y)
+{
+    if (w == 16)
+        return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + y * stride)));
+    const __m128i row = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + y * stride));
+    const __m128i below = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + (y + 4) * stride));
+    return _mm256_cvtepu8_epi16(_mm_unpacklo_epi64(row, below));
+}
+
+// Blocks 16 wide, or 8 wide with rows y and y + 4 side by side (h a multiple of 8).
+__attribute__((target("avx2"))) int SatdAvx2(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride,
+                                             int w, int h)
+{
+    __m256i total = _mm256_setzero_si256();
+    const int rowStep = w == 16 ? 4 : 8;
+    for (int y = 0; y < h; y += rowStep) {
+        __m256i d[4];
+        for (int k = 0; k < 4; ++k)
+            d[k] = _mm256_sub_epi16(LoadRowAvx2(a, aStride, w, y + k), LoadRowAvx2(b, bStride, w, y + k));
+        total = _mm256_add_epi32(total, HadamardAbsAvx2(d));
+    }
+    __m128i sum = _mm_add_epi32(_mm256_castsi256_si128(total), _mm256_extracti128_si256(total, 1));
+    sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0x4E));
+    sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0xB1));
+    return _mm_cvtsi128_si32(sum);
 }
 
 const bool g_avx2 = __builtin_cpu_supports("avx2");
@@ -182,13 +200,14 @@ int Sad(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, 
 
 int Satd(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, int w, int h)
 {
+#if defined(__SSE2__)
+    if (g_avx2 && (w == 16 || (w == 8 && h % 8 == 0)))
+        return SatdAvx2(a, aStride, b, bStride, w, h) >> 1;
+#endif
     int sum = 0;
     for (int y = 0; y < h; y += 4) {
         int x = 0;
 #if defined(__SSE2__)
-        if (g_avx2)
-            for (; x + 16 <= w; x += 16)
-                sum += Hadamard16x4Avx2(a + y * aStride + x, aStride, b + y * bStride + x, bStride);
         for (; x + 8 <= w; x += 8)
             sum += Hadamard8x4(a + y * aStride + x, aStride, b + y * bStride + x, bStride);
         for (; x < w; x += 4)
