@@ -209,7 +209,7 @@ bool InterCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours&
     trial_.CopyEdgesFrom(window);
     if (interCost * 256 > kIntraThreshold * f.lambdaSatd &&
         IntraCoder::Estimate16x16(f, mbx, mby, n, trial_) < interCost) {
-        const std::int64_t intraCost = intra_.Code(f, mbx, mby, n, ctx, trial_, trialCoding_);
+        const std::int64_t intraCost = intra_.Code(f, mbx, mby, n, ctx, trial_, trialCoding_, bestCost);
         if (intraCost < bestCost) {
             skip = false;
             out = trialCoding_;

@@ -32,12 +32,12 @@ int WindowSsd(const Picture& source, int mbx, int mby, const MbWindow& window)
 }
 
 std::int64_t IntraCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours& n, const MbContext& ctx,
-                              MbWindow& window, MbCoding& out)
+                              MbWindow& window, MbCoding& out, std::int64_t limit)
 {
     trial_.CopyEdgesFrom(window);
     const std::int64_t cost16 = Try16x16(f, mbx, mby, n, ctx, trial_, trialCoding_);
-    const std::int64_t cost4 = Try4x4(f, mbx, mby, n, ctx, window, out);
-    if (cost16 < cost4) {
+    const std::int64_t cost4 = Try4x4(f, mbx, mby, n, ctx, std::min(cost16, limit), window, out);
+    if (cost16 <= cost4) {
         std::memcpy(&window, &trial_, sizeof window);
         out = trialCoding_;
         return cost16;
@@ -102,7 +102,7 @@ std::int64_t IntraCoder::Try16x16(const FrameState& f, int mbx, int mby, const M
 }
 
 std::int64_t IntraCoder::Try4x4(const FrameState& f, int mbx, int mby, const MbNeighbours& n, const MbContext& ctx,
-                                MbWindow& w, MbCoding& out)
+                                std::int64_t limit, MbWindow& w, MbCoding& out)
 {
     const Picture& src = *f.source;
     const int x0 = mbx * 16, y0 = mby * 16;
@@ -112,6 +112,7 @@ std::int64_t IntraCoder::Try4x4(const FrameState& f, int mbx, int mby, const MbN
     out.cbp = 0;
     const RdWeights rd{CodesFor(*f.intraSet, 1, 0), f.lambdaSsd};
     const RdWeights chromaRd{CodesFor(*f.intraSet, 0, 1), f.lambdaSsd};
+    std::int64_t lumaCost = 0;
     for (int b = 0; b < 16; ++b) {
         const int i = b & 3, j = b >> 2;
         const int top = j ? out.modes[b - 4] : ctx.above[i];
@@ -173,6 +174,10 @@ std::int64_t IntraCoder::Try4x4(const FrameState& f, int mbx, int mby, const MbN
         }
         for (int y = 0; y < 4; ++y)
             std::memcpy(dst + y * MbWindow::kStride, kept + y * 4, 4);
+        // The blocks so far already cost more than the alternative: the rest cannot win it back.
+        lumaCost += bestRd;
+        if (lumaCost >= limit)
+            return INT64_MAX;
     }
     const Plane* planes[2] = {&src.u, &src.v};
     for (int k = 0; k < 2; ++k)
