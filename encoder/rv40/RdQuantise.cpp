@@ -3,6 +3,10 @@
 #include <bit>
 #include <cstdlib>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace quenlar::rv40 {
 namespace {
 
@@ -86,9 +90,52 @@ float ChooseSubblock(const Candidate* c, const Code* table, int pattern, const C
 int QuantiseRd(const std::int32_t coeffs[16], const QuantMatrix& q, const RdWeights& rd, std::int16_t levels[16])
 {
     static constexpr int kOrder[4][4] = {{0, 1, 4, 5}, {2, 3, 6, 7}, {8, 12, 9, 13}, {10, 11, 14, 15}};
+    // Each coefficient's nearest level and the one below: that is worth weighing where it is the
+    // value rounded down, or zero instead of one; further down the error always outweighs the bits.
     Candidate cand[16];
     float zeroCost = 0;
     bool any = false;
+#if defined(__SSE2__)
+    int nearestLevels[16], belowLevels[16];
+    float nearestCosts[16], belowCosts[16];
+    __m128i anyLevel = _mm_setzero_si128();
+    __m128 zeroCosts = _mm_setzero_ps();
+    const __m128 scale = _mm_set1_ps(kErrorScale);
+    for (int i = 0; i < 16; i += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coeffs + i));
+        const __m128i sign = _mm_srai_epi32(v, 31);
+        const __m128 c = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_xor_si128(v, sign), sign));
+        const __m128 unit = _mm_loadu_ps(q.unit + i);
+        const __m128 x = _mm_mul_ps(c, _mm_loadu_ps(q.inverseUnit + i));
+        __m128i nearest = _mm_cvttps_epi32(_mm_add_ps(x, _mm_set1_ps(0.5f)));
+        const __m128i top = _mm_set1_epi32(kMaxLevel);
+        const __m128i over = _mm_cmpgt_epi32(nearest, top);
+        nearest = _mm_or_si128(_mm_and_si128(over, top), _mm_andnot_si128(over, nearest));
+        const __m128 nearestF = _mm_cvtepi32_ps(nearest);
+        const __m128i lower = _mm_and_si128(
+            _mm_cmpgt_epi32(nearest, _mm_setzero_si128()),
+            _mm_or_si128(_mm_castps_si128(_mm_cmplt_ps(x, nearestF)), _mm_cmpeq_epi32(nearest, _mm_set1_epi32(1))));
+        const __m128i below = _mm_add_epi32(nearest, lower);
+        const __m128 e0 = _mm_sub_ps(c, _mm_mul_ps(nearestF, unit));
+        const __m128 e1 = _mm_sub_ps(c, _mm_mul_ps(_mm_cvtepi32_ps(below), unit));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(nearestLevels + i), nearest);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(belowLevels + i), below);
+        _mm_storeu_ps(nearestCosts + i, _mm_mul_ps(_mm_mul_ps(e0, e0), scale));
+        _mm_storeu_ps(belowCosts + i, _mm_mul_ps(_mm_mul_ps(e1, e1), scale));
+        zeroCosts = _mm_add_ps(zeroCosts, _mm_mul_ps(_mm_mul_ps(c, c), scale));
+        anyLevel = _mm_or_si128(anyLevel, nearest);
+    }
+    any = _mm_movemask_epi8(_mm_cmpeq_epi32(anyLevel, _mm_setzero_si128())) != 0xFFFF;
+    for (int i = 0; i < 16; ++i) {
+        levels[i] = 0;
+        cand[i] = {{nearestLevels[i], belowLevels[i]}, {nearestCosts[i], belowCosts[i]}};
+    }
+    if (!any)
+        return 0;
+    float lanes[4];
+    _mm_storeu_ps(lanes, zeroCosts);
+    zeroCost = (lanes[0] + lanes[1]) + (lanes[2] + lanes[3]);
+#else
     for (int i = 0; i < 16; ++i) {
         const float c = static_cast<float>(std::abs(coeffs[i]));
         const float unit = q.unit[i];
@@ -96,8 +143,6 @@ int QuantiseRd(const std::int32_t coeffs[16], const QuantMatrix& q, const RdWeig
         int nearest = static_cast<int>(x + 0.5f);
         if (nearest > kMaxLevel)
             nearest = kMaxLevel;
-        // The level below is worth weighing where it is the value rounded down, or zero instead
-        // of one; further down the error always outweighs the bits.
         const int below = nearest > 0 && (x < nearest || nearest == 1) ? nearest - 1 : nearest;
         cand[i].level[0] = nearest;
         cand[i].level[1] = below;
@@ -112,6 +157,7 @@ int QuantiseRd(const std::int32_t coeffs[16], const QuantMatrix& q, const RdWeig
         levels[i] = 0;
     if (!any)
         return 0;
+#endif
 
     const float lambda = static_cast<float>(rd.lambda);
     int chosen[4][4] = {};
