@@ -255,14 +255,20 @@ void Satd4x4Many(const std::uint8_t* a, int aStride, const std::uint8_t (*b)[16]
 int Ssd(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, int w, int h)
 {
 #if defined(__SSE2__)
-    if (w == 16 || w == 8) {
+    if (w == 16 || w == 8 || w == 4) {
         const __m128i z = _mm_setzero_si128();
         __m128i total = z;
+        auto load = [w](const std::uint8_t* p) {
+            if (w == 16)
+                return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            if (w == 8)
+                return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+            std::int32_t four;
+            std::memcpy(&four, p, 4);
+            return _mm_cvtsi32_si128(four);
+        };
         for (int y = 0; y < h; ++y, a += aStride, b += bStride) {
-            const __m128i pa = w == 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(a))
-                                       : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(a));
-            const __m128i pb = w == 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(b))
-                                       : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b));
+            const __m128i pa = load(a), pb = load(b);
             const __m128i lo = _mm_sub_epi16(_mm_unpacklo_epi8(pa, z), _mm_unpacklo_epi8(pb, z));
             const __m128i hi = _mm_sub_epi16(_mm_unpackhi_epi8(pa, z), _mm_unpackhi_epi8(pb, z));
             total = _mm_add_epi32(total, _mm_add_epi32(_mm_madd_epi16(lo, lo), _mm_madd_epi16(hi, hi)));
