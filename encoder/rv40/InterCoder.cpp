@@ -207,9 +207,11 @@ bool InterCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours&
     }
     // Intra where the 16x16 intra prediction is about as good as the motion.
     trial_.CopyEdgesFrom(window);
-    if (interCost * 256 > kIntraThreshold * f.lambdaSatd &&
-        IntraCoder::Estimate16x16(f, mbx, mby, n, trial_) < interCost) {
-        const std::int64_t intraCost = intra_.Code(f, mbx, mby, n, ctx, trial_, trialCoding_, bestCost);
+    if (interCost * 256 > kIntraThreshold * f.lambdaSatd) {
+        const Intra16Estimate estimate = IntraCoder::Estimate16x16(f, mbx, mby, n, trial_);
+        const std::int64_t intraCost = estimate.Best() < interCost
+                                           ? intra_.Code(f, mbx, mby, n, ctx, trial_, trialCoding_, bestCost, &estimate)
+                                           : INT64_MAX;
         if (intraCost < bestCost) {
             skip = false;
             out = trialCoding_;

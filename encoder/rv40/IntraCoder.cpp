@@ -32,10 +32,10 @@ int WindowSsd(const Picture& source, int mbx, int mby, const MbWindow& window)
 }
 
 std::int64_t IntraCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours& n, const MbContext& ctx,
-                              MbWindow& window, MbCoding& out, std::int64_t limit)
+                              MbWindow& window, MbCoding& out, std::int64_t limit, const Intra16Estimate* estimate)
 {
     trial_.CopyEdgesFrom(window);
-    const std::int64_t cost16 = Try16x16(f, mbx, mby, n, ctx, trial_, trialCoding_);
+    const std::int64_t cost16 = Try16x16(f, mbx, mby, n, ctx, estimate, trial_, trialCoding_);
     const std::int64_t cost4 = Try4x4(f, mbx, mby, n, ctx, std::min(cost16, limit), window, out);
     if (cost16 <= cost4) {
         std::memcpy(&window, &trial_, sizeof window);
@@ -45,22 +45,28 @@ std::int64_t IntraCoder::Code(const FrameState& f, int mbx, int mby, const MbNei
     return cost4;
 }
 
-int IntraCoder::Estimate16x16(const FrameState& f, int mbx, int mby, const MbNeighbours& n, const MbWindow& w)
+int Intra16Estimate::Best() const
+{
+    return std::min({satd[0], satd[1], satd[2]});
+}
+
+Intra16Estimate IntraCoder::Estimate16x16(const FrameState& f, int mbx, int mby, const MbNeighbours& n,
+                                          const MbWindow& w)
 {
     const std::uint8_t* srcY = f.source->y.Row(mby * 16) + mbx * 16;
     alignas(16) std::uint8_t pred[16 * 16];
-    int best = INT_MAX;
+    Intra16Estimate e{{INT_MAX, INT_MAX, INT_MAX}};
     for (int mode = kIntra16Dc; mode <= kIntra16Horizontal; ++mode) {
         if ((mode == kIntra16Vertical && !n.top) || (mode == kIntra16Horizontal && !n.left))
             continue;
         Predict16x16(w.Y(), MbWindow::kStride, mode, n.top, n.left, pred, 16);
-        best = std::min(best, Satd(srcY, f.source->y.Stride(), pred, 16, 16, 16));
+        e.satd[mode] = Satd(srcY, f.source->y.Stride(), pred, 16, 16, 16);
     }
-    return best;
+    return e;
 }
 
 std::int64_t IntraCoder::Try16x16(const FrameState& f, int mbx, int mby, const MbNeighbours& n,
-                                  const MbContext& ctx, MbWindow& w, MbCoding& out)
+                                  const MbContext& ctx, const Intra16Estimate* estimate, MbWindow& w, MbCoding& out)
 {
     const Picture& src = *f.source;
     const int x0 = mbx * 16, y0 = mby * 16;
@@ -75,8 +81,13 @@ std::int64_t IntraCoder::Try16x16(const FrameState& f, int mbx, int mby, const M
             continue;
         if ((mode == kIntra16Horizontal || mode == kIntra16Plane) && !n.left)
             continue;
-        Predict16x16(w.Y(), MbWindow::kStride, mode, n.top, n.left, pred, 16);
-        const int cost = Satd(srcY, ys, pred, 16, 16, 16);
+        int cost;
+        if (estimate && mode != kIntra16Plane) {
+            cost = estimate->satd[mode];
+        } else {
+            Predict16x16(w.Y(), MbWindow::kStride, mode, n.top, n.left, pred, 16);
+            cost = Satd(srcY, ys, pred, 16, 16, 16);
+        }
         if (cost < bestCost) {
             bestCost = cost;
             best = mode;
