@@ -86,6 +86,30 @@ __attribute__((target("avx2"))) void FilterAvx2(const std::uint8_t* src, int src
         }
 }
 
+// The three quarter positions along the rows in one pass: their filters share the outer taps.
+__attribute__((target("avx2"))) void FilterRowsAllAvx2(const std::uint8_t* src, int srcStride,
+                                                       std::uint8_t* const dst[3], int dstStride, int w, int h)
+{
+    const __m256i k20 = _mm256_set1_epi16(20), k52 = _mm256_set1_epi16(52), five = _mm256_set1_epi16(5);
+    const __m256i r32 = _mm256_set1_epi16(32), r16 = _mm256_set1_epi16(16);
+    for (int y = 0; y < h; ++y, src += srcStride) {
+        const std::ptrdiff_t row = static_cast<std::ptrdiff_t>(y) * dstStride;
+        for (int x = 0; x < w; x += 16) {
+            const std::uint8_t* p = src + x;
+            const __m256i outer = _mm256_sub_epi16(_mm256_add_epi16(LoadWide(p - 2), LoadWide(p + 3)),
+                                                   _mm256_mullo_epi16(five, _mm256_add_epi16(LoadWide(p - 1), LoadWide(p + 2))));
+            const __m256i a = LoadWide(p), b = LoadWide(p + 1);
+            const __m256i a20 = _mm256_mullo_epi16(k20, a), b20 = _mm256_mullo_epi16(k20, b);
+            const __m256i quarter = _mm256_add_epi16(_mm256_add_epi16(outer, _mm256_mullo_epi16(k52, a)), b20);
+            const __m256i half = _mm256_add_epi16(_mm256_add_epi16(outer, a20), b20);
+            const __m256i threeQuarters = _mm256_add_epi16(_mm256_add_epi16(outer, a20), _mm256_mullo_epi16(k52, b));
+            Store16Avx2(dst[0] + row + x, _mm256_srai_epi16(_mm256_add_epi16(quarter, r32), 6));
+            Store16Avx2(dst[1] + row + x, _mm256_srai_epi16(_mm256_add_epi16(half, r16), 5));
+            Store16Avx2(dst[2] + row + x, _mm256_srai_epi16(_mm256_add_epi16(threeQuarters, r32), 6));
+        }
+    }
+}
+
 // Widths that are multiples of 4 with SSE2; four-pixel tails are stored alone.
 void FilterSse2(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, int w, int h, Taps t,
                 int step)
@@ -141,6 +165,18 @@ void Filter(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstSt
 void FilterRows(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, int w, int h, int frac)
 {
     Filter(src, srcStride, dst, dstStride, w, h, kTaps[frac], 1);
+}
+
+void FilterRowsAll(const std::uint8_t* src, int srcStride, std::uint8_t* const dst[3], int dstStride, int w, int h)
+{
+#if defined(__SSE2__)
+    if (g_avx2 && w % 16 == 0) {
+        FilterRowsAllAvx2(src, srcStride, dst, dstStride, w, h);
+        return;
+    }
+#endif
+    for (int frac = 1; frac <= 3; ++frac)
+        FilterRows(src, srcStride, dst[frac - 1], dstStride, w, h, frac);
 }
 
 void FilterColumns(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, int w, int h,
