@@ -74,107 +74,128 @@ int Effective(int mode, Neighbours n)
     return mode;
 }
 
+inline std::uint8_t Avg2(int a, int b)
+{
+    return static_cast<std::uint8_t>((a + b + 1) >> 1);
+}
+
+inline std::uint8_t Avg3(int a, int b, int c)
+{
+    return static_cast<std::uint8_t>((a + 2 * b + c + 2) >> 2);
+}
+
+// Row y of the prediction from four consecutive values.
+inline void Row(std::uint8_t* pred, int predStride, int y, const std::uint8_t* from)
+{
+    std::memcpy(pred + y * predStride, from, 4);
+}
+
+// Each diagonal mode's rows are runs of one short sequence of filtered edge values.
 void FromEdges(const Edges& e, int m, std::uint8_t* pred, int predStride)
 {
     const int* t = e.t;
     const int* l = e.l;
     const int lt = e.lt;
-    std::uint8_t p[4][4]; // [y][x]
     switch (m) {
     case kDc128:
+        Fill(pred, predStride, 4, 128);
+        return;
     case kIntraDc:
+        Fill(pred, predStride, 4, static_cast<std::uint8_t>((t[0] + t[1] + t[2] + t[3] + l[0] + l[1] + l[2] + l[3] + 4) >> 3));
+        return;
     case kLeftDc:
-    case kTopDc: {
-        int dc = 128;
-        if (m == kIntraDc)
-            dc = (t[0] + t[1] + t[2] + t[3] + l[0] + l[1] + l[2] + l[3] + 4) >> 3;
-        else if (m == kLeftDc)
-            dc = (l[0] + l[1] + l[2] + l[3] + 2) >> 2;
-        else if (m == kTopDc)
-            dc = (t[0] + t[1] + t[2] + t[3] + 2) >> 2;
-        Fill(pred, predStride, 4, static_cast<std::uint8_t>(dc));
+        Fill(pred, predStride, 4, static_cast<std::uint8_t>((l[0] + l[1] + l[2] + l[3] + 2) >> 2));
+        return;
+    case kTopDc:
+        Fill(pred, predStride, 4, static_cast<std::uint8_t>((t[0] + t[1] + t[2] + t[3] + 2) >> 2));
+        return;
+    case kIntraVertical: {
+        const std::uint8_t top[4] = {static_cast<std::uint8_t>(t[0]), static_cast<std::uint8_t>(t[1]),
+                                     static_cast<std::uint8_t>(t[2]), static_cast<std::uint8_t>(t[3])};
+        for (int y = 0; y < 4; ++y)
+            Row(pred, predStride, y, top);
         return;
     }
-    case kIntraVertical:
-        for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 4; ++x)
-                p[y][x] = static_cast<std::uint8_t>(t[x]);
-        break;
     case kIntraHorizontal:
         for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 4; ++x)
-                p[y][x] = static_cast<std::uint8_t>(l[y]);
-        break;
-    case kIntraDiagDownRight:
-        p[3][0] = (l[3] + 2 * l[2] + l[1] + 2) >> 2;
-        p[2][0] = p[3][1] = (l[2] + 2 * l[1] + l[0] + 2) >> 2;
-        p[1][0] = p[2][1] = p[3][2] = (l[1] + 2 * l[0] + lt + 2) >> 2;
-        p[0][0] = p[1][1] = p[2][2] = p[3][3] = (l[0] + 2 * lt + t[0] + 2) >> 2;
-        p[0][1] = p[1][2] = p[2][3] = (lt + 2 * t[0] + t[1] + 2) >> 2;
-        p[0][2] = p[1][3] = (t[0] + 2 * t[1] + t[2] + 2) >> 2;
-        p[0][3] = (t[1] + 2 * t[2] + t[3] + 2) >> 2;
-        break;
-    case kIntraDiagDownLeft:
-        for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 4; ++x) {
-                const int d = x + y;
-                p[y][x] = d < 6 ? (t[d] + 2 * t[d + 1] + t[d + 2] + l[d] + 2 * l[d + 1] + l[d + 2] + 4) >> 3
-                                : (t[6] + t[7] + l[6] + l[7] + 2) >> 2;
-            }
-        break;
-    case kIntraVerticalRight:
-        p[0][0] = p[2][1] = (lt + t[0] + 1) >> 1;
-        p[0][1] = p[2][2] = (t[0] + t[1] + 1) >> 1;
-        p[0][2] = p[2][3] = (t[1] + t[2] + 1) >> 1;
-        p[0][3] = (t[2] + t[3] + 1) >> 1;
-        p[1][0] = p[3][1] = (l[0] + 2 * lt + t[0] + 2) >> 2;
-        p[1][1] = p[3][2] = (lt + 2 * t[0] + t[1] + 2) >> 2;
-        p[1][2] = p[3][3] = (t[0] + 2 * t[1] + t[2] + 2) >> 2;
-        p[1][3] = (t[1] + 2 * t[2] + t[3] + 2) >> 2;
-        p[2][0] = (lt + 2 * l[0] + l[1] + 2) >> 2;
-        p[3][0] = (l[0] + 2 * l[1] + l[2] + 2) >> 2;
-        break;
-    case kIntraVerticalLeft:
-        p[0][0] = (2 * t[0] + 2 * t[1] + l[1] + 2 * l[2] + l[3] + 4) >> 3;
-        p[0][1] = p[2][0] = (t[1] + t[2] + 1) >> 1;
-        p[0][2] = p[2][1] = (t[2] + t[3] + 1) >> 1;
-        p[0][3] = p[2][2] = (t[3] + t[4] + 1) >> 1;
-        p[2][3] = (t[4] + t[5] + 1) >> 1;
-        p[1][0] = (t[0] + 2 * t[1] + t[2] + l[2] + 2 * l[3] + l[4] + 4) >> 3;
-        p[1][1] = p[3][0] = (t[1] + 2 * t[2] + t[3] + 2) >> 2;
-        p[1][2] = p[3][1] = (t[2] + 2 * t[3] + t[4] + 2) >> 2;
-        p[1][3] = p[3][2] = (t[3] + 2 * t[4] + t[5] + 2) >> 2;
-        p[3][3] = (t[4] + 2 * t[5] + t[6] + 2) >> 2;
-        break;
-    case kIntraHorizontalUp:
-        p[0][0] = (t[1] + 2 * t[2] + t[3] + 2 * l[0] + 2 * l[1] + 4) >> 3;
-        p[0][1] = (t[2] + 2 * t[3] + t[4] + l[0] + 2 * l[1] + l[2] + 4) >> 3;
-        p[0][2] = p[1][0] = (t[3] + 2 * t[4] + t[5] + 2 * l[1] + 2 * l[2] + 4) >> 3;
-        p[0][3] = p[1][1] = (t[4] + 2 * t[5] + t[6] + l[1] + 2 * l[2] + l[3] + 4) >> 3;
-        p[1][2] = p[2][0] = (t[5] + 2 * t[6] + t[7] + 2 * l[2] + 2 * l[3] + 4) >> 3;
-        p[1][3] = p[2][1] = (t[6] + 3 * t[7] + l[2] + 3 * l[3] + 4) >> 3;
-        p[2][3] = p[3][1] = (l[3] + 2 * l[4] + l[5] + 2) >> 2;
-        p[3][0] = p[2][2] = (t[6] + t[7] + l[3] + l[4] + 2) >> 2;
-        p[3][2] = (l[4] + l[5] + 1) >> 1;
-        p[3][3] = (l[4] + 2 * l[5] + l[6] + 2) >> 2;
-        break;
-    case kIntraHorizontalDown:
-        p[0][0] = p[1][2] = (lt + l[0] + 1) >> 1;
-        p[0][1] = p[1][3] = (l[0] + 2 * lt + t[0] + 2) >> 2;
-        p[0][2] = (lt + 2 * t[0] + t[1] + 2) >> 2;
-        p[0][3] = (t[0] + 2 * t[1] + t[2] + 2) >> 2;
-        p[1][0] = p[2][2] = (l[0] + l[1] + 1) >> 1;
-        p[1][1] = p[2][3] = (lt + 2 * l[0] + l[1] + 2) >> 2;
-        p[2][0] = p[3][2] = (l[1] + l[2] + 1) >> 1;
-        p[2][1] = p[3][3] = (l[0] + 2 * l[1] + l[2] + 2) >> 2;
-        p[3][0] = (l[2] + l[3] + 1) >> 1;
-        p[3][1] = (l[1] + 2 * l[2] + l[3] + 2) >> 2;
-        break;
+            std::memset(pred + y * predStride, l[y], 4);
+        return;
     default:
         break;
     }
-    for (int y = 0; y < 4; ++y)
-        std::memcpy(pred + y * predStride, p[y], 4);
+    // The left column upwards, the corner and the top row: z[4] is the corner.
+    const int z[9] = {l[3], l[2], l[1], l[0], lt, t[0], t[1], t[2], t[3]};
+    std::uint8_t seq[10];
+    switch (m) {
+    case kIntraDiagDownRight: {
+        for (int k = 1; k < 8; ++k)
+            seq[k] = Avg3(z[k - 1], z[k], z[k + 1]);
+        for (int y = 0; y < 4; ++y)
+            Row(pred, predStride, y, seq + 4 - y);
+        return;
+    }
+    case kIntraDiagDownLeft: {
+        for (int d = 0; d < 6; ++d)
+            seq[d] = static_cast<std::uint8_t>(
+                (t[d] + 2 * t[d + 1] + t[d + 2] + l[d] + 2 * l[d + 1] + l[d + 2] + 4) >> 3);
+        seq[6] = static_cast<std::uint8_t>((t[6] + t[7] + l[6] + l[7] + 2) >> 2);
+        for (int y = 0; y < 4; ++y)
+            Row(pred, predStride, y, seq + y);
+        return;
+    }
+    case kIntraVerticalRight: {
+        // Rows 0 and 2 from the averages of two, rows 1 and 3 from those of three.
+        const std::uint8_t even[5] = {Avg3(z[2], z[3], z[4]), Avg2(z[4], z[5]), Avg2(z[5], z[6]), Avg2(z[6], z[7]),
+                                      Avg2(z[7], z[8])};
+        const std::uint8_t odd[5] = {Avg3(z[1], z[2], z[3]), Avg3(z[3], z[4], z[5]), Avg3(z[4], z[5], z[6]),
+                                     Avg3(z[5], z[6], z[7]), Avg3(z[6], z[7], z[8])};
+        Row(pred, predStride, 0, even + 1);
+        Row(pred, predStride, 1, odd + 1);
+        Row(pred, predStride, 2, even);
+        Row(pred, predStride, 3, odd);
+        return;
+    }
+    case kIntraHorizontalDown: {
+        const std::uint8_t run[10] = {Avg2(z[0], z[1]), Avg3(z[0], z[1], z[2]), Avg2(z[1], z[2]),
+                                      Avg3(z[1], z[2], z[3]), Avg2(z[2], z[3]), Avg3(z[2], z[3], z[4]),
+                                      Avg2(z[3], z[4]), Avg3(z[3], z[4], z[5]), Avg3(z[4], z[5], z[6]),
+                                      Avg3(z[5], z[6], z[7])};
+        for (int y = 0; y < 4; ++y)
+            Row(pred, predStride, y, run + 6 - 2 * y);
+        return;
+    }
+    case kIntraVerticalLeft: {
+        const std::uint8_t even[5] = {
+            static_cast<std::uint8_t>((2 * t[0] + 2 * t[1] + l[1] + 2 * l[2] + l[3] + 4) >> 3), Avg2(t[1], t[2]),
+            Avg2(t[2], t[3]), Avg2(t[3], t[4]), Avg2(t[4], t[5])};
+        const std::uint8_t odd[5] = {
+            static_cast<std::uint8_t>((t[0] + 2 * t[1] + t[2] + l[2] + 2 * l[3] + l[4] + 4) >> 3),
+            Avg3(t[1], t[2], t[3]), Avg3(t[2], t[3], t[4]), Avg3(t[3], t[4], t[5]), Avg3(t[4], t[5], t[6])};
+        Row(pred, predStride, 0, even);
+        Row(pred, predStride, 1, odd);
+        Row(pred, predStride, 2, even + 1);
+        Row(pred, predStride, 3, odd + 1);
+        return;
+    }
+    case kIntraHorizontalUp: {
+        const std::uint8_t run[10] = {
+            static_cast<std::uint8_t>((t[1] + 2 * t[2] + t[3] + 2 * l[0] + 2 * l[1] + 4) >> 3),
+            static_cast<std::uint8_t>((t[2] + 2 * t[3] + t[4] + l[0] + 2 * l[1] + l[2] + 4) >> 3),
+            static_cast<std::uint8_t>((t[3] + 2 * t[4] + t[5] + 2 * l[1] + 2 * l[2] + 4) >> 3),
+            static_cast<std::uint8_t>((t[4] + 2 * t[5] + t[6] + l[1] + 2 * l[2] + l[3] + 4) >> 3),
+            static_cast<std::uint8_t>((t[5] + 2 * t[6] + t[7] + 2 * l[2] + 2 * l[3] + 4) >> 3),
+            static_cast<std::uint8_t>((t[6] + 3 * t[7] + l[2] + 3 * l[3] + 4) >> 3),
+            static_cast<std::uint8_t>((t[6] + t[7] + l[3] + l[4] + 2) >> 2),
+            Avg3(l[3], l[4], l[5]),
+            Avg2(l[4], l[5]),
+            Avg3(l[4], l[5], l[6])};
+        for (int y = 0; y < 4; ++y)
+            Row(pred, predStride, y, run + 2 * y);
+        return;
+    }
+    default:
+        return;
+    }
 }
 
 }  // namespace
