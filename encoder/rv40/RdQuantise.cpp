@@ -181,10 +181,11 @@ int QuantiseRd(const std::int32_t coeffs[16], const QuantMatrix& q, const RdWeig
         return 0;
     int nonzero = 0;
     for (int i = 0; i < 16; ++i) {
+        // Branch-free: the signs are unpredictable.
         const int k = kOrder[i];
-        const int a = chosen[i];
-        levels[k] = static_cast<std::int16_t>(coeffs[k] < 0 ? -a : a);
-        nonzero += a != 0;
+        const int sign = coded[i] >> 31;
+        levels[k] = static_cast<std::int16_t>((chosen[i] ^ sign) - sign);
+        nonzero += chosen[i] != 0;
     }
     return nonzero;
 }
