@@ -143,9 +143,10 @@ __attribute__((target("avx2"))) inline __m256i HadamardAbsAvx2(const __m256i d[4
 }
 
 // Row y of a block 16 wide, or rows y and y + 4 of one 8 wide, as sixteen 16-bit values.
-__attribute__((target("avx2"))) inline __m256i LoadRowAvx2(const std::uint8_t* p, int stride, int w, int y)
+template <int W>
+__attribute__((target("avx2"))) inline __m256i LoadRowAvx2(const std::uint8_t* p, int stride, int y)
 {
-    if (w == 16)
+    if constexpr (W == 16)
         return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + y * stride)));
     const __m128i row = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + y * stride));
     const __m128i below = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + (y + 4) * stride));
@@ -153,15 +154,18 @@ __attribute__((target("avx2"))) inline __m256i LoadRowAvx2(const std::uint8_t* p
 }
 
 // Blocks 16 wide, or 8 wide with rows y and y + 4 side by side (h a multiple of 8).
+template <int W>
 __attribute__((target("avx2"))) int SatdAvx2(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride,
-                                             int w, int h)
+                                             int h)
 {
     __m256i total = _mm256_setzero_si256();
-    const int rowStep = w == 16 ? 4 : 8;
-    for (int y = 0; y < h; y += rowStep) {
-        __m256i d[4];
-        for (int k = 0; k < 4; ++k)
-            d[k] = _mm256_sub_epi16(LoadRowAvx2(a, aStride, w, y + k), LoadRowAvx2(b, bStride, w, y + k));
+    constexpr int kRowStep = W == 16 ? 4 : 8;
+    for (int y = 0; y < h; y += kRowStep) {
+        const __m256i d[4] = {
+            _mm256_sub_epi16(LoadRowAvx2<W>(a, aStride, y), LoadRowAvx2<W>(b, bStride, y)),
+            _mm256_sub_epi16(LoadRowAvx2<W>(a, aStride, y + 1), LoadRowAvx2<W>(b, bStride, y + 1)),
+            _mm256_sub_epi16(LoadRowAvx2<W>(a, aStride, y + 2), LoadRowAvx2<W>(b, bStride, y + 2)),
+            _mm256_sub_epi16(LoadRowAvx2<W>(a, aStride, y + 3), LoadRowAvx2<W>(b, bStride, y + 3))};
         total = _mm256_add_epi32(total, HadamardAbsAvx2(d));
     }
     __m128i sum = _mm_add_epi32(_mm256_castsi256_si128(total), _mm256_extracti128_si256(total, 1));
@@ -201,8 +205,10 @@ int Sad(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, 
 int Satd(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, int w, int h)
 {
 #if defined(__SSE2__)
-    if (g_avx2 && (w == 16 || (w == 8 && h % 8 == 0)))
-        return SatdAvx2(a, aStride, b, bStride, w, h) >> 1;
+    if (g_avx2 && w == 16)
+        return SatdAvx2<16>(a, aStride, b, bStride, h) >> 1;
+    if (g_avx2 && w == 8 && h % 8 == 0)
+        return SatdAvx2<8>(a, aStride, b, bStride, h) >> 1;
 #endif
     int sum = 0;
     for (int y = 0; y < h; y += 4) {
