@@ -183,16 +183,19 @@ const bool g_avx2 = __builtin_cpu_supports("avx2");
 int Sad(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, int w, int h)
 {
 #if defined(__SSE2__)
-    if (w == 16 || w == 8) {
+    if (w == 16) {
         __m128i total = _mm_setzero_si128();
-        for (int y = 0; y < h; ++y, a += aStride, b += bStride) {
-            const __m128i pa = w == 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(a))
-                                       : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(a));
-            const __m128i pb = w == 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(b))
-                                       : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b));
-            total = _mm_add_epi64(total, _mm_sad_epu8(pa, pb));
-        }
+        for (int y = 0; y < h; ++y, a += aStride, b += bStride)
+            total = _mm_add_epi64(total, _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)),
+                                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(b))));
         return _mm_cvtsi128_si32(total) + _mm_cvtsi128_si32(_mm_srli_si128(total, 8));
+    }
+    if (w == 8) {
+        __m128i total = _mm_setzero_si128();
+        for (int y = 0; y < h; ++y, a += aStride, b += bStride)
+            total = _mm_add_epi64(total, _mm_sad_epu8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a)),
+                                                      _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b))));
+        return _mm_cvtsi128_si32(total);
     }
 #endif
     int sum = 0;
