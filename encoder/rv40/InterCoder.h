@@ -30,9 +30,9 @@ private:
     std::int64_t Reconstruct(const FrameState& f, int mbx, int mby, const MbContext& ctx, const std::int16_t mv[4][2],
                              MbCoding& coding, MbWindow& w);
     // Searches the partitions of `type` from the vectors `start` of the 8x8 blocks; fills the
-    // vectors and their differences, returns the cost.
+    // vectors and their differences in coded order, returns the cost.
     int SearchPartitions(int mbx, int mby, MbType type, const MvNeighbours& mvn, const std::int16_t start[4][2],
-                         std::int16_t mv[4][2], MbCoding& coding);
+                         std::int16_t mv[4][2], std::int16_t mvd[4][2]);
 
     SubpelPlanes subpel_;
     // In units of lambda (SATD per bit): a 16x16 prediction this costly tries smaller
