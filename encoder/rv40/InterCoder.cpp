@@ -108,16 +108,18 @@ std::int64_t InterCoder::Reconstruct(const FrameState& f, int mbx, int mby, cons
     const RdWeights rd{CodesFor(*f.interSet, 0, 0), f.lambdaSsd};
     for (int b = 0; b < 16; ++b) {
         const int bx = (b & 3) * 4, by = (b >> 2) * 4;
+        int bits = 0;
         if (CodeBlock(srcY + by * ys + bx, ys, w.Y() + by * MbWindow::kStride + bx, MbWindow::kStride,
-                      f.quantisers.interLuma, coding.luma[b], &rd))
+                      f.quantisers.interLuma, coding.luma[b], &rd, &bits))
             coding.cbp |= 1u << b;
+        coding.blockBits[b] = static_cast<std::int16_t>(bits);
     }
     const Plane* planes[2] = {&src.u, &src.v};
     const RdWeights chromaRd{CodesFor(*f.interSet, 1, 1), f.lambdaSsd};
     for (int k = 0; k < 2; ++k) {
         const unsigned cbp = CodeChroma8x8(planes[k]->Row(y0 / 2) + x0 / 2, planes[k]->Stride(), w.C(k),
                                            MbWindow::kChromaStride, f.quantisers.interChroma, &coding.chroma[k * 4],
-                                           &chromaRd);
+                                           &chromaRd, coding.blockBits + 16 + 4 * k);
         coding.cbp |= cbp << (16 + 4 * k);
     }
     BitCounter bits;

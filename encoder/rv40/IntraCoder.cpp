@@ -100,13 +100,14 @@ std::int64_t IntraCoder::Try16x16(const FrameState& f, int mbx, int mby, const M
     const RdWeights rd{CodesFor(*f.intraSet, 2, 0), f.lambdaSsd};
     out.cbp = CodeBlock16(srcY, ys, w.Y(), MbWindow::kStride, f.quantisers.intraDc, f.quantisers.luma16Ac, out.dc,
                           out.luma, &rd);
+    std::fill(out.blockBits, out.blockBits + 16, std::int16_t{0});
     const Plane* planes[2] = {&src.u, &src.v};
     const RdWeights chromaRd{CodesFor(*f.intraSet, 0, 1), f.lambdaSsd};
     for (int k = 0; k < 2; ++k) {
         PredictChroma8x8(w.C(k), MbWindow::kChromaStride, best, n.top, n.left, w.C(k), MbWindow::kChromaStride);
         const unsigned cbp = CodeChroma8x8(planes[k]->Row(y0 / 2) + x0 / 2, planes[k]->Stride(), w.C(k),
                                            MbWindow::kChromaStride, f.quantisers.intraChroma, &out.chroma[k * 4],
-                                           &chromaRd);
+                                           &chromaRd, out.blockBits + 16 + 4 * k);
         out.cbp |= cbp << (16 + 4 * k);
     }
     return RdCost(f, WindowSsd(src, mbx, mby, w), out, ctx);
@@ -166,17 +167,19 @@ std::int64_t IntraCoder::Try4x4(const FrameState& f, int mbx, int mby, const MbN
         for (int c = 0; c < count; ++c) {
             const int mode = allowedModes[picks[c]];
             std::memcpy(trial, preds[picks[c]], sizeof trial);
-            const bool coded = CodeBlock(s, ys, trial, 4, f.quantisers.intraLuma, levels, &rd);
+            int blockBits = 0;
+            const bool coded = CodeBlock(s, ys, trial, 4, f.quantisers.intraLuma, levels, &rd, &blockBits);
             BitCounter bits;
             bits.Put(0, top >= 0 && left >= 0 ? f.codes->modeSingle[top + left * 10][mode].length : 1);
             if (coded)
-                PutBlock(bits, levels, rd.codes);
+                PutCodedBlock(bits, levels, rd.codes, blockBits);
             const std::int64_t cost = (std::int64_t{Ssd(s, ys, trial, 4, 4, 4)} << 8) + f.lambdaSsd * (bits.Bits() + 1);
             if (cost < bestRd) {
                 bestRd = cost;
                 out.modes[b] = static_cast<std::int8_t>(mode);
                 std::memcpy(kept, trial, sizeof kept);
                 std::memcpy(out.luma[b], levels, sizeof levels);
+                out.blockBits[b] = static_cast<std::int16_t>(blockBits);
                 if (coded)
                     out.cbp |= 1u << b;
                 else
@@ -197,9 +200,12 @@ std::int64_t IntraCoder::Try4x4(const FrameState& f, int mbx, int mby, const MbN
             const Neighbours nb{j > 0 || n.top, i > 0 || n.left, b == 0, j ? i == 0 : (i ? n.topRight : n.top)};
             std::uint8_t* dst = w.C(k) + j * 4 * MbWindow::kChromaStride + i * 4;
             Predict4x4(dst, MbWindow::kChromaStride, out.modes[j * 8 + i * 2], nb, dst, MbWindow::kChromaStride);
+            int blockBits = 0;
             if (CodeBlock(planes[k]->Row(y0 / 2 + j * 4) + x0 / 2 + i * 4, planes[k]->Stride(), dst,
-                          MbWindow::kChromaStride, f.quantisers.intraChroma, out.chroma[k * 4 + b], &chromaRd))
+                          MbWindow::kChromaStride, f.quantisers.intraChroma, out.chroma[k * 4 + b], &chromaRd,
+                          &blockBits))
                 out.cbp |= 1u << (16 + 4 * k + b);
+            out.blockBits[16 + 4 * k + b] = static_cast<std::int16_t>(blockBits);
         }
     return RdCost(f, WindowSsd(src, mbx, mby, w), out, ctx);
 }

@@ -36,13 +36,14 @@ struct Candidates {
 };
 
 // The best magnitudes for the subblock at `at` given its table; returns lambda * bits + error
-// and writes the chosen magnitudes. `pattern` >= 0 marks the first subblock, whose code also
-// carries the later subblocks' flags (and must exist).
+// and writes the chosen magnitudes and their bits. `pattern` >= 0 marks the first subblock,
+// whose code also carries the later subblocks' flags (and must exist).
 float ChooseSubblock(const Candidates& c, int at, const Code* table, int pattern, const Code* coefficient,
-                     float lambda, int chosen[4], bool allowEmpty)
+                     float lambda, int chosen[4], int* chosenBits, bool allowEmpty)
 {
     const int* nearest = c.level[0] + at;
     const int* below = c.level[1] + at;
+    *chosenBits = 0;
     if (allowEmpty && !(nearest[0] | nearest[1] | nearest[2] | nearest[3])) {
         chosen[0] = chosen[1] = chosen[2] = chosen[3] = 0;
         return c.cost[0][at] + c.cost[0][at + 1] + c.cost[0][at + 2] + c.cost[0][at + 3];
@@ -65,7 +66,7 @@ float ChooseSubblock(const Candidates& c, int at, const Code* table, int pattern
         }
     }
     float best = 1e30f;
-    int bestCombo = -1;
+    int bestCombo = -1, bestBits = 0;
     for (int combo = choices;; combo = (combo - 1) & choices) {
         const int p0 = combo & 1, p1 = combo >> 1 & 1, p2 = combo >> 2 & 1, p3 = combo >> 3 & 1;
         const int index = code[0][p0] + code[1][p1] + code[2][p2] + code[3][p3];
@@ -82,20 +83,26 @@ float ChooseSubblock(const Candidates& c, int at, const Code* table, int pattern
             if (total < best) {
                 best = total;
                 bestCombo = combo;
+                bestBits = bits;
             }
         }
         if (!combo)
             break;
     }
     if (bestCombo >= 0)
-        for (int i = 0; i < 4; ++i)
-            chosen[i] = c.level[bestCombo >> i & 1][at + i];
+        for (int i = 0; i < 4; ++i) {
+            const int a = c.level[bestCombo >> i & 1][at + i];
+            chosen[i] = a;
+            bestBits += LevelBits(a, i ? 2 : 3, coefficient);
+        }
+    *chosenBits = bestBits;
     return best;
 }
 
 }  // namespace
 
-int QuantiseRd(const std::int32_t coeffs[16], const QuantMatrix& q, const RdWeights& rd, std::int16_t levels[16])
+int QuantiseRd(const std::int32_t coeffs[16], const QuantMatrix& q, const RdWeights& rd, std::int16_t levels[16],
+               int* bits)
 {
     // Raster positions in coded order.
     static constexpr int kOrder[16] = {0, 1, 4, 5, 2, 3, 6, 7, 8, 12, 9, 13, 10, 11, 14, 15};
@@ -167,18 +174,25 @@ int QuantiseRd(const std::int32_t coeffs[16], const QuantMatrix& q, const RdWeig
     const float lambda = static_cast<float>(rd.lambda);
     int chosen[16] = {};
     float total = 0;
-    int pattern = 0;
+    int pattern = 0, blockBits = 0;
     const Code* later[3] = {rd.codes.second, rd.codes.second, rd.codes.third};
     for (int s = 1; s < 4; ++s) {
         int* picked = chosen + 4 * s;
-        total += ChooseSubblock(cand, 4 * s, later[s - 1], -1, rd.codes.coefficient, lambda, picked, true);
+        int subblockBits;
+        total += ChooseSubblock(cand, 4 * s, later[s - 1], -1, rd.codes.coefficient, lambda, picked, &subblockBits,
+                                true);
+        blockBits += subblockBits;
         if (picked[0] | picked[1] | picked[2] | picked[3])
             pattern |= 4 >> (s - 1);
     }
-    const float first = ChooseSubblock(cand, 0, rd.codes.first, pattern, rd.codes.coefficient, lambda, chosen, false);
+    int firstBits;
+    const float first =
+        ChooseSubblock(cand, 0, rd.codes.first, pattern, rd.codes.coefficient, lambda, chosen, &firstBits, false);
     // Leaving the block out saves its code and about a bit of the coded-block pattern.
     if (first >= 1e29f || total + first + lambda >= zeroCost)
         return 0;
+    if (bits)
+        *bits = blockBits + firstBits;
     int nonzero = 0;
     for (int i = 0; i < 16; ++i) {
         // Branch-free: the signs are unpredictable.
