@@ -1,10 +1,12 @@
 // Our rv40 encoder at fixed quantisers on the film clip as the program sees a PAL Video CD
-// (384x288 square pixels, 25 fps): kbit/s, mean PSNR-Y and encode time per frame, intra-only and
-// with P-frames, against the ffmpeg CLI's rv20 at the rates the quantisers gave (its PSNR
-// interpolated to our rate) and its time on the same input in the same run (processor time, one
-// thread each). Also the time per frame of our loop filter against decoding the frame with
-// libavcodec.
-// Run by hand: [QUENLAR_MEDIA=folder] build/bench/rv40_quality [seconds [key interval [quantisers...]]]
+// (384x288 square pixels, 25 fps) or, with --dvd, a 16:9 PAL DVD (512x288): kbit/s, mean PSNR-Y
+// and encode time per frame, intra-only and with P-frames, against the ffmpeg CLI's rv20 at the
+// rates the quantisers gave (its PSNR interpolated to our rate) and its time on the same input in
+// the same run (processor time, one thread each). Also the time per frame of our loop filter
+// against decoding the frame with libavcodec.
+// Run by hand: [QUENLAR_MEDIA=folder] build/bench/rv40_quality [--dvd] [--no-intra] [--no-rv20]
+//   [seconds [key interval [quantisers...]]]
+// --no-intra leaves out the intra-only rows, --no-rv20 the CLI (for profiling our encoder alone).
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -23,10 +25,11 @@ namespace {
 
 using namespace quenlar;
 
-constexpr int kWidth = 384;
-constexpr int kHeight = 288;
+// The picture as the program sizes it: PAL Video CD, or 16:9 PAL DVD halved.
+int g_width = 384;
+int g_height = 288;
 constexpr int kFps = 25;
-constexpr std::size_t kFrameSize = kWidth * kHeight * 3 / 2;
+std::size_t g_frameSize = 384 * 288 * 3 / 2;
 
 // Processor time of this thread, and of the finished child processes: other work on the
 // machine inflates wall times but hardly these.
@@ -57,8 +60,8 @@ std::vector<std::vector<std::uint8_t>> ReadFrames(const std::string& path)
 {
     std::vector<std::vector<std::uint8_t>> frames;
     std::ifstream in(path, std::ios::binary);
-    std::vector<std::uint8_t> frame(kFrameSize);
-    while (in.read(reinterpret_cast<char*>(frame.data()), kFrameSize))
+    std::vector<std::uint8_t> frame(g_frameSize);
+    while (in.read(reinterpret_cast<char*>(frame.data()), g_frameSize))
         frames.push_back(frame);
     return frames;
 }
@@ -66,12 +69,12 @@ std::vector<std::vector<std::uint8_t>> ReadFrames(const std::string& path)
 double PsnrY(const std::uint8_t* a, const std::uint8_t* b, int bStride)
 {
     double sum = 0;
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) {
-            const int d = a[y * kWidth + x] - b[y * bStride + x];
+    for (int y = 0; y < g_height; ++y)
+        for (int x = 0; x < g_width; ++x) {
+            const int d = a[y * g_width + x] - b[y * bStride + x];
             sum += d * d;
         }
-    const double mse = sum / (kWidth * kHeight);
+    const double mse = sum / (g_width * g_height);
     return mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 100;
 }
 
@@ -86,8 +89,8 @@ std::uint64_t Hash(const std::uint8_t* const data[3], const int stride[3])
 {
     std::uint64_t h = 1469598103934665603ull;
     for (int p = 0; p < 3; ++p)
-        for (int y = 0; y < (p ? kHeight / 2 : kHeight); ++y)
-            for (int x = 0; x < (p ? kWidth / 2 : kWidth); ++x)
+        for (int y = 0; y < (p ? g_height / 2 : g_height); ++y)
+            for (int x = 0; x < (p ? g_width / 2 : g_width); ++x)
                 h = (h ^ data[p][y * stride[p] + x]) * 1099511628211ull;
     return h;
 }
@@ -101,7 +104,7 @@ struct Rv40Run {
 
 Rv40Run EncodeRv40(const std::vector<std::vector<std::uint8_t>>& frames, int quant, int keyInterval)
 {
-    rv40::Encoder encoder(kWidth, kHeight);
+    rv40::Encoder encoder(g_width, g_height);
     Rv40Run run;
     std::size_t bytes = 0;
     double psnr = 0;
@@ -109,8 +112,8 @@ Rv40Run EncodeRv40(const std::vector<std::vector<std::uint8_t>>& frames, int qua
     rv40::EncodedFrame out;
     for (std::size_t i = 0; i < frames.size(); ++i) {
         const std::uint8_t* y = frames[i].data();
-        const rv40::SourcePicture picture{{y, y + kWidth * kHeight, y + kWidth * kHeight * 5 / 4},
-                                          {kWidth, kWidth / 2, kWidth / 2}};
+        const rv40::SourcePicture picture{{y, y + g_width * g_height, y + g_width * g_height * 5 / 4},
+                                          {g_width, g_width / 2, g_width / 2}};
         const double start = ThreadSeconds();
         encoder.Encode(picture, {i % keyInterval == 0, quant, static_cast<std::uint32_t>(i * 1000 / kFps)}, out);
         coding += ThreadSeconds() - start;
@@ -143,8 +146,8 @@ double Decode(const std::vector<std::vector<std::uint8_t>>& packets, OnPicture p
 {
     const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_RV40);
     encoder::CodecContextPtr ctx(avcodec_alloc_context3(codec));
-    ctx->width = kWidth;
-    ctx->height = kHeight;
+    ctx->width = g_width;
+    ctx->height = g_height;
     ctx->thread_count = 1;
     if (avcodec_open2(ctx.get(), codec, nullptr) < 0)
         return 0;
@@ -187,8 +190,8 @@ Point EncodeRv20(const std::string& folder, const std::string& clip,
                  const std::vector<std::vector<std::uint8_t>>& frames, double kbps)
 {
     const std::string rm = folder + "/rv20.rm", yuv = folder + "/rv20.yuv";
-    const std::string raw = "-f rawvideo -pix_fmt yuv420p -s " + std::to_string(kWidth) + "x" +
-                            std::to_string(kHeight) + " -r " + std::to_string(kFps);
+    const std::string raw = "-f rawvideo -pix_fmt yuv420p -s " + std::to_string(g_width) + "x" +
+                            std::to_string(g_height) + " -r " + std::to_string(kFps);
     const double start = ChildSeconds();
     Run("ffmpeg -nostdin -v error -y -threads 1 " + raw + " -i '" + clip + "' -c:v rv20 -b:v " +
         std::to_string(static_cast<int>(kbps)) + "k -f rm '" + rm + "'");
@@ -197,7 +200,7 @@ Point EncodeRv20(const std::string& folder, const std::string& clip,
     const auto decoded = ReadFrames(yuv);
     double psnr = 0;
     for (std::size_t i = 0; i < frames.size() && i < decoded.size(); ++i)
-        psnr += PsnrY(frames[i].data(), decoded[i].data(), kWidth);
+        psnr += PsnrY(frames[i].data(), decoded[i].data(), g_width);
     const double n = static_cast<double>(frames.size());
     // The video stream's payload: the file less a small header and index.
     const double bytes = static_cast<double>(std::filesystem::file_size(rm));
@@ -223,11 +226,29 @@ double InterpolatePsnr(std::vector<Point> curve, double kbps)
 
 int main(int argc, char** argv)
 {
-    const double seconds = argc > 1 ? std::max(1.0, std::atof(argv[1])) : 60;
-    const int keyInterval = argc > 2 ? std::max(1, std::atoi(argv[2])) : 50;
+    bool dvd = false, intraRows = true, cli = true;
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--dvd")
+            dvd = true;
+        else if (arg == "--no-intra")
+            intraRows = false;
+        else if (arg == "--no-rv20")
+            cli = false;
+        else
+            args.push_back(arg);
+    }
+    if (dvd) {
+        g_width = 512;
+        g_height = 288;
+        g_frameSize = static_cast<std::size_t>(g_width) * g_height * 3 / 2;
+    }
+    const double seconds = !args.empty() ? std::max(1.0, std::atof(args[0].c_str())) : 60;
+    const int keyInterval = args.size() > 1 ? std::max(1, std::atoi(args[1].c_str())) : 50;
     std::vector<int> quants;
-    for (int i = 3; i < argc; ++i)
-        quants.push_back(std::atoi(argv[i]));
+    for (std::size_t i = 2; i < args.size(); ++i)
+        quants.push_back(std::atoi(args[i].c_str()));
     if (quants.empty())
         quants = {10, 14, 18, 22, 26};
     // The film clip beside the repository, or in $QUENLAR_MEDIA (a worktree elsewhere).
@@ -243,18 +264,20 @@ int main(int argc, char** argv)
         return 1;
     const std::string folder = pattern;
     const std::string clip = folder + "/clip.yuv";
-    Run("ffmpeg -nostdin -v error -y -i '" + film + "' -t " + std::to_string(seconds) +
-        " -an -target pal-vcd '" + folder + "/vcd.mpg'");
-    Run("ffmpeg -nostdin -v error -y -i '" + folder + "/vcd.mpg' -vf scale=" + std::to_string(kWidth) + ":" +
-        std::to_string(kHeight) + " -pix_fmt yuv420p -f rawvideo '" + clip + "'");
+    Run("ffmpeg -nostdin -v error -y -i '" + film + "' -t " + std::to_string(seconds) + " -an -target " +
+        (dvd ? "pal-dvd -aspect 16:9" : "pal-vcd") + " '" + folder + "/source.mpg'");
+    Run("ffmpeg -nostdin -v error -y -i '" + folder + "/source.mpg' -vf scale=" + std::to_string(g_width) + ":" +
+        std::to_string(g_height) + (dvd ? ":flags=area" : "") + " -pix_fmt yuv420p -f rawvideo '" + clip + "'");
     const auto frames = ReadFrames(clip);
-    std::printf("%zu frames %dx%d, key picture every %d in I+P\n\n", frames.size(), kWidth, kHeight, keyInterval);
+    std::printf("%zu frames %dx%d, key picture every %d in I+P\n\n", frames.size(), g_width, g_height, keyInterval);
 
     std::printf("%-6s %6s %9s %8s %9s %10s %9s %10s\n", "mode", "quant", "kbit/s", "PSNR-Y", "ms/frame", "filter ms",
                 "decode ms", "mismatch");
     av_log_set_callback(CountMessage);
     std::vector<Point> withP;
     for (const int interval : {1, keyInterval}) {
+        if (interval == 1 && !intraRows)
+            continue;
         for (const int q : quants) {
             const Rv40Run run = EncodeRv40(frames, q, interval);
             const double decodeMs = Decode(run.packets, [](const AVFrame*) {});
@@ -265,6 +288,10 @@ int main(int argc, char** argv)
             if (interval != 1)
                 withP.push_back(run.point);
         }
+    }
+    if (!cli) {
+        std::filesystem::remove_all(folder);
+        return 0;
     }
     std::printf("\nrv20 (ffmpeg CLI) at the I+P rates:\n%9s %9s %8s %9s\n", "asked", "kbit/s", "PSNR-Y", "ms/frame");
     std::vector<Point> rv20;

@@ -53,7 +53,7 @@ public:
             pos_ += 4;
         }
     }
-    void Put(Code code) { Put(code.bits, code.length); }
+    void Put(const Code& code) { Put(code.bits, code.length); }
     void PutBit(bool bit) { Put(bit ? 1 : 0, 1); }
     void PutUe(std::uint32_t v)
     {
@@ -90,7 +90,7 @@ private:
 class BitCounter {
 public:
     void Put(std::uint32_t, int n) { bits_ += n; }
-    void Put(Code code) { bits_ += code.length; }
+    void Put(const Code& code) { bits_ += code.length; }
     void PutBit(bool) { ++bits_; }
     void PutUe(std::uint32_t v) { bits_ += 2 * (std::bit_width(v + 1) - 1) + 1; }
     void PutSe(int v) { PutUe(SignedToUnsigned(v)); }

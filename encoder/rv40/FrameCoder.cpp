@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "BitWriter.h"
+#include "CodeSetCounter.h"
 #include "LoopFilter.h"
 #include "MacroblockWriter.h"
 #include "SliceHeader.h"
@@ -55,13 +56,15 @@ bool FrameCoder::Code(const SourcePicture& picture, const FrameOptions& options,
     f.lambdaSatd = static_cast<int>(std::lround(256 * std::sqrt(0.136) * step));
 
     CodeMacroblocks(f);
+    CodeSetCounter counter(f.intraSet, f.interSet);
+    PutMacroblocks(counter, f);
     int best = 0;
-    for (int candidate = 0, bestBits = 0; candidate < 3; ++candidate) {
+    std::int64_t bestBits = 0;
+    for (int candidate = 0; candidate < 3; ++candidate) {
         SetCodes(f, candidate);
-        BitCounter bits;
-        PutMacroblocks(bits, f);
-        if (!candidate || bits.Bits() < bestBits) {
-            bestBits = bits.Bits();
+        const std::int64_t bits = counter.Bits(*f.intraSet, *f.interSet);
+        if (!candidate || bits < bestBits) {
+            bestBits = bits;
             best = candidate;
         }
     }

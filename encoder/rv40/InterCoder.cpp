@@ -1,6 +1,5 @@
 #include "InterCoder.h"
 
-#include <bit>
 #include <cstring>
 
 #include "BitWriter.h"
@@ -66,12 +65,11 @@ void InterCoder::BeginFrame(const FrameState& f)
 }
 
 int InterCoder::SearchPartitions(int mbx, int mby, MbType type, const MvNeighbours& mvn,
-                                 const std::int16_t start[4][2], std::int16_t mv[4][2], MbCoding& coding)
+                                 const std::int16_t start[4][2], std::int16_t mv[4][2], std::int16_t mvd[4][2])
 {
     Partition parts[4];
     const int count = Partitions(type, parts);
     int total = 0;
-    coding.mvCount = count;
     for (int p = 0; p < count; ++p) {
         const Partition& part = parts[p];
         const Mv pred = PredictMv(mvn, mv, part.first, part.width);
@@ -79,8 +77,8 @@ int InterCoder::SearchPartitions(int mbx, int mby, MbType type, const MvNeighbou
         const SearchResult r =
             search_.Refine(mbx * 16 + part.x, mby * 16 + part.y, part.w, part.h, pred, candidates, 2);
         Fill(mv, part.first, part.count, part.step, r.mv);
-        coding.mvd[p][0] = static_cast<std::int16_t>(r.mv.x - pred.x);
-        coding.mvd[p][1] = static_cast<std::int16_t>(r.mv.y - pred.y);
+        mvd[p][0] = static_cast<std::int16_t>(r.mv.x - pred.x);
+        mvd[p][1] = static_cast<std::int16_t>(r.mv.y - pred.y);
         total += r.cost;
     }
     return total;
@@ -107,25 +105,21 @@ std::int64_t InterCoder::Reconstruct(const FrameState& f, int mbx, int mby, cons
     const std::uint8_t* srcY = src.y.Row(y0) + x0;
     const int ys = src.y.Stride();
     coding.cbp = 0;
-    if (coding.type == kMbMix16x16) {
-        const RdWeights rd{CodesFor(*f.intraSet, 2, 0), f.lambdaSsd};
-        coding.cbp = CodeBlock16(srcY, ys, w.Y(), MbWindow::kStride, f.quantisers.interDc, f.quantisers.luma16Ac,
-                                 coding.dc, coding.luma, &rd);
-    } else {
-        const RdWeights rd{CodesFor(*f.interSet, 0, 0), f.lambdaSsd};
-        for (int b = 0; b < 16; ++b) {
-            const int bx = (b & 3) * 4, by = (b >> 2) * 4;
-            if (CodeBlock(srcY + by * ys + bx, ys, w.Y() + by * MbWindow::kStride + bx, MbWindow::kStride,
-                          f.quantisers.interLuma, coding.luma[b], &rd))
-                coding.cbp |= 1u << b;
-        }
+    const RdWeights rd{CodesFor(*f.interSet, 0, 0), f.lambdaSsd};
+    for (int b = 0; b < 16; ++b) {
+        const int bx = (b & 3) * 4, by = (b >> 2) * 4;
+        int bits = 0;
+        if (CodeBlock(srcY + by * ys + bx, ys, w.Y() + by * MbWindow::kStride + bx, MbWindow::kStride,
+                      f.quantisers.interLuma, coding.luma[b], &rd, &bits))
+            coding.cbp |= 1u << b;
+        coding.blockBits[b] = static_cast<std::int16_t>(bits);
     }
     const Plane* planes[2] = {&src.u, &src.v};
     const RdWeights chromaRd{CodesFor(*f.interSet, 1, 1), f.lambdaSsd};
     for (int k = 0; k < 2; ++k) {
         const unsigned cbp = CodeChroma8x8(planes[k]->Row(y0 / 2) + x0 / 2, planes[k]->Stride(), w.C(k),
                                            MbWindow::kChromaStride, f.quantisers.interChroma, &coding.chroma[k * 4],
-                                           &chromaRd);
+                                           &chromaRd, coding.blockBits + 16 + 4 * k);
         coding.cbp |= cbp << (16 + 4 * k);
     }
     BitCounter bits;
@@ -144,14 +138,17 @@ bool InterCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours&
     std::memcpy(mv, zero, sizeof zero);
 
     // Skipped: the picture before, unmoved, and nothing coded. Where that leaves less error than
-    // a few bits are worth, no coding could pay for itself and nothing else is tried.
-    best_.CopyEdgesFrom(window);
-    PredictLuma(ref.y, x0, y0, 0, 0, 16, 16, best_.Y(), MbWindow::kStride);
-    PredictChroma(ref.u, x0 / 2, y0 / 2, 0, 0, 8, 8, best_.C(0), MbWindow::kChromaStride);
-    PredictChroma(ref.v, x0 / 2, y0 / 2, 0, 0, 8, 8, best_.C(1), MbWindow::kChromaStride);
-    const std::int64_t skipSsd = WindowSsd(src, mbx, mby, best_);
+    // a few bits are worth, no coding could pay for itself and nothing else is tried. The best
+    // coding so far and the one being tried are in two windows whose roles swap.
+    MbWindow* best = &best_;
+    MbWindow* trial = &trial_;
+    best->CopyEdgesFrom(window);
+    PredictLuma(ref.y, x0, y0, 0, 0, 16, 16, best->Y(), MbWindow::kStride);
+    PredictChroma(ref.u, x0 / 2, y0 / 2, 0, 0, 8, 8, best->C(0), MbWindow::kChromaStride);
+    PredictChroma(ref.v, x0 / 2, y0 / 2, 0, 0, 8, 8, best->C(1), MbWindow::kChromaStride);
+    const std::int64_t skipSsd = WindowSsd(src, mbx, mby, *best);
     if (skipSsd * 256 < kEarlySkipBits * f.lambdaSsd) {
-        std::memcpy(&window, &best_, sizeof window);
+        std::memcpy(&window, best, sizeof window);
         return true;
     }
     std::int64_t bestCost = (skipSsd << 8) + f.lambdaSsd;
@@ -185,60 +182,48 @@ bool InterCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours&
     int interCost = r16.cost;
     if (std::int64_t{r16.cost} * 256 > std::int64_t{kSplitThreshold} * f.lambdaSatd) {
         // The halves first; 8x8 only where a half split pays, from its vectors.
-        MbCoding split;
-        std::int16_t splitMv[4][2];
+        std::int16_t splitMv[4][2], splitMvd[4][2];
         for (const MbType t : {kMbP16x8, kMbP8x16, kMbP8x8}) {
             if (t == kMbP8x8 && type == kMbP16x16)
                 break;
-            split.type = t;
             std::memset(splitMv, 0, sizeof splitMv);
             // Each part starts from the vector of the best split so far that covers it.
-            const int cost = SearchPartitions(mbx, mby, t, mvn, typeMv, splitMv, split) +
+            const int cost = SearchPartitions(mbx, mby, t, mvn, typeMv, splitMv, splitMvd) +
                              ((typeBits * f.lambdaSatd) >> 8);
             if (cost < interCost) {
                 interCost = cost;
                 type = t;
-                coding = split;
+                coding.type = t;
+                coding.mvCount = t == kMbP8x8 ? 4 : 2;
+                std::memcpy(coding.mvd, splitMvd, sizeof splitMvd);
                 std::memcpy(typeMv, splitMv, sizeof splitMv);
             }
         }
     }
-    const std::int64_t interRd = Reconstruct(f, mbx, mby, ctx, typeMv, coding, trial_);
+    const std::int64_t interRd = Reconstruct(f, mbx, mby, ctx, typeMv, coding, *trial);
     // A still block without residual is cheaper skipped, and decodes the same.
     if (interRd < bestCost && !(type == kMbP16x16 && !coding.cbp && r16.mv == Mv{})) {
         bestCost = interRd;
         skip = false;
         out = coding;
         std::memcpy(mv, typeMv, sizeof typeMv);
-        std::memcpy(&best_, &trial_, sizeof best_);
+        std::swap(best, trial);
     }
-    // The same vector with the DC coefficients in a block of their own, where most 4x4 blocks
-    // carry a residual (a change of brightness, a fade).
-    if (type == kMbP16x16 && std::popcount(coding.cbp & 0xFFFF) >= kMixBlocks) {
-        coding.type = kMbMix16x16;
-        const std::int64_t mixRd = Reconstruct(f, mbx, mby, ctx, typeMv, coding, trial_);
-        if (mixRd < bestCost) {
-            bestCost = mixRd;
-            skip = false;
-            out = coding;
-            std::memcpy(mv, typeMv, sizeof typeMv);
-            std::memcpy(&best_, &trial_, sizeof best_);
-        }
-    }
-
     // Intra where the 16x16 intra prediction is about as good as the motion.
-    trial_.CopyEdgesFrom(window);
-    if (interCost * 256 > kIntraThreshold * f.lambdaSatd &&
-        IntraCoder::Estimate16x16(f, mbx, mby, n, trial_) < interCost) {
-        const std::int64_t intraCost = intra_.Code(f, mbx, mby, n, ctx, trial_, trialCoding_);
+    trial->CopyEdgesFrom(window);
+    if (interCost * 256 > kIntraThreshold * f.lambdaSatd) {
+        const Intra16Estimate estimate = IntraCoder::Estimate16x16(f, mbx, mby, n, *trial);
+        const std::int64_t intraCost = estimate.Best() < interCost
+                                           ? intra_.Code(f, mbx, mby, n, ctx, *trial, trialCoding_, bestCost, &estimate)
+                                           : INT64_MAX;
         if (intraCost < bestCost) {
             skip = false;
             out = trialCoding_;
             std::memcpy(mv, zero, sizeof zero);
-            std::memcpy(&best_, &trial_, sizeof best_);
+            std::swap(best, trial);
         }
     }
-    std::memcpy(&window, &best_, sizeof window);
+    std::memcpy(&window, best, sizeof window);
     return skip;
 }
 

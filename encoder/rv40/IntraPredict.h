@@ -34,6 +34,9 @@ struct Neighbours {
 // `src` is the block's place in the reconstructed picture (its edge is read there); the
 // prediction goes to `pred` with stride `predStride`.
 void Predict4x4(const std::uint8_t* src, int stride, int mode, Neighbours n, std::uint8_t* pred, int predStride);
+// The block predicted with each of `count` modes, into pred[i] (stride 4).
+void Predict4x4Modes(const std::uint8_t* src, int stride, const int* modes, int count, Neighbours n,
+                     std::uint8_t (*pred)[16]);
 void Predict16x16(const std::uint8_t* src, int stride, int mode, bool up, bool left, std::uint8_t* pred,
                   int predStride);
 void PredictChroma8x8(const std::uint8_t* src, int stride, int mode, bool up, bool left, std::uint8_t* pred,

@@ -1,124 +1,12 @@
 #include "LoopFilter.h"
 
-#include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 
+#include "EdgeFilter.h"
 #include "tables/Rv40Tables.h"
 
 namespace quenlar::rv40 {
 namespace {
-
-using tables::kFilterDitherLeft;
-using tables::kFilterDitherRight;
-
-inline std::uint8_t Clip8(int v)
-{
-    return static_cast<std::uint8_t>(std::clamp(v, 0, 255));
-}
-
-// Across the edge, pixels are `step` apart; the four lines along it are `line` apart.
-void WeakFilter(std::uint8_t* src, int step, int line, bool filterP1, bool filterQ1, int alpha, int beta, int limP0Q0,
-                int limQ1, int limP1)
-{
-    for (int i = 0; i < 4; ++i, src += line) {
-        const int diffP1P0 = src[-2 * step] - src[-step];
-        const int diffQ1Q0 = src[step] - src[0];
-        const int diffP1P2 = src[-2 * step] - src[-3 * step];
-        const int diffQ1Q2 = src[step] - src[2 * step];
-        int t = src[0] - src[-step];
-        if (!t)
-            continue;
-        if (((alpha * std::abs(t)) >> 7) > 3 - (filterP1 && filterQ1))
-            continue;
-        t *= 4;
-        if (filterP1 && filterQ1)
-            t += src[-2 * step] - src[step];
-        const int diff = std::clamp((t + 4) >> 3, -limP0Q0, limP0Q0);
-        src[-step] = Clip8(src[-step] + diff);
-        src[0] = Clip8(src[0] - diff);
-        if (filterP1 && std::abs(diffP1P2) <= beta) {
-            t = (diffP1P0 + diffP1P2 - diff) >> 1;
-            src[-2 * step] = Clip8(src[-2 * step] - std::clamp(t, -limP1, limP1));
-        }
-        if (filterQ1 && std::abs(diffQ1Q2) <= beta) {
-            t = (diffQ1Q0 + diffQ1Q2 + diff) >> 1;
-            src[step] = Clip8(src[step] - std::clamp(t, -limQ1, limQ1));
-        }
-    }
-}
-
-void StrongFilter(std::uint8_t* src, int step, int line, int alpha, int lims, int dither, bool chroma)
-{
-    for (int i = 0; i < 4; ++i, src += line) {
-        const int t = src[0] - src[-step];
-        if (!t)
-            continue;
-        const int sflag = (alpha * std::abs(t)) >> 7;
-        if (sflag > 1)
-            continue;
-        const int m4 = src[-4 * step], m3 = src[-3 * step], m2 = src[-2 * step], m1 = src[-step];
-        const int p0q = src[0], p1q = src[step], p2q = src[2 * step], p3q = src[3 * step];
-        int p0 = (25 * m3 + 26 * m2 + 26 * m1 + 26 * p0q + 25 * p1q + kFilterDitherLeft[dither + i]) >> 7;
-        int q0 = (25 * m2 + 26 * m1 + 26 * p0q + 26 * p1q + 25 * p2q + kFilterDitherRight[dither + i]) >> 7;
-        if (sflag) {
-            p0 = std::clamp(p0, m1 - lims, m1 + lims);
-            q0 = std::clamp(q0, p0q - lims, p0q + lims);
-        }
-        int p1 = (25 * m4 + 26 * m3 + 26 * m2 + 26 * p0 + 25 * p0q + kFilterDitherLeft[dither + i]) >> 7;
-        int q1 = (25 * m1 + 26 * q0 + 26 * p1q + 26 * p2q + 25 * p3q + kFilterDitherRight[dither + i]) >> 7;
-        if (sflag) {
-            p1 = std::clamp(p1, m2 - lims, m2 + lims);
-            q1 = std::clamp(q1, p1q - lims, p1q + lims);
-        }
-        src[-2 * step] = static_cast<std::uint8_t>(p1);
-        src[-step] = static_cast<std::uint8_t>(p0);
-        src[0] = static_cast<std::uint8_t>(q0);
-        src[step] = static_cast<std::uint8_t>(q1);
-        if (!chroma) {
-            src[-3 * step] = static_cast<std::uint8_t>((25 * p0 + 26 * p1 + 51 * m3 + 26 * m4 + 64) >> 7);
-            src[2 * step] = static_cast<std::uint8_t>((25 * q0 + 26 * q1 + 51 * p2q + 26 * p3q + 64) >> 7);
-        }
-    }
-}
-
-// Returns whether the strong filter applies; sets which sides may change their second pixel.
-bool Strength(const std::uint8_t* src, int step, int line, int beta, int beta2, bool edge, bool* p1, bool* q1)
-{
-    int sumP1P0 = 0, sumQ1Q0 = 0, sumP1P2 = 0, sumQ1Q2 = 0;
-    const std::uint8_t* ptr = src;
-    for (int i = 0; i < 4; ++i, ptr += line) {
-        sumP1P0 += ptr[-2 * step] - ptr[-step];
-        sumQ1Q0 += ptr[step] - ptr[0];
-    }
-    *p1 = std::abs(sumP1P0) < (beta << 2);
-    *q1 = std::abs(sumQ1Q0) < (beta << 2);
-    if ((!*p1 && !*q1) || !edge)
-        return false;
-    ptr = src;
-    for (int i = 0; i < 4; ++i, ptr += line) {
-        sumP1P2 += ptr[-2 * step] - ptr[-3 * step];
-        sumQ1Q2 += ptr[step] - ptr[2 * step];
-    }
-    return *p1 && std::abs(sumP1P2) < beta2 && *q1 && std::abs(sumQ1Q2) < beta2;
-}
-
-// One 4-pixel edge; vertical: the edge runs down (pixels across it are neighbours in a row).
-void FilterEdge(std::uint8_t* src, int stride, int dither, int limQ1, int limP1, int alpha, int beta, int beta2,
-                bool chroma, bool edge, bool vertical)
-{
-    const int step = vertical ? 1 : stride;
-    const int line = vertical ? stride : 1;
-    bool p1, q1;
-    const bool strong = Strength(src, step, line, beta, beta2, edge, &p1, &q1);
-    const int lims = p1 + q1 + ((limQ1 + limP1) >> 1) + 1;
-    if (strong)
-        StrongFilter(src, step, line, alpha, lims, dither, chroma);
-    else if (p1 && q1)
-        WeakFilter(src, step, line, true, true, alpha, beta, lims, limQ1, limP1);
-    else if (p1 || q1)
-        WeakFilter(src, step, line, p1, q1, alpha, beta, lims >> 1, limQ1 >> 1, limP1 >> 1);
-}
 
 enum { kCur, kTop, kLeft, kBottom };
 

@@ -49,6 +49,9 @@ struct MbCoding {
     std::int16_t dc[16] = {};    // the separate DC block (16x16 intra, mixed)
     std::int16_t luma[16][16] = {};
     std::int16_t chroma[8][16] = {}; // U blocks 0-3, then V
+    // For rate estimates: the length of each coded block's code (by cbp bit) with the code sets
+    // it was chosen with, 0 where not known.
+    std::int16_t blockBits[24] = {};
 };
 
 }  // namespace quenlar::rv40

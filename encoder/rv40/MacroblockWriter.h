@@ -2,6 +2,7 @@
 // rate estimates count exactly the bits that would be written.
 #pragma once
 
+#include "BitWriter.h"
 #include "Codes.h"
 #include "Macroblock.h"
 #include "Syntax.h"
@@ -19,6 +20,21 @@ struct MbContext {
     std::int8_t left[4];    // 4x4 modes left of the four rows
     bool topOfSlice;
 };
+
+// A coded block; a counter takes its length as given where it is known.
+template <class Sink>
+void PutCodedBlock(Sink& s, const std::int16_t* levels, const BlockCodes& codes, int)
+{
+    PutBlock(s, levels, codes);
+}
+
+inline void PutCodedBlock(BitCounter& s, const std::int16_t* levels, const BlockCodes& codes, int knownBits)
+{
+    if (knownBits)
+        s.Put(0, knownBits);
+    else
+        PutBlock(s, levels, codes);
+}
 
 inline bool IsIntra(MbType type)
 {
@@ -53,11 +69,11 @@ void PutMacroblock(Sink& s, const MbCoding& mb, const MbContext& ctx)
     const BlockCodes luma = CodesFor(lumaSet, is16 ? 2 : intra ? 1 : 0, 0);
     for (int i = 0; i < 16; ++i)
         if (mb.cbp >> i & 1)
-            PutBlock(s, mb.luma[i], luma);
+            PutCodedBlock(s, mb.luma[i], luma, mb.blockBits[i]);
     const BlockCodes chroma = intra ? CodesFor(*ctx.intraSet, 0, 1) : CodesFor(*ctx.interSet, 1, 1);
     for (int i = 0; i < 8; ++i)
         if (mb.cbp >> (16 + i) & 1)
-            PutBlock(s, mb.chroma[i], chroma);
+            PutCodedBlock(s, mb.chroma[i], chroma, mb.blockBits[16 + i]);
 }
 
 }  // namespace quenlar::rv40

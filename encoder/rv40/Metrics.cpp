@@ -68,6 +68,31 @@ inline int HadamardRows(const __m128i d[4])
     return _mm_cvtsi128_si32(total);
 }
 
+// Both sums of two 4x4 blocks side by side, as HadamardRows adds them: the transposition keeps
+// the left block in the low half of every register and the right one in the high half.
+inline void HadamardPair(const __m128i d[4], int* left, int* right)
+{
+    __m128i s01 = _mm_add_epi16(d[0], d[1]), t01 = _mm_sub_epi16(d[0], d[1]);
+    __m128i s23 = _mm_add_epi16(d[2], d[3]), t23 = _mm_sub_epi16(d[2], d[3]);
+    const __m128i r0 = _mm_add_epi16(s01, s23), r1 = _mm_sub_epi16(s01, s23);
+    const __m128i r2 = _mm_sub_epi16(t01, t23), r3 = _mm_add_epi16(t01, t23);
+    const __m128i a0 = _mm_unpacklo_epi16(r0, r1), a1 = _mm_unpacklo_epi16(r2, r3);
+    const __m128i a2 = _mm_unpackhi_epi16(r0, r1), a3 = _mm_unpackhi_epi16(r2, r3);
+    const __m128i b0 = _mm_unpacklo_epi32(a0, a1), b1 = _mm_unpackhi_epi32(a0, a1);
+    const __m128i b2 = _mm_unpacklo_epi32(a2, a3), b3 = _mm_unpackhi_epi32(a2, a3);
+    const __m128i c0 = _mm_unpacklo_epi64(b0, b2), c1 = _mm_unpackhi_epi64(b0, b2);
+    const __m128i c2 = _mm_unpacklo_epi64(b1, b3), c3 = _mm_unpackhi_epi64(b1, b3);
+    s01 = _mm_add_epi16(c0, c1), t01 = _mm_sub_epi16(c0, c1);
+    s23 = _mm_add_epi16(c2, c3), t23 = _mm_sub_epi16(c2, c3);
+    __m128i sum = _mm_add_epi16(Abs16(_mm_add_epi16(s01, s23)), Abs16(_mm_sub_epi16(s01, s23)));
+    sum = _mm_add_epi16(sum, Abs16(_mm_sub_epi16(t01, t23)));
+    sum = _mm_add_epi16(sum, Abs16(_mm_add_epi16(t01, t23)));
+    __m128i total = _mm_madd_epi16(sum, _mm_set1_epi16(1));
+    total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0xB1));
+    *left = _mm_cvtsi128_si32(total);
+    *right = _mm_cvtsi128_si32(_mm_srli_si128(total, 8));
+}
+
 int Hadamard8x4(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride)
 {
     const __m128i z = _mm_setzero_si128();
@@ -94,16 +119,10 @@ int Hadamard4x4Sse2(const std::uint8_t* a, int aStride, const std::uint8_t* b, i
     return HadamardRows(d);
 }
 
-// Four 4x4 blocks side by side with AVX2 (each 128-bit half as in HadamardRows).
-__attribute__((target("avx2"))) int Hadamard16x4Avx2(const std::uint8_t* a, int aStride, const std::uint8_t* b,
-                                                     int bStride)
+// Absolute values of the transforms of four rows of differences with AVX2 (each 128-bit half as
+// in HadamardRows), summed into 32-bit lanes.
+__attribute__((target("avx2"))) inline __m256i HadamardAbsAvx2(const __m256i d[4])
 {
-    __m256i d[4];
-    for (int y = 0; y < 4; ++y) {
-        const __m256i pa = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + y * aStride)));
-        const __m256i pb = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b + y * bStride)));
-        d[y] = _mm256_sub_epi16(pa, pb);
-    }
     __m256i s01 = _mm256_add_epi16(d[0], d[1]), t01 = _mm256_sub_epi16(d[0], d[1]);
     __m256i s23 = _mm256_add_epi16(d[2], d[3]), t23 = _mm256_sub_epi16(d[2], d[3]);
     const __m256i r0 = _mm256_add_epi16(s01, s23), r1 = _mm256_sub_epi16(s01, s23);
@@ -120,11 +139,39 @@ __attribute__((target("avx2"))) int Hadamard16x4Avx2(const std::uint8_t* a, int 
                                    _mm256_abs_epi16(_mm256_sub_epi16(s01, s23)));
     sum = _mm256_add_epi16(sum, _mm256_abs_epi16(_mm256_sub_epi16(t01, t23)));
     sum = _mm256_add_epi16(sum, _mm256_abs_epi16(_mm256_add_epi16(t01, t23)));
-    const __m256i wide = _mm256_madd_epi16(sum, _mm256_set1_epi16(1));
-    __m128i total = _mm_add_epi32(_mm256_castsi256_si128(wide), _mm256_extracti128_si256(wide, 1));
-    total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0x4E));
-    total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0xB1));
-    return _mm_cvtsi128_si32(total);
+    return _mm256_madd_epi16(sum, _mm256_set1_epi16(1));
+}
+
+// Row y of a block 16 wide, or rows y and y + 4 of one 8 wide, as sixteen 16-bit values.
+template <int W>
+__attribute__((target("avx2"))) inline __m256i LoadRowAvx2(const std::uint8_t* p, int stride, int y)
+{
+    if constexpr (W == 16)
+        return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + y * stride)));
+    const __m128i row = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + y * stride));
+    const __m128i below = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + (y + 4) * stride));
+    return _mm256_cvtepu8_epi16(_mm_unpacklo_epi64(row, below));
+}
+
+// Blocks 16 wide, or 8 wide with rows y and y + 4 side by side (h a multiple of 8).
+template <int W>
+__attribute__((target("avx2"))) int SatdAvx2(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride,
+                                             int h)
+{
+    __m256i total = _mm256_setzero_si256();
+    constexpr int kRowStep = W == 16 ? 4 : 8;
+    for (int y = 0; y < h; y += kRowStep) {
+        const __m256i d[4] = {
+            _mm256_sub_epi16(LoadRowAvx2<W>(a, aStride, y), LoadRowAvx2<W>(b, bStride, y)),
+            _mm256_sub_epi16(LoadRowAvx2<W>(a, aStride, y + 1), LoadRowAvx2<W>(b, bStride, y + 1)),
+            _mm256_sub_epi16(LoadRowAvx2<W>(a, aStride, y + 2), LoadRowAvx2<W>(b, bStride, y + 2)),
+            _mm256_sub_epi16(LoadRowAvx2<W>(a, aStride, y + 3), LoadRowAvx2<W>(b, bStride, y + 3))};
+        total = _mm256_add_epi32(total, HadamardAbsAvx2(d));
+    }
+    __m128i sum = _mm_add_epi32(_mm256_castsi256_si128(total), _mm256_extracti128_si256(total, 1));
+    sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0x4E));
+    sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0xB1));
+    return _mm_cvtsi128_si32(sum);
 }
 
 const bool g_avx2 = __builtin_cpu_supports("avx2");
@@ -136,16 +183,19 @@ const bool g_avx2 = __builtin_cpu_supports("avx2");
 int Sad(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, int w, int h)
 {
 #if defined(__SSE2__)
-    if (w == 16 || w == 8) {
+    if (w == 16) {
         __m128i total = _mm_setzero_si128();
-        for (int y = 0; y < h; ++y, a += aStride, b += bStride) {
-            const __m128i pa = w == 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(a))
-                                       : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(a));
-            const __m128i pb = w == 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(b))
-                                       : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b));
-            total = _mm_add_epi64(total, _mm_sad_epu8(pa, pb));
-        }
+        for (int y = 0; y < h; ++y, a += aStride, b += bStride)
+            total = _mm_add_epi64(total, _mm_sad_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)),
+                                                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(b))));
         return _mm_cvtsi128_si32(total) + _mm_cvtsi128_si32(_mm_srli_si128(total, 8));
+    }
+    if (w == 8) {
+        __m128i total = _mm_setzero_si128();
+        for (int y = 0; y < h; ++y, a += aStride, b += bStride)
+            total = _mm_add_epi64(total, _mm_sad_epu8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a)),
+                                                      _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b))));
+        return _mm_cvtsi128_si32(total);
     }
 #endif
     int sum = 0;
@@ -157,13 +207,16 @@ int Sad(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, 
 
 int Satd(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, int w, int h)
 {
+#if defined(__SSE2__)
+    if (g_avx2 && w == 16)
+        return SatdAvx2<16>(a, aStride, b, bStride, h) >> 1;
+    if (g_avx2 && w == 8 && h % 8 == 0)
+        return SatdAvx2<8>(a, aStride, b, bStride, h) >> 1;
+#endif
     int sum = 0;
     for (int y = 0; y < h; y += 4) {
         int x = 0;
 #if defined(__SSE2__)
-        if (g_avx2)
-            for (; x + 16 <= w; x += 16)
-                sum += Hadamard16x4Avx2(a + y * aStride + x, aStride, b + y * bStride + x, bStride);
         for (; x + 8 <= w; x += 8)
             sum += Hadamard8x4(a + y * aStride + x, aStride, b + y * bStride + x, bStride);
         for (; x < w; x += 4)
@@ -176,17 +229,55 @@ int Satd(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride,
     return sum >> 1;
 }
 
+void Satd4x4Many(const std::uint8_t* a, int aStride, const std::uint8_t (*b)[16], int count, int* out)
+{
+#if defined(__SSE2__)
+    const __m128i z = _mm_setzero_si128();
+    __m128i rows[4];
+    for (int y = 0; y < 4; ++y) {
+        std::int32_t row;
+        std::memcpy(&row, a + y * aStride, 4);
+        rows[y] = _mm_unpacklo_epi8(_mm_set1_epi32(row), z);
+    }
+    int i = 0;
+    for (; i + 2 <= count; i += 2) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b[i]));
+        const __m128i q = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b[i + 1]));
+        const __m128i rows01 = _mm_unpacklo_epi32(p, q), rows23 = _mm_unpackhi_epi32(p, q); // p0 q0 p1 q1 ...
+        __m128i d[4] = {_mm_sub_epi16(rows[0], _mm_unpacklo_epi8(rows01, z)),
+                        _mm_sub_epi16(rows[1], _mm_unpackhi_epi8(rows01, z)),
+                        _mm_sub_epi16(rows[2], _mm_unpacklo_epi8(rows23, z)),
+                        _mm_sub_epi16(rows[3], _mm_unpackhi_epi8(rows23, z))};
+        int first, second;
+        HadamardPair(d, &first, &second);
+        out[i] = first >> 1;
+        out[i + 1] = second >> 1;
+    }
+    if (i < count)
+        out[i] = Hadamard4x4Sse2(a, aStride, b[i], 4) >> 1;
+#else
+    for (int i = 0; i < count; ++i)
+        out[i] = Hadamard4x4(a, aStride, b[i], 4) >> 1;
+#endif
+}
+
 int Ssd(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, int w, int h)
 {
 #if defined(__SSE2__)
-    if (w == 16 || w == 8) {
+    if (w == 16 || w == 8 || w == 4) {
         const __m128i z = _mm_setzero_si128();
         __m128i total = z;
+        auto load = [w](const std::uint8_t* p) {
+            if (w == 16)
+                return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            if (w == 8)
+                return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+            std::int32_t four;
+            std::memcpy(&four, p, 4);
+            return _mm_cvtsi32_si128(four);
+        };
         for (int y = 0; y < h; ++y, a += aStride, b += bStride) {
-            const __m128i pa = w == 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(a))
-                                       : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(a));
-            const __m128i pb = w == 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(b))
-                                       : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b));
+            const __m128i pa = load(a), pb = load(b);
             const __m128i lo = _mm_sub_epi16(_mm_unpacklo_epi8(pa, z), _mm_unpacklo_epi8(pb, z));
             const __m128i hi = _mm_sub_epi16(_mm_unpackhi_epi8(pa, z), _mm_unpackhi_epi8(pb, z));
             total = _mm_add_epi32(total, _mm_add_epi32(_mm_madd_epi16(lo, lo), _mm_madd_epi16(hi, hi)));

@@ -8,6 +8,8 @@ namespace quenlar::rv40 {
 int Sad(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, int w, int h);
 // Sum of absolute Hadamard-transformed differences over 4x4 blocks, halved (w, h multiples of 4).
 int Satd(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, int w, int h);
+// Satd of one 4x4 block against each of `count` 4x4 blocks of 16 bytes (stride 4).
+void Satd4x4Many(const std::uint8_t* a, int aStride, const std::uint8_t (*b)[16], int count, int* out);
 int Ssd(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, int w, int h);
 
 }  // namespace quenlar::rv40

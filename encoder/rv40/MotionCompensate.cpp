@@ -25,30 +25,118 @@ inline std::uint8_t Clip8(int v)
     return static_cast<std::uint8_t>(std::clamp(v, 0, 255));
 }
 
+// The plain filter of one pixel whose taps are `step` apart.
+inline std::uint8_t FilterPixel(const std::uint8_t* p, Taps t, int step)
+{
+    const int v = p[-2 * step] + p[3 * step] - 5 * (p[-step] + p[2 * step]) + t.c1 * p[0] + t.c2 * p[step];
+    return Clip8((v + (1 << (t.shift - 1))) >> t.shift);
+}
+
 #if defined(__SSE2__)
+// Sixteen bits hold every intermediate: at most 2 * 255 + 72 * 255 + 32, at least -10 * 255.
 __attribute__((target("avx2"))) inline __m256i LoadWide(const std::uint8_t* p)
 {
     return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
 }
 
-// Sixteen pixels of a row with AVX2; sixteen bits hold every intermediate, as below.
-__attribute__((target("avx2"))) int FilterAvx2(const std::uint8_t* src, std::uint8_t* dst, int w, Taps t, int step)
+__attribute__((target("avx2"))) inline __m256i Taps6Avx2(__m256i r0, __m256i r1, __m256i r2, __m256i r3, __m256i r4,
+                                                          __m256i r5, __m256i c1, __m256i c2, __m256i round,
+                                                          __m128i shift)
+{
+    __m256i v = _mm256_add_epi16(r0, r5);
+    v = _mm256_sub_epi16(v, _mm256_mullo_epi16(_mm256_set1_epi16(5), _mm256_add_epi16(r1, r4)));
+    v = _mm256_add_epi16(v, _mm256_mullo_epi16(c1, r2));
+    v = _mm256_add_epi16(v, _mm256_mullo_epi16(c2, r3));
+    return _mm256_sra_epi16(_mm256_add_epi16(v, round), shift);
+}
+
+__attribute__((target("avx2"))) inline void Store16Avx2(std::uint8_t* dst, __m256i v)
+{
+    const __m256i packed = _mm256_packus_epi16(v, _mm256_permute2x128_si256(v, v, 1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm256_castsi256_si128(packed));
+}
+
+// Widths that are multiples of 16, with AVX2. Down the columns each strip 16 wide keeps its six
+// rows in registers, so that every output row loads one new row.
+__attribute__((target("avx2"))) void FilterAvx2(const std::uint8_t* src, int srcStride, std::uint8_t* dst,
+                                                int dstStride, int w, int h, Taps t, int step)
 {
     const __m256i c1 = _mm256_set1_epi16(static_cast<short>(t.c1)), c2 = _mm256_set1_epi16(static_cast<short>(t.c2));
-    const __m256i five = _mm256_set1_epi16(5), r = _mm256_set1_epi16(static_cast<short>(1 << (t.shift - 1)));
+    const __m256i round = _mm256_set1_epi16(static_cast<short>(1 << (t.shift - 1)));
     const __m128i shift = _mm_cvtsi32_si128(t.shift);
-    int x = 0;
-    for (; x + 16 <= w; x += 16) {
-        const std::uint8_t* p = src + x;
-        __m256i v = _mm256_add_epi16(LoadWide(p - 2 * step), LoadWide(p + 3 * step));
-        v = _mm256_sub_epi16(v, _mm256_mullo_epi16(five, _mm256_add_epi16(LoadWide(p - step), LoadWide(p + 2 * step))));
-        v = _mm256_add_epi16(v, _mm256_mullo_epi16(c1, LoadWide(p)));
-        v = _mm256_add_epi16(v, _mm256_mullo_epi16(c2, LoadWide(p + step)));
-        v = _mm256_sra_epi16(_mm256_add_epi16(v, r), shift);
-        const __m256i packed = _mm256_packus_epi16(v, _mm256_permute2x128_si256(v, v, 1));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), _mm256_castsi256_si128(packed));
+    if (step == srcStride) {
+        for (int x = 0; x < w; x += 16) {
+            const std::uint8_t* p = src + x;
+            __m256i r0 = LoadWide(p - 2 * step), r1 = LoadWide(p - step), r2 = LoadWide(p);
+            __m256i r3 = LoadWide(p + step), r4 = LoadWide(p + 2 * step);
+            std::uint8_t* out = dst + x;
+            for (int y = 0; y < h; ++y, p += step, out += dstStride) {
+                const __m256i r5 = LoadWide(p + 3 * step);
+                Store16Avx2(out, Taps6Avx2(r0, r1, r2, r3, r4, r5, c1, c2, round, shift));
+                r0 = r1, r1 = r2, r2 = r3, r3 = r4, r4 = r5;
+            }
+        }
+        return;
     }
-    return x;
+    for (int y = 0; y < h; ++y, src += srcStride, dst += dstStride)
+        for (int x = 0; x < w; x += 16) {
+            const std::uint8_t* p = src + x;
+            Store16Avx2(dst + x, Taps6Avx2(LoadWide(p - 2 * step), LoadWide(p - step), LoadWide(p), LoadWide(p + step),
+                                           LoadWide(p + 2 * step), LoadWide(p + 3 * step), c1, c2, round, shift));
+        }
+}
+
+// The three quarter positions along the rows in one pass: their filters share the outer taps.
+__attribute__((target("avx2"))) void FilterRowsAllAvx2(const std::uint8_t* src, int srcStride,
+                                                       std::uint8_t* const dst[3], int dstStride, int w, int h)
+{
+    const __m256i k20 = _mm256_set1_epi16(20), k52 = _mm256_set1_epi16(52), five = _mm256_set1_epi16(5);
+    const __m256i r32 = _mm256_set1_epi16(32), r16 = _mm256_set1_epi16(16);
+    for (int y = 0; y < h; ++y, src += srcStride) {
+        const std::ptrdiff_t row = static_cast<std::ptrdiff_t>(y) * dstStride;
+        for (int x = 0; x < w; x += 16) {
+            const std::uint8_t* p = src + x;
+            const __m256i outer = _mm256_sub_epi16(_mm256_add_epi16(LoadWide(p - 2), LoadWide(p + 3)),
+                                                   _mm256_mullo_epi16(five, _mm256_add_epi16(LoadWide(p - 1), LoadWide(p + 2))));
+            const __m256i a = LoadWide(p), b = LoadWide(p + 1);
+            const __m256i a20 = _mm256_mullo_epi16(k20, a), b20 = _mm256_mullo_epi16(k20, b);
+            const __m256i quarter = _mm256_add_epi16(_mm256_add_epi16(outer, _mm256_mullo_epi16(k52, a)), b20);
+            const __m256i half = _mm256_add_epi16(_mm256_add_epi16(outer, a20), b20);
+            const __m256i threeQuarters = _mm256_add_epi16(_mm256_add_epi16(outer, a20), _mm256_mullo_epi16(k52, b));
+            Store16Avx2(dst[0] + row + x, _mm256_srai_epi16(_mm256_add_epi16(quarter, r32), 6));
+            Store16Avx2(dst[1] + row + x, _mm256_srai_epi16(_mm256_add_epi16(half, r16), 5));
+            Store16Avx2(dst[2] + row + x, _mm256_srai_epi16(_mm256_add_epi16(threeQuarters, r32), 6));
+        }
+    }
+}
+
+// Widths that are multiples of 4 with SSE2; four-pixel tails are stored alone.
+void FilterSse2(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, int w, int h, Taps t,
+                int step)
+{
+    const __m128i z = _mm_setzero_si128();
+    const __m128i c1 = _mm_set1_epi16(static_cast<short>(t.c1)), c2 = _mm_set1_epi16(static_cast<short>(t.c2));
+    const __m128i five = _mm_set1_epi16(5), r = _mm_set1_epi16(static_cast<short>(1 << (t.shift - 1)));
+    const __m128i shift = _mm_cvtsi32_si128(t.shift);
+    auto load = [&](const std::uint8_t* p) {
+        return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), z);
+    };
+    for (int y = 0; y < h; ++y, src += srcStride, dst += dstStride)
+        for (int x = 0; x < w; x += 8) {
+            const std::uint8_t* p = src + x;
+            __m128i v = _mm_add_epi16(load(p - 2 * step), load(p + 3 * step));
+            v = _mm_sub_epi16(v, _mm_mullo_epi16(five, _mm_add_epi16(load(p - step), load(p + 2 * step))));
+            v = _mm_add_epi16(v, _mm_mullo_epi16(c1, load(p)));
+            v = _mm_add_epi16(v, _mm_mullo_epi16(c2, load(p + step)));
+            v = _mm_sra_epi16(_mm_add_epi16(v, r), shift);
+            const __m128i packed = _mm_packus_epi16(v, v);
+            if (x + 8 <= w) {
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + x), packed);
+            } else {
+                const int four = _mm_cvtsi128_si32(packed);
+                std::memcpy(dst + x, &four, 4);
+            }
+        }
 }
 
 const bool g_avx2 = __builtin_cpu_supports("avx2");
@@ -58,36 +146,18 @@ const bool g_avx2 = __builtin_cpu_supports("avx2");
 void Filter(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, int w, int h, Taps t,
             int step)
 {
-    const int round = 1 << (t.shift - 1);
-    for (int y = 0; y < h; ++y, src += srcStride, dst += dstStride) {
-        int x = 0;
 #if defined(__SSE2__)
-        if (g_avx2 && w >= 16)
-            x = FilterAvx2(src, dst, w, t, step);
-        // Sixteen bits hold every intermediate: at most 2 * 255 + 72 * 255 + 32, at least -10 * 255.
-        const __m128i z = _mm_setzero_si128();
-        const __m128i c1 = _mm_set1_epi16(static_cast<short>(t.c1)), c2 = _mm_set1_epi16(static_cast<short>(t.c2));
-        const __m128i five = _mm_set1_epi16(5), r = _mm_set1_epi16(static_cast<short>(round));
-        const __m128i shift = _mm_cvtsi32_si128(t.shift);
-        auto load = [&](const std::uint8_t* p) {
-            return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), z);
-        };
-        for (; x + 8 <= w; x += 8) {
-            const std::uint8_t* p = src + x;
-            __m128i v = _mm_add_epi16(load(p - 2 * step), load(p + 3 * step));
-            v = _mm_sub_epi16(v, _mm_mullo_epi16(five, _mm_add_epi16(load(p - step), load(p + 2 * step))));
-            v = _mm_add_epi16(v, _mm_mullo_epi16(c1, load(p)));
-            v = _mm_add_epi16(v, _mm_mullo_epi16(c2, load(p + step)));
-            v = _mm_sra_epi16(_mm_add_epi16(v, r), shift);
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + x), _mm_packus_epi16(v, v));
-        }
-#endif
-        for (; x < w; ++x) {
-            const std::uint8_t* p = src + x;
-            const int v = p[-2 * step] + p[3 * step] - 5 * (p[-step] + p[2 * step]) + t.c1 * p[0] + t.c2 * p[step];
-            dst[x] = Clip8((v + round) >> t.shift);
-        }
+    if (w % 4 == 0) {
+        if (g_avx2 && w % 16 == 0)
+            FilterAvx2(src, srcStride, dst, dstStride, w, h, t, step);
+        else
+            FilterSse2(src, srcStride, dst, dstStride, w, h, t, step);
+        return;
     }
+#endif
+    for (int y = 0; y < h; ++y, src += srcStride, dst += dstStride)
+        for (int x = 0; x < w; ++x)
+            dst[x] = FilterPixel(src + x, t, step);
 }
 
 }  // namespace
@@ -95,6 +165,18 @@ void Filter(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstSt
 void FilterRows(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, int w, int h, int frac)
 {
     Filter(src, srcStride, dst, dstStride, w, h, kTaps[frac], 1);
+}
+
+void FilterRowsAll(const std::uint8_t* src, int srcStride, std::uint8_t* const dst[3], int dstStride, int w, int h)
+{
+#if defined(__SSE2__)
+    if (g_avx2 && w % 16 == 0) {
+        FilterRowsAllAvx2(src, srcStride, dst, dstStride, w, h);
+        return;
+    }
+#endif
+    for (int frac = 1; frac <= 3; ++frac)
+        FilterRows(src, srcStride, dst[frac - 1], dstStride, w, h, frac);
 }
 
 void FilterColumns(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, int w, int h,

@@ -21,4 +21,7 @@ void FilterRows(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int d
 void FilterColumns(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, int w, int h,
                    int frac);
 
+// The three quarter positions along the rows at once, into dst[0] (1) to dst[2] (3).
+void FilterRowsAll(const std::uint8_t* src, int srcStride, std::uint8_t* const dst[3], int dstStride, int w, int h);
+
 }  // namespace quenlar::rv40

@@ -57,11 +57,19 @@ SearchResult MotionSearch::Refine(int x, int y, int w, int h, Mv pred, const Mv*
             mv = c;
         }
     }
-    for (int step = 0; step < 2; ++step) {
+    Diamond(x, y, w, h, pred, 1, 2, mv, cost);
+    return {mv, cost};
+}
+
+void MotionSearch::Diamond(int x, int y, int w, int h, Mv pred, int scale, int rounds, Mv& mv, int& cost) const
+{
+    Mv previous{INT_MIN, INT_MIN};
+    for (int round = 0; round < rounds; ++round) {
         const Mv centre = mv;
         for (const auto& d : kDiamond) {
-            const Mv c{centre.x + d[0], centre.y + d[1]};
-            if (!(Clamp(x, y, w, h, c) == c))
+            const Mv c{centre.x + d[0] * scale, centre.y + d[1] * scale};
+            // The centre of the round before is known to cost more.
+            if (c == previous || !(Clamp(x, y, w, h, c) == c))
                 continue;
             const int cc = Cost(x, y, w, h, c, pred);
             if (cc < cost) {
@@ -71,8 +79,8 @@ SearchResult MotionSearch::Refine(int x, int y, int w, int h, Mv pred, const Mv*
         }
         if (mv == centre)
             break;
+        previous = centre;
     }
-    return {mv, cost};
 }
 
 SearchResult MotionSearch::Search(int x, int y, int w, int h, Mv pred, const Mv* candidates, int count)
@@ -124,23 +132,8 @@ SearchResult MotionSearch::Search(int x, int y, int w, int h, Mv pred, const Mv*
     // Half, then quarter pels: a small diamond each, repeated while it moves.
     Mv mv{bx * 4, by * 4};
     int cost = Cost(x, y, w, h, mv, pred);
-    for (const int scale : {2, 1}) {
-        for (int step = 0; step < 2; ++step) {
-            const Mv centre = mv;
-            for (const auto& d : kDiamond) {
-                const Mv c{centre.x + d[0] * scale, centre.y + d[1] * scale};
-                if (!(Clamp(x, y, w, h, c) == c))
-                    continue;
-                const int cc = Cost(x, y, w, h, c, pred);
-                if (cc < cost) {
-                    cost = cc;
-                    mv = c;
-                }
-            }
-            if (mv == centre)
-                break;
-        }
-    }
+    Diamond(x, y, w, h, pred, 2, 2, mv, cost);
+    Diamond(x, y, w, h, pred, 1, 2, mv, cost);
     return {mv, cost};
 }
 

@@ -34,6 +34,8 @@ private:
     {
         return (lambda_ * (SignedCodeBits(mv.x - pred.x) + SignedCodeBits(mv.y - pred.y))) >> 8;
     }
+    // Steps of `scale` quarter pels to the four neighbours of `mv`, repeated while one is better.
+    void Diamond(int x, int y, int w, int h, Mv pred, int scale, int rounds, Mv& mv, int& cost) const;
     int FullPelCost(int x, int y, int w, int h, int fx, int fy, Mv pred) const;
     Mv Clamp(int x, int y, int w, int h, Mv mv) const;
 

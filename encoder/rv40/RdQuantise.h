@@ -15,7 +15,9 @@ struct RdWeights {
     std::int64_t lambda;
 };
 
-// Returns the number of nonzero levels; none when coding the block would not pay.
-int QuantiseRd(const std::int32_t coeffs[16], const QuantMatrix& q, const RdWeights& rd, std::int16_t levels[16]);
+// Returns the number of nonzero levels; none when coding the block would not pay. `bits`, when
+// given, gets the length of the block's code for a nonzero result.
+int QuantiseRd(const std::int32_t coeffs[16], const QuantMatrix& q, const RdWeights& rd, std::int16_t levels[16],
+               int* bits = nullptr);
 
 }  // namespace quenlar::rv40

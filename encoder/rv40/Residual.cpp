@@ -29,38 +29,43 @@ bool Shrink(std::int16_t levels[16], int from)
 
 // Dequantises levels so that the decoder's 16-bit arithmetic reproduces them exactly, giving up
 // levels where it would not; `dc`, when given, replaces position 0 (the separate DC block's).
-void DequantiseSafely(std::int16_t levels[16], const QuantMatrix& q, std::int16_t out[16], const std::int16_t* dc)
+// Returns whether the levels were kept as they were.
+bool DequantiseSafely(std::int16_t levels[16], const QuantMatrix& q, std::int16_t out[16], const std::int16_t* dc)
 {
-    for (;;) {
+    for (bool kept = true;; kept = false) {
         const bool stored = Dequantise(levels, q, out);
         if (dc)
             out[0] = *dc;
         const bool ac = HasAc(levels);
         // Without other coefficients the decoder adds the DC in 32 bits.
         if (stored && (!ac || FitsDecoder(out)))
-            return;
+            return kept;
         if (!Shrink(levels, dc ? 1 : 0))
-            return;
+            return false;
     }
 }
 
 }  // namespace
 
 bool CodeBlock(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, const QuantMatrix& q,
-               std::int16_t levels[16], const RdWeights* rd)
+               std::int16_t levels[16], const RdWeights* rd, int* bits)
 {
     std::int32_t coeffs[16];
     ForwardTransform(src, srcStride, dst, dstStride, coeffs);
+    int codeBits = 0;
     if (QuantisesToZero(coeffs, q) ||
-        !(rd ? QuantiseRd(coeffs, q, *rd, levels) : Quantise(coeffs, q, levels))) {
+        !(rd ? QuantiseRd(coeffs, q, *rd, levels, &codeBits) : Quantise(coeffs, q, levels))) {
         std::memset(levels, 0, 16 * sizeof levels[0]);
         return false;
     }
     std::int16_t d[16];
-    DequantiseSafely(levels, q, d, nullptr);
+    if (!DequantiseSafely(levels, q, d, nullptr))
+        codeBits = 0;
     if (!levels[0] && !HasAc(levels))
         return false;
     InverseTransformAdd(dst, dstStride, d);
+    if (bits)
+        *bits = codeBits;
     return true;
 }
 
@@ -113,13 +118,17 @@ unsigned CodeBlock16(const std::uint8_t* src, int srcStride, std::uint8_t* dst, 
 }
 
 unsigned CodeChroma8x8(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, const QuantMatrix& q,
-                       std::int16_t levels[4][16], const RdWeights* rd)
+                       std::int16_t levels[4][16], const RdWeights* rd, std::int16_t bits[4])
 {
     unsigned cbp = 0;
     for (int b = 0; b < 4; ++b) {
         const int x = (b & 1) * 4, y = (b >> 1) * 4;
-        if (CodeBlock(src + y * srcStride + x, srcStride, dst + y * dstStride + x, dstStride, q, levels[b], rd))
+        int blockBits = 0;
+        if (CodeBlock(src + y * srcStride + x, srcStride, dst + y * dstStride + x, dstStride, q, levels[b], rd,
+                      &blockBits))
             cbp |= 1u << b;
+        if (bits)
+            bits[b] = static_cast<std::int16_t>(blockBits);
     }
     return cbp;
 }

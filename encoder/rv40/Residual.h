@@ -11,9 +11,10 @@ namespace quenlar::rv40 {
 
 // One 4x4 block: dst holds the prediction on entry and the reconstruction on return. Returns
 // whether any level is nonzero (the block is coded). With `rd`, levels are chosen by rate and
-// distortion; without, by the quantiser's dead zone.
+// distortion, and `bits` gets the length of a coded block's code (0 where it is not known);
+// without, by the quantiser's dead zone.
 bool CodeBlock(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, const QuantMatrix& q,
-               std::int16_t levels[16], const RdWeights* rd = nullptr);
+               std::int16_t levels[16], const RdWeights* rd = nullptr, int* bits = nullptr);
 
 // A 16x16 luma area with its DC coefficients in a separate block. Returns the coded pattern of
 // the sixteen blocks' remaining coefficients (bit 4 * y + x).
@@ -21,8 +22,9 @@ unsigned CodeBlock16(const std::uint8_t* src, int srcStride, std::uint8_t* dst, 
                      const QuantMatrix& dcQuant, const QuantMatrix& acQuant, std::int16_t dc[16],
                      std::int16_t levels[16][16], const RdWeights* rd = nullptr);
 
-// An 8x8 chroma area as four 4x4 blocks; returns their coded pattern (bit 2 * y + x).
+// An 8x8 chroma area as four 4x4 blocks; returns their coded pattern (bit 2 * y + x), and the
+// lengths of their codes in `bits` as CodeBlock gives them.
 unsigned CodeChroma8x8(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, const QuantMatrix& q,
-                       std::int16_t levels[4][16], const RdWeights* rd = nullptr);
+                       std::int16_t levels[4][16], const RdWeights* rd = nullptr, std::int16_t bits[4] = nullptr);
 
 }  // namespace quenlar::rv40

@@ -19,8 +19,9 @@ void SubpelPlanes::Build(const Plane& full)
     const int w = full.Width() + 2 * kReach, h = full.Height() + 2 * kReach;
     const int s = full.Stride();
     // The row-filtered planes also two rows above and three below, for the column filter.
-    for (int frac = 1; frac <= 3; ++frac)
-        FilterRows(full.Row(-kReach - 2) - kReach, s, rows_[frac - 1].Row(-kReach - 2) - kReach, s, w, h + 5, frac);
+    std::uint8_t* const rows[3] = {rows_[0].Row(-kReach - 2) - kReach, rows_[1].Row(-kReach - 2) - kReach,
+                                   rows_[2].Row(-kReach - 2) - kReach};
+    FilterRowsAll(full.Row(-kReach - 2) - kReach, s, rows, s, w, h + 5);
     FilterColumns(full.Row(-kReach) - kReach, s, columns_.Row(-kReach) - kReach, s, w, h, 2);
     FilterColumns(rows_[1].Row(-kReach) - kReach, s, both_.Row(-kReach) - kReach, s, w, h, 2);
 }

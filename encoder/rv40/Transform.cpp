@@ -82,8 +82,79 @@ void ForwardTransform(const std::uint8_t* src, int srcStride, const std::uint8_t
 #endif
 }
 
+#if defined(__SSE2__)
+namespace {
+
+// 32-bit lanes times the transform's constants, without SSE4's multiply.
+inline __m128i Times7(__m128i v)
+{
+    return _mm_sub_epi32(_mm_slli_epi32(v, 3), v);
+}
+inline __m128i Times13(__m128i v)
+{
+    return _mm_add_epi32(_mm_add_epi32(_mm_slli_epi32(v, 3), _mm_slli_epi32(v, 2)), v);
+}
+inline __m128i Times17(__m128i v)
+{
+    return _mm_add_epi32(_mm_slli_epi32(v, 4), v);
+}
+
+inline void Transpose4(__m128i& a, __m128i& b, __m128i& c, __m128i& d)
+{
+    const __m128i ab0 = _mm_unpacklo_epi32(a, b), ab1 = _mm_unpackhi_epi32(a, b);
+    const __m128i cd0 = _mm_unpacklo_epi32(c, d), cd1 = _mm_unpackhi_epi32(c, d);
+    a = _mm_unpacklo_epi64(ab0, cd0);
+    b = _mm_unpackhi_epi64(ab0, cd0);
+    c = _mm_unpacklo_epi64(ab1, cd1);
+    d = _mm_unpackhi_epi64(ab1, cd1);
+}
+
+}  // namespace
+#endif
+
 void InverseTransformAdd(std::uint8_t* dst, int stride, const std::int16_t block[16])
 {
+#if defined(__SSE2__)
+    // The decoder's 32-bit arithmetic, four lanes at a time: first down the columns, then along
+    // the rows.
+    auto row = [&](int i) {
+        const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(block + 4 * i));
+        return _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
+    };
+    const __m128i r0 = row(0), r1 = row(1), r2 = row(2), r3 = row(3);
+    __m128i z0 = Times13(_mm_add_epi32(r0, r2)), z1 = Times13(_mm_sub_epi32(r0, r2));
+    __m128i z2 = _mm_sub_epi32(Times7(r1), Times17(r3)), z3 = _mm_add_epi32(Times17(r1), Times7(r3));
+    // Lane i of t_k is temp[4 i + k]; transposed, lane i of u_j is temp[4 j + i].
+    __m128i u0 = _mm_add_epi32(z0, z3), u1 = _mm_add_epi32(z1, z2), u2 = _mm_sub_epi32(z1, z2),
+            u3 = _mm_sub_epi32(z0, z3);
+    Transpose4(u0, u1, u2, u3);
+    const __m128i bias = _mm_set1_epi32(0x200);
+    z0 = _mm_add_epi32(Times13(_mm_add_epi32(u0, u2)), bias);
+    z1 = _mm_add_epi32(Times13(_mm_sub_epi32(u0, u2)), bias);
+    z2 = _mm_sub_epi32(Times7(u1), Times17(u3));
+    z3 = _mm_add_epi32(Times17(u1), Times7(u3));
+    // Column k of the result, lane i its row i; transposed back to rows.
+    __m128i c0 = _mm_srai_epi32(_mm_add_epi32(z0, z3), 10), c1 = _mm_srai_epi32(_mm_add_epi32(z1, z2), 10);
+    __m128i c2 = _mm_srai_epi32(_mm_sub_epi32(z1, z2), 10), c3 = _mm_srai_epi32(_mm_sub_epi32(z0, z3), 10);
+    Transpose4(c0, c1, c2, c3);
+    const __m128i rows01 = _mm_packs_epi32(c0, c1), rows23 = _mm_packs_epi32(c2, c3);
+    const __m128i z = _mm_setzero_si128();
+    auto pixels = [&](int i) {
+        std::int32_t v;
+        std::memcpy(&v, dst + i * stride, 4);
+        return _mm_cvtsi32_si128(v);
+    };
+    const __m128i p01 = _mm_unpacklo_epi8(_mm_unpacklo_epi32(pixels(0), pixels(1)), z);
+    const __m128i p23 = _mm_unpacklo_epi8(_mm_unpacklo_epi32(pixels(2), pixels(3)), z);
+    const __m128i out = _mm_packus_epi16(_mm_adds_epi16(p01, rows01), _mm_adds_epi16(p23, rows23));
+    // Saturation on the way keeps the clamp to pixels the decoder applies.
+    const std::int32_t out0 = _mm_cvtsi128_si32(out), out1 = _mm_cvtsi128_si32(_mm_srli_si128(out, 4));
+    const std::int32_t out2 = _mm_cvtsi128_si32(_mm_srli_si128(out, 8)), out3 = _mm_cvtsi128_si32(_mm_srli_si128(out, 12));
+    std::memcpy(dst, &out0, 4);
+    std::memcpy(dst + stride, &out1, 4);
+    std::memcpy(dst + 2 * stride, &out2, 4);
+    std::memcpy(dst + 3 * stride, &out3, 4);
+#else
     int temp[16];
     for (int i = 0; i < 4; ++i) {
         const int z0 = 13 * (block[i] + block[i + 8]);
@@ -105,6 +176,7 @@ void InverseTransformAdd(std::uint8_t* dst, int stride, const std::int16_t block
         dst[2] = static_cast<std::uint8_t>(std::clamp(dst[2] + ((z1 - z2) >> 10), 0, 255));
         dst[3] = static_cast<std::uint8_t>(std::clamp(dst[3] + ((z0 - z3) >> 10), 0, 255));
     }
+#endif
 }
 
 void InverseDcTransform(const std::int16_t in[16], std::int16_t out[16])
@@ -135,6 +207,22 @@ void InverseDcTransform(const std::int16_t in[16], std::int16_t out[16])
 bool FitsDecoder(const std::int16_t block[16])
 {
     // The decoder's SIMD first pass works in 16 bits: every product and sum must stay in range.
+#if defined(__SSE2__)
+    auto row = [&](int i) {
+        const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(block + 4 * i));
+        return _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
+    };
+    const __m128i b0 = row(0), b1 = row(1), b2 = row(2), b3 = row(3);
+    const __m128i z0 = Times13(_mm_add_epi32(b0, b2)), z1 = Times13(_mm_sub_epi32(b0, b2));
+    const __m128i z2 = _mm_sub_epi32(Times7(b1), Times17(b3)), z3 = _mm_add_epi32(Times17(b1), Times7(b3));
+    const __m128i values[10] = {z0, z1, Times17(b1), Times17(b3), z2, z3, _mm_add_epi32(z0, z3),
+                                _mm_sub_epi32(z0, z3), _mm_add_epi32(z1, z2), _mm_sub_epi32(z1, z2)};
+    const __m128i high = _mm_set1_epi32(32767), low = _mm_set1_epi32(-32767);
+    __m128i out = _mm_setzero_si128();
+    for (const __m128i& v : values)
+        out = _mm_or_si128(out, _mm_or_si128(_mm_cmpgt_epi32(v, high), _mm_cmplt_epi32(v, low)));
+    return _mm_movemask_epi8(out) == 0;
+#else
     constexpr int kMax = 32767;
     for (int i = 0; i < 4; ++i) {
         const int b0 = block[i], b1 = block[i + 4], b2 = block[i + 8], b3 = block[i + 12];
@@ -146,6 +234,7 @@ bool FitsDecoder(const std::int16_t block[16])
             return false;
     }
     return true;
+#endif
 }
 
 void QuantMatrix::Set(int dcStep, int firstAcStep, int acStep, int rounding64)
@@ -197,6 +286,24 @@ int Quantise(const std::int32_t coeffs[16], const QuantMatrix& q, std::int16_t l
 
 bool Dequantise(const std::int16_t levels[16], const QuantMatrix& q, std::int16_t out[16])
 {
+#if defined(__SSE2__)
+    // Steps fit in 16 bits; the products are put together from their halves.
+    const __m128i round = _mm_set1_epi32(8);
+    const __m128i high = _mm_set1_epi32(32767), low = _mm_set1_epi32(-32768);
+    __m128i outside = _mm_setzero_si128();
+    for (int i = 0; i < 16; i += 8) {
+        const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(levels + i));
+        const __m128i step = _mm_packs_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q.step + i)),
+                                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(q.step + i + 4)));
+        const __m128i lo = _mm_mullo_epi16(l, step), hi = _mm_mulhi_epi16(l, step);
+        const __m128i v0 = _mm_srai_epi32(_mm_add_epi32(_mm_unpacklo_epi16(lo, hi), round), 4);
+        const __m128i v1 = _mm_srai_epi32(_mm_add_epi32(_mm_unpackhi_epi16(lo, hi), round), 4);
+        outside = _mm_or_si128(outside, _mm_or_si128(_mm_cmpgt_epi32(v0, high), _mm_cmplt_epi32(v0, low)));
+        outside = _mm_or_si128(outside, _mm_or_si128(_mm_cmpgt_epi32(v1, high), _mm_cmplt_epi32(v1, low)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packs_epi32(v0, v1));
+    }
+    return _mm_movemask_epi8(outside) == 0;
+#else
     bool fits = true;
     for (int i = 0; i < 16; ++i) {
         const int v = (levels[i] * q.step[i] + 8) >> 4;
@@ -204,6 +311,7 @@ bool Dequantise(const std::int16_t levels[16], const QuantMatrix& q, std::int16_
         out[i] = static_cast<std::int16_t>(std::clamp(v, -32768, 32767));
     }
     return fits;
+#endif
 }
 
 void ForwardDcTransform(const std::int32_t blockDc[16], std::int32_t out[16])
