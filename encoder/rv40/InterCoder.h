@@ -41,6 +41,8 @@ private:
     static constexpr int kIntraThreshold = 24;
     // Bits whose worth in squared error a skipped macroblock may leave for it to be taken at once.
     static constexpr int kEarlySkipBits = 4;
+    // The same where the skip's residual quantises to nothing.
+    static constexpr int kQuietSkipBits = 16;
 
     MotionSearch search_;
     IntraCoder intra_;
