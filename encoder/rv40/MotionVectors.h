@@ -1,6 +1,7 @@
 // Motion vector prediction and the loop filter's motion edges, as the decoder derives them.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 #include "Macroblock.h"
@@ -33,11 +34,8 @@ std::uint16_t MotionEdges(const MvNeighbours& n, const std::int16_t mv[4][2], bo
 // Bits of a signed interleaved exp-Golomb code.
 inline int SignedCodeBits(int v)
 {
-    unsigned u = v > 0 ? 2u * v - 1 : 2u * -v;
-    int bits = 1;
-    for (u += 1; u > 1; u >>= 1)
-        bits += 2;
-    return bits;
+    const unsigned u = v > 0 ? 2u * v - 1 : 2u * -v;
+    return 2 * std::bit_width(u + 1) - 1;
 }
 
 }  // namespace quenlar::rv40
