@@ -75,7 +75,7 @@ SearchResult MotionSearch::Refine(int x, int y, int w, int h, Mv pred, const Mv*
             mv = c;
         }
     }
-    Diamond(x, y, w, h, pred, 1, 2, mv, cost);
+    Diamond(x, y, w, h, pred, 1, 1, mv, cost);
     return {mv, cost};
 }
 

@@ -24,7 +24,7 @@ public:
     // candidates; otherwise only the diamond refines them.
     SearchResult Search(int x, int y, int w, int h, Mv pred, const Mv* candidates, int count);
     // A cheaper search for the parts of a macroblock whose whole vector is known: the best
-    // candidate at its own quarter-pel position, then quarter-pel diamond steps.
+    // candidate at its own quarter-pel position, then one round of quarter-pel diamond steps.
     SearchResult Refine(int x, int y, int w, int h, Mv pred, const Mv* candidates, int count);
 private:
     // SATD of the block at a quarter-pel vector (its search approximation), plus the vector's cost.
