@@ -136,13 +136,21 @@ SearchResult MotionSearch::Search(int x, int y, int w, int h, Mv pred, const Mv*
         }
     };
     static constexpr int kHexagon[6][2] = {{-2, 0}, {-1, -2}, {1, -2}, {2, 0}, {1, 2}, {-1, 2}};
-    for (int step = 0; step < 16; ++step) {
-        int nx = bx, ny = by, nbest = best;
-        for (const auto& d : kHexagon)
-            tryAt(bx + d[0], by + d[1], nx, ny, nbest);
-        if (nx == bx && ny == by)
+    // After a step in direction k only the points k - 1, k and k + 1 around the new centre are
+    // new; the others were tried and cost more.
+    for (int step = 0, moved = -1; step < 16; ++step) {
+        int nx = bx, ny = by, nbest = best, direction = -1;
+        for (int k = 0; k < 6; ++k) {
+            if (moved >= 0 && (k - moved + 7) % 6 > 2)
+                continue;
+            const int before = nbest;
+            tryAt(bx + kHexagon[k][0], by + kHexagon[k][1], nx, ny, nbest);
+            if (nbest < before)
+                direction = k;
+        }
+        if (direction < 0)
             break;
-        bx = nx, by = ny, best = nbest;
+        bx = nx, by = ny, best = nbest, moved = direction;
     }
     for (int step = 0; step < 4; ++step) {
         int nx = bx, ny = by, nbest = best;
