@@ -20,7 +20,7 @@ class IntraCoder {
 public:
     // `window` holds the macroblock's edges on entry, its reconstruction on return, and `out`
     // its coding. Returns the rate-distortion cost (squared error * 256 + lambda * bits), or
-    // INT64_MAX where it would reach `limit` (the window and coding are then undefined).
+    // no less than `limit` where it would reach that (the window and coding are then undefined).
     // `estimate`, when given, is this macroblock's, from the same edges.
     std::int64_t Code(const FrameState& f, int mbx, int mby, const MbNeighbours& n, const MbContext& ctx,
                       MbWindow& window, MbCoding& out, std::int64_t limit = INT64_MAX,

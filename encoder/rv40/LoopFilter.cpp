@@ -68,6 +68,9 @@ void FilterRow(const FilterFrame& frame, int row)
             if (strongBelow)
                 cH[i] &= ~(0x3u << 4);
         }
+        // Most macroblocks of a P picture have no edge to filter at all.
+        if (!(yH | yV | cH[0] | cV[0] | cH[1] | cV[1]))
+            continue;
         const bool strongLeft = strong[kCur] || strong[kLeft];
         const bool strongTop = strong[kCur] || strong[kTop];
 

@@ -174,6 +174,29 @@ __attribute__((target("avx2"))) int SatdAvx2(const std::uint8_t* a, int aStride,
     return _mm_cvtsi128_si32(sum);
 }
 
+__attribute__((target("avx2"))) void SatdQuartersAvx2(const std::uint8_t* a, int aStride, const std::uint8_t* b,
+                                                      int bStride, int out[4])
+{
+    for (int half = 0; half < 2; ++half) {
+        __m256i total = _mm256_setzero_si256();
+        for (int y = half * 8; y < half * 8 + 8; y += 4) {
+            const __m256i d[4] = {
+                _mm256_sub_epi16(LoadRowAvx2<16>(a, aStride, y), LoadRowAvx2<16>(b, bStride, y)),
+                _mm256_sub_epi16(LoadRowAvx2<16>(a, aStride, y + 1), LoadRowAvx2<16>(b, bStride, y + 1)),
+                _mm256_sub_epi16(LoadRowAvx2<16>(a, aStride, y + 2), LoadRowAvx2<16>(b, bStride, y + 2)),
+                _mm256_sub_epi16(LoadRowAvx2<16>(a, aStride, y + 3), LoadRowAvx2<16>(b, bStride, y + 3))};
+            total = _mm256_add_epi32(total, HadamardAbsAvx2(d));
+        }
+        // The low 128 bits hold the left quarter, the high ones the right.
+        for (int side = 0; side < 2; ++side) {
+            __m128i sum = side ? _mm256_extracti128_si256(total, 1) : _mm256_castsi256_si128(total);
+            sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0x4E));
+            sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0xB1));
+            out[half * 2 + side] = _mm_cvtsi128_si32(sum);
+        }
+    }
+}
+
 const bool g_avx2 = __builtin_cpu_supports("avx2");
 
 #endif
@@ -227,6 +250,29 @@ int Satd(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride,
 #endif
     }
     return sum >> 1;
+}
+
+void SatdQuarters(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, int out[4])
+{
+#if defined(__SSE2__)
+    if (g_avx2) {
+        SatdQuartersAvx2(a, aStride, b, bStride, out);
+        return;
+    }
+#endif
+    for (int q = 0; q < 4; ++q) {
+        const int x = (q & 1) * 8, y0 = (q >> 1) * 8;
+        int sum = 0;
+        for (int y = y0; y < y0 + 8; y += 4) {
+#if defined(__SSE2__)
+            sum += Hadamard8x4(a + y * aStride + x, aStride, b + y * bStride + x, bStride);
+#else
+            for (int i = x; i < x + 8; i += 4)
+                sum += Hadamard4x4(a + y * aStride + i, aStride, b + y * bStride + i, bStride);
+#endif
+        }
+        out[q] = sum;
+    }
 }
 
 void Satd4x4Many(const std::uint8_t* a, int aStride, const std::uint8_t (*b)[16], int count, int* out)

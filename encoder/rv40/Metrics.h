@@ -8,6 +8,9 @@ namespace quenlar::rv40 {
 int Sad(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, int w, int h);
 // Sum of absolute Hadamard-transformed differences over 4x4 blocks, halved (w, h multiples of 4).
 int Satd(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, int w, int h);
+// The four 8x8 quarters' sums of a 16x16 Satd, not halved (raster order): Satd of any union of
+// them is its sum halved.
+void SatdQuarters(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, int out[4]);
 // Satd of one 4x4 block against each of `count` 4x4 blocks of 16 bytes (stride 4).
 void Satd4x4Many(const std::uint8_t* a, int aStride, const std::uint8_t (*b)[16], int count, int* out);
 int Ssd(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, int w, int h);

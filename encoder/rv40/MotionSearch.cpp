@@ -35,12 +35,30 @@ int MotionSearch::FullPelCost(int x, int y, int w, int h, int fx, int fy, Mv pre
            VectorCost({fx * 4, fy * 4}, pred);
 }
 
-int MotionSearch::Cost(int x, int y, int w, int h, Mv mv, Mv pred) const
+int MotionSearch::Cost(int x, int y, int w, int h, Mv mv, Mv pred)
 {
+    const bool whole = w == 16 && h == 16;
+    if (!whole && (x & ~15) == quarterX_ && (y & ~15) == quarterY_) {
+        for (int i = 0; i < quarterCount_; ++i) {
+            if (!(quarters_[i].mv == mv))
+                continue;
+            const int qx = (x & 15) >> 3, qy = (y & 15) >> 3;
+            int sum = 0;
+            for (int j = qy; j < qy + (h >> 3); ++j)
+                for (int k = qx; k < qx + (w >> 3); ++k)
+                    sum += quarters_[i].sums[j * 2 + k];
+            return (sum >> 1) + VectorCost(mv, pred);
+        }
+    }
     alignas(16) std::uint8_t scratch[16 * 16];
     int stride;
     const std::uint8_t* block = subpel_->Block(x, y, mv, w, h, scratch, &stride);
-    return Satd(source_->Row(y) + x, source_->Stride(), block, stride, w, h) + VectorCost(mv, pred);
+    if (!whole || quarterCount_ == kMaxQuarters)
+        return Satd(source_->Row(y) + x, source_->Stride(), block, stride, w, h) + VectorCost(mv, pred);
+    Quarters& q = quarters_[quarterCount_++];
+    q.mv = mv;
+    SatdQuarters(source_->Row(y) + x, source_->Stride(), block, stride, q.sums);
+    return ((q.sums[0] + q.sums[1] + q.sums[2] + q.sums[3]) >> 1) + VectorCost(mv, pred);
 }
 
 SearchResult MotionSearch::Refine(int x, int y, int w, int h, Mv pred, const Mv* candidates, int count)
@@ -57,11 +75,11 @@ SearchResult MotionSearch::Refine(int x, int y, int w, int h, Mv pred, const Mv*
             mv = c;
         }
     }
-    Diamond(x, y, w, h, pred, 1, 2, mv, cost);
+    Diamond(x, y, w, h, pred, 1, 1, mv, cost);
     return {mv, cost};
 }
 
-void MotionSearch::Diamond(int x, int y, int w, int h, Mv pred, int scale, int rounds, Mv& mv, int& cost) const
+void MotionSearch::Diamond(int x, int y, int w, int h, Mv pred, int scale, int rounds, Mv& mv, int& cost)
 {
     Mv previous{INT_MIN, INT_MIN};
     for (int round = 0; round < rounds; ++round) {
@@ -85,6 +103,11 @@ void MotionSearch::Diamond(int x, int y, int w, int h, Mv pred, int scale, int r
 
 SearchResult MotionSearch::Search(int x, int y, int w, int h, Mv pred, const Mv* candidates, int count)
 {
+    if (w == 16 && h == 16) {
+        quarterCount_ = 0;
+        quarterX_ = x;
+        quarterY_ = y;
+    }
     // Full pels: the best of the candidates, then hexagon steps, then a small diamond.
     const Mv start = Clamp(x, y, w, h, {(pred.x + 2) >> 2 << 2, (pred.y + 2) >> 2 << 2});
     int bx = start.x >> 2, by = start.y >> 2;
@@ -113,13 +136,21 @@ SearchResult MotionSearch::Search(int x, int y, int w, int h, Mv pred, const Mv*
         }
     };
     static constexpr int kHexagon[6][2] = {{-2, 0}, {-1, -2}, {1, -2}, {2, 0}, {1, 2}, {-1, 2}};
-    for (int step = 0; step < 16; ++step) {
-        int nx = bx, ny = by, nbest = best;
-        for (const auto& d : kHexagon)
-            tryAt(bx + d[0], by + d[1], nx, ny, nbest);
-        if (nx == bx && ny == by)
+    // After a step in direction k only the points k - 1, k and k + 1 around the new centre are
+    // new; the others were tried and cost more.
+    for (int step = 0, moved = -1; step < 16; ++step) {
+        int nx = bx, ny = by, nbest = best, direction = -1;
+        for (int k = 0; k < 6; ++k) {
+            if (moved >= 0 && (k - moved + 7) % 6 > 2)
+                continue;
+            const int before = nbest;
+            tryAt(bx + kHexagon[k][0], by + kHexagon[k][1], nx, ny, nbest);
+            if (nbest < before)
+                direction = k;
+        }
+        if (direction < 0)
             break;
-        bx = nx, by = ny, best = nbest;
+        bx = nx, by = ny, best = nbest, moved = direction;
     }
     for (int step = 0; step < 4; ++step) {
         int nx = bx, ny = by, nbest = best;

@@ -24,18 +24,17 @@ public:
     // candidates; otherwise only the diamond refines them.
     SearchResult Search(int x, int y, int w, int h, Mv pred, const Mv* candidates, int count);
     // A cheaper search for the parts of a macroblock whose whole vector is known: the best
-    // candidate at its own quarter-pel position, then quarter-pel diamond steps.
+    // candidate at its own quarter-pel position, then one round of quarter-pel diamond steps.
     SearchResult Refine(int x, int y, int w, int h, Mv pred, const Mv* candidates, int count);
-    // SATD of the block at a quarter-pel vector (its search approximation), plus the vector's cost.
-    int Cost(int x, int y, int w, int h, Mv mv, Mv pred) const;
-
 private:
+    // SATD of the block at a quarter-pel vector (its search approximation), plus the vector's cost.
+    int Cost(int x, int y, int w, int h, Mv mv, Mv pred);
     int VectorCost(Mv mv, Mv pred) const
     {
         return (lambda_ * (SignedCodeBits(mv.x - pred.x) + SignedCodeBits(mv.y - pred.y))) >> 8;
     }
     // Steps of `scale` quarter pels to the four neighbours of `mv`, repeated while one is better.
-    void Diamond(int x, int y, int w, int h, Mv pred, int scale, int rounds, Mv& mv, int& cost) const;
+    void Diamond(int x, int y, int w, int h, Mv pred, int scale, int rounds, Mv& mv, int& cost);
     int FullPelCost(int x, int y, int w, int h, int fx, int fy, Mv pred) const;
     Mv Clamp(int x, int y, int w, int h, Mv mv) const;
 
@@ -43,6 +42,17 @@ private:
     const Plane* reference_ = nullptr;
     const SubpelPlanes* subpel_ = nullptr;
     int lambda_ = 0;
+    // The quarters' SATD sums of the whole macroblock at the vectors its search tried: the
+    // partitions' search finds most of its trials there.
+    struct Quarters {
+        Mv mv;
+        int sums[4];
+    };
+    static constexpr int kMaxQuarters = 32;
+    Quarters quarters_[kMaxQuarters];
+    int quarterCount_ = 0;
+    int quarterX_ = -1;
+    int quarterY_ = -1;
 };
 
 }  // namespace quenlar::rv40

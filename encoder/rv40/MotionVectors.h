@@ -1,6 +1,7 @@
 // Motion vector prediction and the loop filter's motion edges, as the decoder derives them.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 #include "Macroblock.h"
@@ -10,7 +11,8 @@ namespace quenlar::rv40 {
 struct Mv {
     int x = 0;
     int y = 0;
-    bool operator==(const Mv&) const = default;
+    // One test instead of two: the search compares vectors in its inner loops, unpredictably.
+    bool operator==(const Mv& o) const { return ((x ^ o.x) | (y ^ o.y)) == 0; }
 };
 
 // The decoded macroblocks around one macroblock (null where unavailable); topLeft is given
@@ -33,11 +35,10 @@ std::uint16_t MotionEdges(const MvNeighbours& n, const std::int16_t mv[4][2], bo
 // Bits of a signed interleaved exp-Golomb code.
 inline int SignedCodeBits(int v)
 {
-    unsigned u = v > 0 ? 2u * v - 1 : 2u * -v;
-    int bits = 1;
-    for (u += 1; u > 1; u >>= 1)
-        bits += 2;
-    return bits;
+    // 2v - 1 for positive v, -2v otherwise, without a branch on the sign.
+    const unsigned sign = static_cast<unsigned>(v >> 31);
+    const unsigned u = 2 * ((static_cast<unsigned>(v) ^ sign) - sign) - (v > 0);
+    return 2 * std::bit_width(u + 1) - 1;
 }
 
 }  // namespace quenlar::rv40

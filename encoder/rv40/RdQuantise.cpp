@@ -13,18 +13,20 @@ namespace {
 // Squared error in the unscaled transform's units to squared pixel error * 256.
 constexpr float kErrorScale = 256.0f / 456976.0f;
 
-// Bits of one level beyond its class in the subblock code: escape and sign.
-int LevelBits(int a, int escape, const Code* coefficient)
+// Bits of one level beyond its class in the subblock code: escape and sign. Levels past the
+// class are rare; the common ones are priced without a branch.
+int EscapeBits(int a, int escape, const Code* coefficient)
 {
-    if (!a)
-        return 0;
-    if (a < escape)
-        return 1;
     const int v = a - escape;
     if (v <= 23)
         return coefficient[v].length + 1;
     const int n = std::bit_width(static_cast<unsigned>(v - 22)) - 1;
     return coefficient[23 + n].length + n + 1;
+}
+
+inline int LevelBits(int a, int escape, const Code* coefficient)
+{
+    return a >= escape ? EscapeBits(a, escape, coefficient) : a > 0;
 }
 
 // Each coefficient's nearest level and the one below, in coded order (four 2x2 subblocks of four).
@@ -52,40 +54,36 @@ float ChooseSubblock(const Candidates& c, int at, const Code* table, int pattern
     static constexpr int kWeight[4] = {27, 9, 3, 1};
     int code[4][2];
     float cost[4][2];
+    // Both choices are priced whether or not they differ: the test would mispredict more often
+    // than the pricing costs.
     int choices = 0;
     for (int i = 0; i < 4; ++i) {
         const int escape = i ? 2 : 3;
-        const int a = nearest[i];
+        const int a = nearest[i], b = below[i];
         code[i][0] = (a < escape ? a : escape) * kWeight[i];
         cost[i][0] = c.cost[0][at + i] + lambda * static_cast<float>(LevelBits(a, escape, coefficient));
-        if (below[i] != a) {
-            const int b = below[i];
-            code[i][1] = (b < escape ? b : escape) * kWeight[i];
-            cost[i][1] = c.cost[1][at + i] + lambda * static_cast<float>(LevelBits(b, escape, coefficient));
-            choices |= 1 << i;
-        }
+        code[i][1] = (b < escape ? b : escape) * kWeight[i];
+        cost[i][1] = c.cost[1][at + i] + lambda * static_cast<float>(LevelBits(b, escape, coefficient));
+        choices |= (b != a) << i;
     }
+    // The first subblock's code must exist; a later one may be left out only where allowed.
+    const bool first = pattern >= 0;
+    const Code* row = first ? table + pattern : table;
+    const int scale = first ? 8 : 1;
     float best = 1e30f;
     int bestCombo = -1, bestBits = 0;
     for (int combo = choices;; combo = (combo - 1) & choices) {
         const int p0 = combo & 1, p1 = combo >> 1 & 1, p2 = combo >> 2 & 1, p3 = combo >> 3 & 1;
         const int index = code[0][p0] + code[1][p1] + code[2][p2] + code[3][p3];
-        int bits = -1;
-        if (pattern >= 0)
-            bits = table[index * 8 + pattern].length ? table[index * 8 + pattern].length : -1;
-        else if (index)
-            bits = table[index].length;
-        else if (allowEmpty)
-            bits = 0;
-        if (bits >= 0) {
-            const float total =
-                cost[0][p0] + cost[1][p1] + cost[2][p2] + cost[3][p3] + lambda * static_cast<float>(bits);
-            if (total < best) {
-                best = total;
-                bestCombo = combo;
-                bestBits = bits;
-            }
-        }
+        const int length = row[index * scale].length;
+        const bool empty = !first && !index;
+        const int bits = empty ? 0 : length;
+        const bool valid = empty ? allowEmpty : length != 0;
+        const float total = cost[0][p0] + cost[1][p1] + cost[2][p2] + cost[3][p3] + lambda * static_cast<float>(bits);
+        const bool better = valid && total < best;
+        best = better ? total : best;
+        bestCombo = better ? combo : bestCombo;
+        bestBits = better ? bits : bestBits;
         if (!combo)
             break;
     }

@@ -47,6 +47,19 @@ bool DequantiseSafely(std::int16_t levels[16], const QuantMatrix& q, std::int16_
 
 }  // namespace
 
+bool QuantisesToZero(const std::uint8_t* src, int srcStride, const std::uint8_t* pred, int predStride, int w, int h,
+                     const QuantMatrix& q)
+{
+    for (int y = 0; y < h; y += 4)
+        for (int x = 0; x < w; x += 4) {
+            std::int32_t coeffs[16];
+            ForwardTransform(src + y * srcStride + x, srcStride, pred + y * predStride + x, predStride, coeffs);
+            if (!QuantisesToZero(coeffs, q))
+                return false;
+        }
+    return true;
+}
+
 bool CodeBlock(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, const QuantMatrix& q,
                std::int16_t levels[16], const RdWeights* rd, int* bits)
 {

@@ -16,6 +16,10 @@ namespace quenlar::rv40 {
 bool CodeBlock(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, const QuantMatrix& q,
                std::int16_t levels[16], const RdWeights* rd = nullptr, int* bits = nullptr);
 
+// Whether every 4x4 block of the w x h area's residual quantises to zero by the dead zone.
+bool QuantisesToZero(const std::uint8_t* src, int srcStride, const std::uint8_t* pred, int predStride, int w, int h,
+                     const QuantMatrix& q);
+
 // A 16x16 luma area with its DC coefficients in a separate block. Returns the coded pattern of
 // the sixteen blocks' remaining coefficients (bit 4 * y + x).
 unsigned CodeBlock16(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride,

@@ -24,6 +24,12 @@ void SubpelPlanes::Build(const Plane& full)
     FilterRowsAll(full.Row(-kReach - 2) - kReach, s, rows, s, w, h + 5);
     FilterColumns(full.Row(-kReach) - kReach, s, columns_.Row(-kReach) - kReach, s, w, h, 2);
     FilterColumns(rows_[1].Row(-kReach) - kReach, s, both_.Row(-kReach) - kReach, s, w, h, 2);
+    built_[0] = &full;
+    built_[1] = &rows_[0];
+    built_[2] = &rows_[1];
+    built_[3] = &rows_[2];
+    built_[8] = &columns_;
+    built_[10] = &both_;
 }
 
 const std::uint8_t* SubpelPlanes::Block(int x, int y, Mv mv, int w, int h, std::uint8_t* scratch, int* stride) const
@@ -32,12 +38,8 @@ const std::uint8_t* SubpelPlanes::Block(int x, int y, Mv mv, int w, int h, std::
     const int bx = x + (mv.x >> 2), by = y + (mv.y >> 2);
     const int s = full_->Stride();
     *stride = s;
-    if (!ly)
-        return (lx ? rows_[lx - 1] : *full_).Row(by) + bx;
-    if (ly == 2 && !lx)
-        return columns_.Row(by) + bx;
-    if (ly == 2 && lx == 2)
-        return both_.Row(by) + bx;
+    if (const Plane* plane = built_[ly * 4 + lx])
+        return plane->Row(by) + bx;
     *stride = 16;
     if (lx == 3 && ly == 3) {
         PredictLuma(*full_, x, y, mv.x, mv.y, w, h, scratch, 16);

@@ -24,6 +24,7 @@ private:
     Plane rows_[3];   // filtered along the rows at quarter positions 1, 2, 3
     Plane columns_;   // half-pel down the columns
     Plane both_;      // half-pel both ways
+    const Plane* built_[16] = {}; // the plane of each quarter position (4 * y + x), where one is built
 };
 
 }  // namespace quenlar::rv40
