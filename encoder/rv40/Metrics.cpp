@@ -41,9 +41,10 @@ inline __m128i Abs16(__m128i v)
     return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v));
 }
 
-// The transform of four rows of differences (two 4x4 blocks side by side, 16 bits each);
-// returns the sums of absolute values of both.
-inline int HadamardRows(const __m128i d[4])
+// The transform of four rows of differences (two 4x4 blocks side by side, 16 bits each), as
+// absolute values summed in 16-bit lanes: the transposition keeps the left block in the low half
+// of every register and the right one in the high half.
+inline __m128i HadamardAbs(const __m128i d[4])
 {
     // Down the columns.
     __m128i s01 = _mm_add_epi16(d[0], d[1]), t01 = _mm_sub_epi16(d[0], d[1]);
@@ -61,33 +62,22 @@ inline int HadamardRows(const __m128i d[4])
     s23 = _mm_add_epi16(c2, c3), t23 = _mm_sub_epi16(c2, c3);
     __m128i sum = _mm_add_epi16(Abs16(_mm_add_epi16(s01, s23)), Abs16(_mm_sub_epi16(s01, s23)));
     sum = _mm_add_epi16(sum, Abs16(_mm_sub_epi16(t01, t23)));
-    sum = _mm_add_epi16(sum, Abs16(_mm_add_epi16(t01, t23)));
-    __m128i total = _mm_madd_epi16(sum, _mm_set1_epi16(1));
+    return _mm_add_epi16(sum, Abs16(_mm_add_epi16(t01, t23)));
+}
+
+// Both blocks' sums together.
+inline int HadamardRows(const __m128i d[4])
+{
+    __m128i total = _mm_madd_epi16(HadamardAbs(d), _mm_set1_epi16(1));
     total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0x4E));
     total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0xB1));
     return _mm_cvtsi128_si32(total);
 }
 
-// Both sums of two 4x4 blocks side by side, as HadamardRows adds them: the transposition keeps
-// the left block in the low half of every register and the right one in the high half.
+// Each block's sum on its own.
 inline void HadamardPair(const __m128i d[4], int* left, int* right)
 {
-    __m128i s01 = _mm_add_epi16(d[0], d[1]), t01 = _mm_sub_epi16(d[0], d[1]);
-    __m128i s23 = _mm_add_epi16(d[2], d[3]), t23 = _mm_sub_epi16(d[2], d[3]);
-    const __m128i r0 = _mm_add_epi16(s01, s23), r1 = _mm_sub_epi16(s01, s23);
-    const __m128i r2 = _mm_sub_epi16(t01, t23), r3 = _mm_add_epi16(t01, t23);
-    const __m128i a0 = _mm_unpacklo_epi16(r0, r1), a1 = _mm_unpacklo_epi16(r2, r3);
-    const __m128i a2 = _mm_unpackhi_epi16(r0, r1), a3 = _mm_unpackhi_epi16(r2, r3);
-    const __m128i b0 = _mm_unpacklo_epi32(a0, a1), b1 = _mm_unpackhi_epi32(a0, a1);
-    const __m128i b2 = _mm_unpacklo_epi32(a2, a3), b3 = _mm_unpackhi_epi32(a2, a3);
-    const __m128i c0 = _mm_unpacklo_epi64(b0, b2), c1 = _mm_unpackhi_epi64(b0, b2);
-    const __m128i c2 = _mm_unpacklo_epi64(b1, b3), c3 = _mm_unpackhi_epi64(b1, b3);
-    s01 = _mm_add_epi16(c0, c1), t01 = _mm_sub_epi16(c0, c1);
-    s23 = _mm_add_epi16(c2, c3), t23 = _mm_sub_epi16(c2, c3);
-    __m128i sum = _mm_add_epi16(Abs16(_mm_add_epi16(s01, s23)), Abs16(_mm_sub_epi16(s01, s23)));
-    sum = _mm_add_epi16(sum, Abs16(_mm_sub_epi16(t01, t23)));
-    sum = _mm_add_epi16(sum, Abs16(_mm_add_epi16(t01, t23)));
-    __m128i total = _mm_madd_epi16(sum, _mm_set1_epi16(1));
+    __m128i total = _mm_madd_epi16(HadamardAbs(d), _mm_set1_epi16(1));
     total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0xB1));
     *left = _mm_cvtsi128_si32(total);
     *right = _mm_cvtsi128_si32(_mm_srli_si128(total, 8));
