@@ -56,19 +56,27 @@ bool FrameCoder::Code(const SourcePicture& picture, const FrameOptions& options,
     f.lambdaSatd = static_cast<int>(std::lround(256 * std::sqrt(0.136) * step));
 
     CodeMacroblocks(f);
-    CodeSetCounter counter(f.intraSet, f.interSet);
-    PutMacroblocks(counter, f);
-    int best = 0;
-    std::int64_t bestBits = 0;
-    for (int candidate = 0; candidate < 3; ++candidate) {
-        SetCodes(f, candidate);
-        const std::int64_t bits = counter.Bits(*f.intraSet, *f.interSet);
-        if (!candidate || bits < bestBits) {
-            bestBits = bits;
-            best = candidate;
+    // The best set changes slowly from one predicted picture to the next: they count it afresh
+    // only every few (the count is a pass over the whole picture; 1.7 % of the time for 0.3 %
+    // more bits on film).
+    if (key || picturesSinceCount_ >= kCountEvery) {
+        CodeSetCounter counter(f.intraSet, f.interSet);
+        PutMacroblocks(counter, f);
+        int best = 0;
+        std::int64_t bestBits = 0;
+        for (int candidate = 0; candidate < 3; ++candidate) {
+            SetCodes(f, candidate);
+            const std::int64_t bits = counter.Bits(*f.intraSet, *f.interSet);
+            if (!candidate || bits < bestBits) {
+                bestBits = bits;
+                best = candidate;
+            }
         }
+        shift = best;
+        picturesSinceCount_ = 0;
     }
-    shift = best;
+    ++picturesSinceCount_;
+    const int best = shift;
     SetCodes(f, best);
     sliceData_.clear();
     BitWriter w(sliceData_);

@@ -49,6 +49,8 @@ private:
     std::vector<MbContext> contexts_;
     std::vector<std::uint8_t> skipped_;
     int codeSetShift_[2] = {}; // last choice for key and other pictures
+    static constexpr int kCountEvery = 4;
+    int picturesSinceCount_ = 0;
     std::vector<std::uint8_t> sliceData_;
     IntraCoder intra_;
     InterCoder inter_;

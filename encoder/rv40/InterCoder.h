@@ -37,7 +37,7 @@ private:
     SubpelPlanes subpel_;
     // In units of lambda (SATD per bit): a 16x16 prediction this costly tries smaller
     // partitions; an inter cost this high tries intra.
-    static constexpr int kSplitThreshold = 330;
+    static constexpr int kSplitThreshold = 500;
     static constexpr int kIntraThreshold = 24;
     // Bits whose worth in squared error a skipped macroblock may leave for it to be taken at once.
     static constexpr int kEarlySkipBits = 4;

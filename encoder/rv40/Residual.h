@@ -10,9 +10,9 @@
 namespace quenlar::rv40 {
 
 // One 4x4 block: dst holds the prediction on entry and the reconstruction on return. Returns
-// whether any level is nonzero (the block is coded). With `rd`, levels are chosen by rate and
-// distortion, and `bits` gets the length of a coded block's code (0 where it is not known);
-// without, by the quantiser's dead zone.
+// whether any level is nonzero (the block is coded). Levels are chosen by the quantiser's dead
+// zone; with `rd`, where that leaves more than two, by rate and distortion, and `bits` gets the
+// length of such a block's code (0 where it is not known).
 bool CodeBlock(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, const QuantMatrix& q,
                std::int16_t levels[16], const RdWeights* rd = nullptr, int* bits = nullptr);
 
