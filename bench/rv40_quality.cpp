@@ -105,6 +105,7 @@ struct Rv40Run {
 Rv40Run EncodeRv40(const std::vector<std::vector<std::uint8_t>>& frames, int quant, int keyInterval)
 {
     rv40::Encoder encoder(g_width, g_height);
+    encoder.TimeLoopFilter();
     Rv40Run run;
     std::size_t bytes = 0;
     double psnr = 0;

@@ -20,6 +20,7 @@ public:
     // Returns whether the picture was coded as a key picture.
     bool Code(const SourcePicture& picture, const FrameOptions& options, std::vector<std::uint8_t>& packet);
     const Picture& Reconstruction() const { return *reference_; }
+    void TimeLoopFilter() { timeFilter_ = true; }
     double LoopFilterSeconds() const { return filterSeconds_; }
 
 private:
@@ -43,6 +44,7 @@ private:
     Picture* recon_;
     Picture* reference_;
     bool haveReference_ = false;
+    bool timeFilter_ = false;
     double filterSeconds_ = 0;
     std::vector<MbInfo> mbs_;
     std::vector<MbCoding> codings_;

@@ -143,10 +143,34 @@ double RateControl::Predicted(std::size_t picture, int quant) const
 
 double RateControl::Scale(double budget) const
 {
-    auto bits = [&](double scale) {
+    // Bits at the scale e^l: each picture's k cost / step^g over its floor, with step = scale *
+    // relative unless that leaves the quantisers' range. Unclamped, a term is its weight
+    // k cost relative^-g times e^(-g l), so the halving below takes two powers a step, not one
+    // a picture.
+    struct Term {
+        double low;  // below this l the step is the finest
+        double high; // above it the coarsest
+        double weight;
+        double floor;
+        double atLow;
+        double atHigh;
+        bool key;
+    };
+    const double logMin = std::log(Step(kMinQuant)), logMax = std::log(Step(kMaxQuant));
+    std::vector<Term> terms;
+    terms.reserve(costs_.size() - next_);
+    for (std::size_t i = next_; i < costs_.size(); ++i) {
+        const Model& m = ModelOf(i);
+        const double logRelative = i == 0 ? -std::log(kKeyStepRatio) : std::log(relative_[i]);
+        terms.push_back({logMin - logRelative, logMax - logRelative,
+                         m.k * costs_[i] * std::exp(-m.exponent * logRelative), m.floor,
+                         m.Bits(costs_[i], Step(kMinQuant)), m.Bits(costs_[i], Step(kMaxQuant)), i == 0});
+    }
+    auto bits = [&](double l) {
+        const double fall[2] = {std::exp(-inter_.exponent * l), std::exp(-intra_.exponent * l)};
         double sum = 0;
-        for (std::size_t i = next_; i < costs_.size(); ++i)
-            sum += ModelOf(i).Bits(costs_[i], StepFor(i, scale));
+        for (const Term& t : terms)
+            sum += l < t.low ? t.atLow : l > t.high ? t.atHigh : t.floor + t.weight * fall[t.key];
         return sum;
     };
     // Bits fall as the scale grows; halve the range between the finest and coarsest steps.
@@ -154,7 +178,7 @@ double RateControl::Scale(double budget) const
     double high = std::log(Step(kMaxQuant) * kKeyStepRatio * 4);
     for (int i = 0; i < 40; ++i) {
         const double middle = (low + high) / 2;
-        if (bits(std::exp(middle)) > budget)
+        if (bits(middle) > budget)
             low = middle;
         else
             high = middle;

@@ -20,6 +20,11 @@ void Encoder::Encode(const SourcePicture& picture, const FrameOptions& options, 
     out.key = coder_->Code(picture, options, out.data);
 }
 
+void Encoder::TimeLoopFilter()
+{
+    coder_->TimeLoopFilter();
+}
+
 double Encoder::LoopFilterSeconds() const
 {
     return coder_->LoopFilterSeconds();

@@ -46,7 +46,9 @@ public:
     // the visible picture is its top-left width x height.
     const Picture& Reconstruction() const;
 
-    // Processor time spent in the loop filter since construction, for benchmarks.
+    // For benchmarks: from now on, the processor time the loop filter takes is summed (two clock
+    // reads a macroblock row, which cost the encoder 1.5 %).
+    void TimeLoopFilter();
     double LoopFilterSeconds() const;
 
     int Width() const { return width_; }
