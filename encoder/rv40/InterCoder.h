@@ -40,7 +40,7 @@ private:
     static constexpr int kSplitThreshold = 500;
     static constexpr int kIntraThreshold = 24;
     // Bits whose worth in squared error a skipped macroblock may leave for it to be taken at once.
-    static constexpr int kEarlySkipBits = 4;
+    static constexpr int kEarlySkipBits = 8;
     // The same where the skip's residual quantises to nothing.
     static constexpr int kQuietSkipBits = 16;
 

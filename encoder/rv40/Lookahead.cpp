@@ -121,10 +121,14 @@ int Lookahead::InterCost(int bx, int by, Vector& best) const
             best = v;
         }
     }
+    // The centre of the step before is known to cost more.
+    Vector previous{INT_MIN, INT_MIN};
     for (int step = 0; step < kRefineSteps; ++step) {
         const Vector centre = best;
         for (const Vector d : {Vector{-1, 0}, Vector{1, 0}, Vector{0, -1}, Vector{0, 1}}) {
             const Vector v = clamp({centre.x + d.x, centre.y + d.y});
+            if ((v.x == previous.x && v.y == previous.y) || (v.x == centre.x && v.y == centre.y))
+                continue;
             const int sad = MotionSad(x, y, v);
             if (sad < bestSad) {
                 bestSad = sad;
@@ -133,6 +137,7 @@ int Lookahead::InterCost(int bx, int by, Vector& best) const
         }
         if (best.x == centre.x && best.y == centre.y)
             break;
+        previous = centre;
     }
     return Satd(current_.data() + static_cast<std::ptrdiff_t>(y) * width_ + x, width_,
                 previous_.data() + static_cast<std::ptrdiff_t>(y + best.y) * width_ + x + best.x, width_, kBlock,

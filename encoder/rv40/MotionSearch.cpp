@@ -123,6 +123,9 @@ SearchResult MotionSearch::Search(int x, int y, int w, int h, Mv pred, const Mv*
             by = c.y >> 2;
         }
     }
+    // A candidate this cheap is kept as it is: the steps around it found better too seldom
+    // (5 % of the encoder's instructions for 0.015 dB on film).
+    const bool settled = best * 256 < kSettledCost * lambda_;
     const int minX = -kMvReach - x, maxX = reference_->Width() + kMvReach - w - x;
     const int minY = -kMvReach - y, maxY = reference_->Height() + kMvReach - h - y;
     auto tryAt = [&](int fx, int fy, int& cx, int& cy, int& cbest) {
@@ -138,7 +141,7 @@ SearchResult MotionSearch::Search(int x, int y, int w, int h, Mv pred, const Mv*
     static constexpr int kHexagon[6][2] = {{-2, 0}, {-1, -2}, {1, -2}, {2, 0}, {1, 2}, {-1, 2}};
     // After a step in direction k only the points k - 1, k and k + 1 around the new centre are
     // new; the others were tried and cost more.
-    for (int step = 0, moved = -1; step < 16; ++step) {
+    for (int step = 0, moved = -1; step < (settled ? 0 : 16); ++step) {
         int nx = bx, ny = by, nbest = best, direction = -1;
         for (int k = 0; k < 6; ++k) {
             if (moved >= 0 && (k - moved + 7) % 6 > 2)
@@ -152,7 +155,7 @@ SearchResult MotionSearch::Search(int x, int y, int w, int h, Mv pred, const Mv*
             break;
         bx = nx, by = ny, best = nbest, moved = direction;
     }
-    for (int step = 0; step < 4; ++step) {
+    for (int step = 0; step < (settled ? 0 : 4); ++step) {
         int nx = bx, ny = by, nbest = best;
         for (const auto& d : kDiamond)
             tryAt(bx + d[0], by + d[1], nx, ny, nbest);
@@ -160,10 +163,11 @@ SearchResult MotionSearch::Search(int x, int y, int w, int h, Mv pred, const Mv*
             break;
         bx = nx, by = ny, best = nbest;
     }
-    // Half, then quarter pels: a small diamond each, repeated while it moves.
+    // Half, then quarter pels: a small diamond each, the quarters' repeated once if it moves (a
+    // second round of halves found nothing on film).
     Mv mv{bx * 4, by * 4};
     int cost = Cost(x, y, w, h, mv, pred);
-    Diamond(x, y, w, h, pred, 2, 2, mv, cost);
+    Diamond(x, y, w, h, pred, 2, 1, mv, cost);
     Diamond(x, y, w, h, pred, 1, 2, mv, cost);
     return {mv, cost};
 }

@@ -49,6 +49,8 @@ private:
         int sums[4];
     };
     static constexpr int kMaxQuarters = 32;
+    // In lambda / 256: a full-pel candidate cheaper than this ends the full-pel search.
+    static constexpr int kSettledCost = 300;
     Quarters quarters_[kMaxQuarters];
     int quarterCount_ = 0;
     int quarterX_ = -1;

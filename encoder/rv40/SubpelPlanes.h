@@ -1,7 +1,8 @@
 // The reference luma filtered along its rows at each quarter position (the decoder's own
 // filters, rounded to pixels as it rounds them), plus the half-pel positions down the columns,
 // built once per reference picture: every quarter-pel block the motion search compares is then
-// at most one more filter pass away, and exactly what the decoder would predict.
+// a plane's, the mean of two planes' (an approximation, between a built position and the next),
+// or one more filter pass away.
 #pragma once
 
 #include <cstdint>

@@ -102,7 +102,9 @@ void PutCbp(Sink& s, const CoefficientCodes& set, int table, std::uint32_t cbp)
     for (int i = 0; i < 4; ++i)
         chroma = chroma * 3 + static_cast<int>(((cbp >> (16 + i)) & 1) + ((cbp >> (20 + i)) & 1));
     s.Put(set.cbpPattern[table][chroma * 16 + pattern]);
-    const int ones = std::popcount(static_cast<unsigned>(pattern)) - 1;
+    // Without a population count instruction in the baseline, std::popcount is a library call.
+    static constexpr int kQuadrants[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+    const int ones = kQuadrants[pattern] - 1;
     for (int q = 0; q < 4; ++q)
         if (quadrant[q])
             s.Put(set.cbp[table][ones][quadrant[q]]);

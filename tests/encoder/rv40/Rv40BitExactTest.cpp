@@ -1,7 +1,8 @@
 // Our rv40 encoder against libavcodec's rv40 decoder: every picture the decoder outputs equals
 // the encoder's reconstruction, pixel for pixel, with and without its SIMD code, and the decoder
 // reports nothing. Also the motion search's shortcut: a macroblock's quarter sums give the SATD of
-// every partition exactly.
+// every partition exactly; and the vector quantiser gives each coefficient's level by the rounding
+// rule, in its own position.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -21,6 +22,7 @@ extern "C" {
 
 #include "rv40/Metrics.h"
 #include "rv40/Rv40Encoder.h"
+#include "rv40/Transform.h"
 
 namespace quenlar::encoder::test {
 namespace {
@@ -201,6 +203,35 @@ TEST(Rv40Satd, QuartersAddUpToEveryPartition)
         for (int i = 0; i < 4; ++i) {
             const int x = (i & 1) * 8, y = (i >> 1) * 8;
             EXPECT_EQ(rv40::Satd(a + y * 24 + x, 24, b + y * 20 + x, 20, 8, 8), q[i] >> 1) << "quarter " << i;
+        }
+    }
+}
+
+TEST(Rv40Quantise, EveryPositionByTheRoundingRule)
+{
+    std::uint32_t seed = 777;
+    auto next = [&seed] { return static_cast<std::int32_t>((seed = seed * 1103515245u + 12345u) >> 8); };
+    for (const int step : {1, 7, 60, 1000}) {
+        rv40::QuantMatrix q;
+        q.Set(step, step * 2, step * 3, 21);
+        for (int round = 0; round < 50; ++round) {
+            std::int32_t coeffs[16];
+            for (int i = 0; i < 16; ++i) {
+                // Zeros, small values around the dead zone, and the transform's extremes.
+                const std::int32_t range = round % 3 == 0 ? 700000 : 100 * step;
+                coeffs[i] = i % 5 == round % 5 ? 0 : next() % (2 * range + 1) - range;
+            }
+            std::int16_t levels[16];
+            const int nonzero = rv40::Quantise(coeffs, q, levels);
+            int expectedNonzero = 0;
+            for (int i = 0; i < 16; ++i) {
+                const std::int64_t magnitude =
+                    std::min<std::int64_t>((std::int64_t{std::abs(coeffs[i])} * q.multiplier[i] + q.deadZone[i]) >> 20,
+                                           rv40::kMaxLevel);
+                EXPECT_EQ(levels[i], coeffs[i] < 0 ? -magnitude : magnitude) << "step " << step << " position " << i;
+                expectedNonzero += magnitude != 0;
+            }
+            EXPECT_EQ(nonzero, expectedNonzero);
         }
     }
 }
