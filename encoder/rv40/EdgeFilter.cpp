@@ -210,6 +210,12 @@ inline __m128i Abs16(__m128i v)
     return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v));
 }
 
+inline __m128i Abs32(__m128i v)
+{
+    const __m128i sign = _mm_srai_epi32(v, 31);
+    return _mm_sub_epi32(_mm_xor_si128(v, sign), sign);
+}
+
 void WeakLines(Lines& l, bool filterP1, bool filterQ1, int alpha, int beta, int limP0Q0, int limQ1, int limP1)
 {
     const __m128i p2 = l.c[1], p1 = l.c[2], p0 = l.c[3], q0 = l.c[4], q1 = l.c[5], q2 = l.c[6];
@@ -290,6 +296,81 @@ void StrongLines(Lines& l, int alpha, int lims, int dither, bool chroma)
         l.c[6] = Select(active, _mm_srai_epi16(_mm_add_epi16(r2, bias), 7), q2);
     }
 }
+// Filters two segments of an edge inside a macroblock as FilterEdge does (weak filter only):
+// c holds p2 p1 p0 q0 q1 q2, a 16-bit lane a line, lanes 0-3 the first segment and 4-7 the
+// second; `pair` says which are filtered, with their clips. Changes p1 p0 q0 q1 (c[1] to c[4]).
+void WeakPair(__m128i c[6], unsigned pair, const int* limQ1, const int* limP1, int alpha, int beta)
+{
+    const __m128i z = _mm_setzero_si128(), top = _mm_set1_epi16(255);
+    const __m128i betaV = _mm_set1_epi16(static_cast<short>(beta));
+    const __m128i p2 = c[0], p1 = c[1], p0 = c[2], q0 = c[3], q1 = c[4], q2 = c[5];
+    // Each segment's decisions and limits as FilterEdge makes them, as masks over its lanes:
+    // the sums over a segment's four lines end up in both 32-bit lanes of its half.
+    const __m128i ones = _mm_set1_epi16(1);
+    auto segmentSum = [&](__m128i v) {
+        const __m128i pairs = _mm_madd_epi16(v, ones);
+        return Abs32(_mm_add_epi32(pairs, _mm_shuffle_epi32(pairs, 0xB1)));
+    };
+    const int first = -static_cast<int>(pair & 1), second = -static_cast<int>(pair >> 1);
+    const __m128i on = _mm_set_epi32(second, second, first, first);
+    const __m128i flatness = _mm_set1_epi32(beta << 2);
+    const __m128i fp = _mm_and_si128(on, _mm_cmplt_epi32(segmentSum(_mm_sub_epi16(p1, p0)), flatness));
+    const __m128i fq = _mm_and_si128(on, _mm_cmplt_epi32(segmentSum(_mm_sub_epi16(q1, q0)), flatness));
+    const __m128i bothV = _mm_and_si128(fp, fq), anyV = _mm_or_si128(fp, fq);
+    auto perSegment = [&](const int* v) {
+        const int a = v[0] & 0xFFFF, b = v[1] & 0xFFFF;
+        return _mm_set_epi32(b | b << 16, b | b << 16, a | a << 16, a | a << 16);
+    };
+    const __m128i clipQ = perSegment(limQ1), clipP = perSegment(limP1);
+    // lims = p1 + q1 + ((limQ1 + limP1) >> 1) + 1; all three halved unless both sides are filtered.
+    const __m128i lims = _mm_sub_epi16(
+        _mm_sub_epi16(_mm_add_epi16(_mm_srai_epi16(_mm_add_epi16(clipQ, clipP), 1), ones), fp), fq);
+    auto halved = [&](__m128i v) { return Select(bothV, v, _mm_srai_epi16(v, 1)); };
+    const __m128i t = _mm_sub_epi16(q0, p0);
+    const __m128i strength =
+        _mm_srai_epi16(_mm_mullo_epi16(_mm_set1_epi16(static_cast<short>(alpha)), Abs16(t)), 7);
+    // Below 4, or 3 where both sides are filtered (both is -1 there).
+    const __m128i active = _mm_and_si128(
+        anyV, _mm_andnot_si128(_mm_cmpeq_epi16(t, z),
+                               _mm_cmplt_epi16(strength, _mm_add_epi16(_mm_set1_epi16(4), bothV))));
+    const __m128i tt = _mm_add_epi16(_mm_slli_epi16(t, 2), _mm_and_si128(bothV, _mm_sub_epi16(p1, q1)));
+    const __m128i limV = halved(lims);
+    const __m128i diff = _mm_and_si128(
+        active, Clamp16(_mm_srai_epi16(_mm_add_epi16(tt, _mm_set1_epi16(4)), 3), _mm_sub_epi16(z, limV), limV));
+    const __m128i newP0 = Clamp16(_mm_add_epi16(p0, diff), z, top);
+    const __m128i newQ0 = Clamp16(_mm_sub_epi16(q0, diff), z, top);
+    const __m128i p1p2 = _mm_sub_epi16(p1, p2);
+    const __m128i useP = _mm_and_si128(fp, _mm_andnot_si128(_mm_cmpgt_epi16(Abs16(p1p2), betaV), active));
+    const __m128i limPV = halved(clipP);
+    const __m128i dP = _mm_srai_epi16(_mm_sub_epi16(_mm_add_epi16(_mm_sub_epi16(p1, p0), p1p2), diff), 1);
+    const __m128i newP1 =
+        Select(useP, Clamp16(_mm_sub_epi16(p1, Clamp16(dP, _mm_sub_epi16(z, limPV), limPV)), z, top), p1);
+    const __m128i q1q2 = _mm_sub_epi16(q1, q2);
+    const __m128i useQ = _mm_and_si128(fq, _mm_andnot_si128(_mm_cmpgt_epi16(Abs16(q1q2), betaV), active));
+    const __m128i limQV = halved(clipQ);
+    const __m128i dQ = _mm_srai_epi16(_mm_add_epi16(_mm_add_epi16(_mm_sub_epi16(q1, q0), q1q2), diff), 1);
+    const __m128i newQ1 =
+        Select(useQ, Clamp16(_mm_sub_epi16(q1, Clamp16(dQ, _mm_sub_epi16(z, limQV), limQV)), z, top), q1);
+    c[1] = newP1;
+    c[2] = newP0;
+    c[3] = newQ0;
+    c[4] = newQ1;
+}
+
+// Eight rows of eight bytes (the low halves) into eight columns, or back.
+void Transpose8x8(__m128i v[8])
+{
+    const __m128i a = _mm_unpacklo_epi8(v[0], v[1]), b = _mm_unpacklo_epi8(v[2], v[3]);
+    const __m128i c = _mm_unpacklo_epi8(v[4], v[5]), d = _mm_unpacklo_epi8(v[6], v[7]);
+    const __m128i e = _mm_unpacklo_epi16(a, b), f = _mm_unpackhi_epi16(a, b);
+    const __m128i g = _mm_unpacklo_epi16(c, d), h = _mm_unpackhi_epi16(c, d);
+    const __m128i pairs[4] = {_mm_unpacklo_epi32(e, g), _mm_unpackhi_epi32(e, g), _mm_unpacklo_epi32(f, h),
+                              _mm_unpackhi_epi32(f, h)};
+    for (int k = 0; k < 4; ++k) {
+        v[2 * k] = pairs[k];
+        v[2 * k + 1] = _mm_srli_si128(pairs[k], 8);
+    }
+}
 #endif
 
 }  // namespace
@@ -317,6 +398,61 @@ void FilterEdge(std::uint8_t* src, int stride, int dither, int limQ1, int limP1,
     }
 #else
     FilterEdgePlain(src, stride, dither, limQ1, limP1, alpha, beta, beta2, chroma, edge, vertical);
+#endif
+}
+
+void FilterInnerRowEdge(std::uint8_t* src, int stride, int count, unsigned segments, const int limQ1[4],
+                        const int limP1[4], int alpha, int beta)
+{
+#if defined(__SSE2__)
+    const __m128i z = _mm_setzero_si128();
+    for (int half = 0; half < count; half += 2) {
+        const unsigned pair = segments >> half & 3;
+        if (!pair)
+            continue;
+        std::uint8_t* s = src + half * 4;
+        __m128i c[6];
+        for (int k = 0; k < 6; ++k)
+            c[k] = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + (k - 3) * stride)), z);
+        WeakPair(c, pair, limQ1 + half, limP1 + half, alpha, beta);
+        for (int k = 1; k < 5; ++k)
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(s + (k - 3) * stride), _mm_packus_epi16(c[k], c[k]));
+    }
+#else
+    for (int k = 0; k < count; ++k)
+        if (segments >> k & 1)
+            FilterEdge(src + 4 * k, stride, 0, limQ1[k], limP1[k], alpha, beta, 0, false, false, false);
+#endif
+}
+
+void FilterInnerColumnEdge(std::uint8_t* src, int stride, int count, unsigned segments, const int limQ1[4],
+                           const int limP1[4], int alpha, int beta)
+{
+#if defined(__SSE2__)
+    const __m128i z = _mm_setzero_si128();
+    for (int half = 0; half < count; half += 2) {
+        const unsigned pair = segments >> half & 3;
+        if (!pair)
+            continue;
+        std::uint8_t* s = src + half * 4 * stride - 4;
+        __m128i bytes[8];
+        for (int k = 0; k < 8; ++k)
+            bytes[k] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + k * stride));
+        Transpose8x8(bytes);
+        __m128i c[6];
+        for (int k = 0; k < 6; ++k)
+            c[k] = _mm_unpacklo_epi8(bytes[k + 1], z);
+        WeakPair(c, pair, limQ1 + half, limP1 + half, alpha, beta);
+        for (int k = 1; k < 5; ++k)
+            bytes[k + 1] = _mm_packus_epi16(c[k], c[k]);
+        Transpose8x8(bytes);
+        for (int k = 0; k < 8; ++k)
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(s + k * stride), bytes[k]);
+    }
+#else
+    for (int k = 0; k < count; ++k)
+        if (segments >> k & 1)
+            FilterEdge(src + 4 * k * stride, stride, 0, limQ1[k], limP1[k], alpha, beta, 0, false, false, true);
 #endif
 }
 

@@ -74,56 +74,84 @@ void FilterRow(const FilterFrame& frame, int row)
         const bool strongLeft = strong[kCur] || strong[kLeft];
         const bool strongTop = strong[kCur] || strong[kTop];
 
+        // The edges inside the macroblock between rows of blocks first, a row at a time, then
+        // the others a column at a time, where the decoder goes block by block: no pixel that one
+        // of these edges changes is read by another that the decoder filters before it and this
+        // order after, so the picture is the same.
         const int ys = yPlane.Stride();
+        std::uint8_t* const yTop = yPlane.Row(row * 16) + x * 16;
         for (int j = 0; j < 16; j += 4) {
-            std::uint8_t* y = yPlane.Row(row * 16 + j) + x * 16;
-            for (int i = 0; i < 4; ++i, y += 4) {
-                const int ij = i + j;
-                const int clipCur = yToDeblock & (1u << ij) ? clip[kCur] : 0;
-                const int dither = j ? ij : i * 4;
-                if (yH & (0x10u << ij))
-                    FilterEdge(y + 4 * ys, ys, dither, yToDeblock & (0x10u << ij) ? clip[kCur] : 0, clipCur, alpha,
-                               beta, betaY, false, false, false);
-                if (yV & (1u << ij) && (i || !strongLeft)) {
-                    const int clipLeft = !i ? (mvmasks[kLeft] & (0x8u << j) ? clip[kLeft] : 0)
-                                            : (yToDeblock & (1u << (ij - 1)) ? clip[kCur] : 0);
-                    FilterEdge(y, ys, dither, clipCur, clipLeft, alpha, beta, betaY, false, false, true);
-                }
-                if (!j && yH & (1u << i) && strongTop)
-                    FilterEdge(y, ys, dither, clipCur, mvmasks[kTop] & (0x1000u << i) ? clip[kTop] : 0, alpha, beta,
-                               betaY, false, true, false);
-                if (yV & (1u << ij) && !i && strongLeft) {
-                    const int clipLeft = mvmasks[kLeft] & (0x8u << j) ? clip[kLeft] : 0;
-                    FilterEdge(y, ys, dither, clipCur, clipLeft, alpha, beta, betaY, false, true, true);
-                }
+            int below[4], above[4];
+            for (int i = 0; i < 4; ++i) {
+                below[i] = yToDeblock & (0x10u << (i + j)) ? clip[kCur] : 0;
+                above[i] = yToDeblock & (1u << (i + j)) ? clip[kCur] : 0;
             }
+            if (const unsigned segments = yH >> (4 + j) & 0xF)
+                FilterInnerRowEdge(yTop + (j + 4) * ys, ys, 4, segments, below, above, alpha, beta);
+        }
+        for (int i = 0; i < 4; ++i) {
+            std::uint8_t* const y = yTop + 4 * i;
+            const int clipTopRow = yToDeblock & (1u << i) ? clip[kCur] : 0;
+            if (i || !strongLeft) {
+                unsigned segments = 0;
+                int right[4], left[4];
+                for (int k = 0; k < 4; ++k) {
+                    const int ij = i + 4 * k;
+                    segments |= (yV >> ij & 1) << k;
+                    right[k] = yToDeblock & (1u << ij) ? clip[kCur] : 0;
+                    left[k] = !i ? (mvmasks[kLeft] & (0x8u << 4 * k) ? clip[kLeft] : 0)
+                                 : (yToDeblock & (1u << (ij - 1)) ? clip[kCur] : 0);
+                }
+                if (segments)
+                    FilterInnerColumnEdge(y, ys, 4, segments, right, left, alpha, beta);
+            }
+            if (yH & (1u << i) && strongTop)
+                FilterEdge(y, ys, i * 4, clipTopRow, mvmasks[kTop] & (0x1000u << i) ? clip[kTop] : 0, alpha, beta,
+                           betaY, false, true, false);
+            if (!i && strongLeft)
+                for (int j = 0; j < 16; j += 4)
+                    if (yV & (1u << j))
+                        FilterEdge(y + j * ys, ys, j, yToDeblock & (1u << j) ? clip[kCur] : 0,
+                                   mvmasks[kLeft] & (0x8u << j) ? clip[kLeft] : 0, alpha, beta, betaY, false, true,
+                                   true);
         }
         for (int k = 0; k < 2; ++k) {
             Plane& plane = *chromaPlanes[k];
             const int cs = plane.Stride();
+            std::uint8_t* const cTop = plane.Row(row * 8) + x * 8;
             for (int j = 0; j < 2; ++j) {
-                std::uint8_t* c = plane.Row(row * 8 + j * 4) + x * 8;
-                for (int i = 0; i < 2; ++i, c += 4) {
-                    const int ij = i + j * 2;
-                    const int clipCur = cToDeblock[k] & (1u << ij) ? clip[kCur] : 0;
-                    if (cH[k] & (1u << (ij + 2))) {
-                        const int clipBottom = cToDeblock[k] & (1u << (ij + 2)) ? clip[kCur] : 0;
-                        FilterEdge(c + 4 * cs, cs, i * 8, clipBottom, clipCur, alpha, beta, betaC, true, false, false);
-                    }
-                    if (cV[k] & (1u << ij) && (i || !strongLeft)) {
-                        const int clipLeft = !i ? (uvcbp[kLeft][k] & (1 << (2 * j + 1)) ? clip[kLeft] : 0)
-                                                : (cToDeblock[k] & (1u << (ij - 1)) ? clip[kCur] : 0);
-                        FilterEdge(c, cs, j * 8, clipCur, clipLeft, alpha, beta, betaC, true, false, true);
-                    }
-                    if (!j && cH[k] & (1u << ij) && strongTop) {
-                        const int clipTop = uvcbp[kTop][k] & (1 << (ij + 2)) ? clip[kTop] : 0;
-                        FilterEdge(c, cs, i * 8, clipCur, clipTop, alpha, beta, betaC, true, true, false);
-                    }
-                    if (cV[k] & (1u << ij) && !i && strongLeft) {
-                        const int clipLeft = uvcbp[kLeft][k] & (1 << (2 * j + 1)) ? clip[kLeft] : 0;
-                        FilterEdge(c, cs, j * 8, clipCur, clipLeft, alpha, beta, betaC, true, true, true);
-                    }
+                int below[4] = {}, above[4] = {};
+                for (int i = 0; i < 2; ++i) {
+                    below[i] = cToDeblock[k] & (1u << (i + j * 2 + 2)) ? clip[kCur] : 0;
+                    above[i] = cToDeblock[k] & (1u << (i + j * 2)) ? clip[kCur] : 0;
                 }
+                if (const unsigned segments = cH[k] >> (2 + j * 2) & 3)
+                    FilterInnerRowEdge(cTop + (j * 4 + 4) * cs, cs, 2, segments, below, above, alpha, beta);
+            }
+            for (int i = 0; i < 2; ++i) {
+                std::uint8_t* const c = cTop + 4 * i;
+                if (i || !strongLeft) {
+                    unsigned segments = 0;
+                    int right[4] = {}, left[4] = {};
+                    for (int j = 0; j < 2; ++j) {
+                        const int ij = i + j * 2;
+                        segments |= (cV[k] >> ij & 1) << j;
+                        right[j] = cToDeblock[k] & (1u << ij) ? clip[kCur] : 0;
+                        left[j] = !i ? (uvcbp[kLeft][k] & (1 << (2 * j + 1)) ? clip[kLeft] : 0)
+                                     : (cToDeblock[k] & (1u << (ij - 1)) ? clip[kCur] : 0);
+                    }
+                    if (segments)
+                        FilterInnerColumnEdge(c, cs, 2, segments, right, left, alpha, beta);
+                }
+                if (cH[k] & (1u << i) && strongTop)
+                    FilterEdge(c, cs, i * 8, cToDeblock[k] & (1u << i) ? clip[kCur] : 0,
+                               uvcbp[kTop][k] & (1 << (i + 2)) ? clip[kTop] : 0, alpha, beta, betaC, true, true, false);
+                if (!i && strongLeft)
+                    for (int j = 0; j < 2; ++j)
+                        if (cV[k] & (1u << (j * 2)))
+                            FilterEdge(c + j * 4 * cs, cs, j * 8, cToDeblock[k] & (1u << (j * 2)) ? clip[kCur] : 0,
+                                       uvcbp[kLeft][k] & (1 << (2 * j + 1)) ? clip[kLeft] : 0, alpha, beta, betaC,
+                                       true, true, true);
             }
         }
     }
