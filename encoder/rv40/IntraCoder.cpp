@@ -27,8 +27,8 @@ int WindowSsd(const Picture& source, int mbx, int mby, const MbWindow& window)
 {
     const int x0 = mbx * 16, y0 = mby * 16;
     return Ssd(source.y.Row(y0) + x0, source.y.Stride(), window.Y(), MbWindow::kStride, 16, 16) +
-           Ssd(source.u.Row(y0 / 2) + x0 / 2, source.u.Stride(), window.C(0), MbWindow::kChromaStride, 8, 8) +
-           Ssd(source.v.Row(y0 / 2) + x0 / 2, source.v.Stride(), window.C(1), MbWindow::kChromaStride, 8, 8);
+           SsdPair8(source.u.Row(y0 / 2) + x0 / 2, source.v.Row(y0 / 2) + x0 / 2, source.u.Stride(), window.C(0),
+                    window.C(1), MbWindow::kChromaStride, 8);
 }
 
 std::int64_t IntraCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours& n, const MbContext& ctx,

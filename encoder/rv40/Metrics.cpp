@@ -189,6 +189,21 @@ __attribute__((target("avx2"))) void SatdQuartersAvx2(const std::uint8_t* a, int
 
 const bool g_avx2 = __builtin_cpu_supports("avx2");
 
+__attribute__((target("avx2"))) int Ssd16Avx2(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride,
+                                               int h)
+{
+    __m256i total = _mm256_setzero_si256();
+    for (int y = 0; y < h; ++y, a += aStride, b += bStride) {
+        const __m256i d = _mm256_sub_epi16(_mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a))),
+                                           _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b))));
+        total = _mm256_add_epi32(total, _mm256_madd_epi16(d, d));
+    }
+    __m128i sum = _mm_add_epi32(_mm256_castsi256_si128(total), _mm256_extracti128_si256(total, 1));
+    sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0x4E));
+    sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0xB1));
+    return _mm_cvtsi128_si32(sum);
+}
+
 #endif
 
 }  // namespace
@@ -300,6 +315,8 @@ void Satd4x4Many(const std::uint8_t* a, int aStride, const std::uint8_t (*b)[16]
 int Ssd(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, int w, int h)
 {
 #if defined(__SSE2__)
+    if (g_avx2 && w == 16)
+        return Ssd16Avx2(a, aStride, b, bStride, h);
     if (w == 16 || w == 8 || w == 4) {
         const __m128i z = _mm_setzero_si128();
         __m128i total = z;
@@ -330,6 +347,30 @@ int Ssd(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, 
             sum += d * d;
         }
     return sum;
+}
+
+int SsdPair8(const std::uint8_t* a0, const std::uint8_t* a1, int aStride, const std::uint8_t* b0,
+             const std::uint8_t* b1, int bStride, int h)
+{
+#if defined(__SSE2__)
+    const __m128i z = _mm_setzero_si128();
+    __m128i total = z;
+    for (int y = 0; y < h; ++y) {
+        auto row = [y](const std::uint8_t* p, int stride) {
+            return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + y * stride));
+        };
+        const __m128i pa = _mm_unpacklo_epi64(row(a0, aStride), row(a1, aStride));
+        const __m128i pb = _mm_unpacklo_epi64(row(b0, bStride), row(b1, bStride));
+        const __m128i lo = _mm_sub_epi16(_mm_unpacklo_epi8(pa, z), _mm_unpacklo_epi8(pb, z));
+        const __m128i hi = _mm_sub_epi16(_mm_unpackhi_epi8(pa, z), _mm_unpackhi_epi8(pb, z));
+        total = _mm_add_epi32(total, _mm_add_epi32(_mm_madd_epi16(lo, lo), _mm_madd_epi16(hi, hi)));
+    }
+    total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0x4E));
+    total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0xB1));
+    return _mm_cvtsi128_si32(total);
+#else
+    return Ssd(a0, aStride, b0, bStride, 8, h) + Ssd(a1, aStride, b1, bStride, 8, h);
+#endif
 }
 
 }  // namespace quenlar::rv40

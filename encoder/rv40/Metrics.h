@@ -14,5 +14,8 @@ void SatdQuarters(const std::uint8_t* a, int aStride, const std::uint8_t* b, int
 // Satd of one 4x4 block against each of `count` 4x4 blocks of 16 bytes (stride 4).
 void Satd4x4Many(const std::uint8_t* a, int aStride, const std::uint8_t (*b)[16], int count, int* out);
 int Ssd(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, int w, int h);
+// Ssd of two 8-wide blocks at once (a macroblock's U and V), each pair with its stride.
+int SsdPair8(const std::uint8_t* a0, const std::uint8_t* a1, int aStride, const std::uint8_t* b0,
+             const std::uint8_t* b1, int bStride, int h);
 
 }  // namespace quenlar::rv40
