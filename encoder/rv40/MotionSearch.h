@@ -49,7 +49,7 @@ private:
         int sums[4];
     };
     static constexpr int kMaxQuarters = 32;
-    // In lambda / 256: a full-pel candidate cheaper than this ends the full-pel search.
+    // In lambda / 256: from a full-pel candidate cheaper than this no hexagon steps are taken.
     static constexpr int kSettledCost = 300;
     Quarters quarters_[kMaxQuarters];
     int quarterCount_ = 0;
