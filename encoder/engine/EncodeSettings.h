@@ -11,7 +11,7 @@ namespace quenlar::encoder {
 enum class VideoCodec { Rv20, Rv40 };
 
 // What the converter and the control write unless told otherwise.
-inline constexpr VideoCodec kDefaultVideoCodec = VideoCodec::Rv20;
+inline constexpr VideoCodec kDefaultVideoCodec = VideoCodec::Rv40;
 
 // "rv20", "rv40": the names the converter takes.
 const char* VideoCodecName(VideoCodec codec);

@@ -33,14 +33,14 @@ perl "$here/../e2e/make_vcd_dat.pl" vcd.mpg Disc1/AVSEQ01.DAT
 clip 3 -c:v mpeg2video -b:v 1500k -c:a mp2 -b:a 192k -f mpeg "My Films/trip.mpg"
 head -c 100000 /dev/urandom > garbage.mpg
 
-# Readable rm with rv20 and ac3 of about three seconds; the title (and author, when given).
+# Readable rm with rv40 and ac3 of about three seconds; the title (and author, when given).
 check_rm() {
   local file=$1 title=$2 author=${3:-} info duration
   info=$(ffprobe -v error -show_entries format=format_name,duration:format_tags=title,author \
            -show_entries stream=codec_name,bit_rate -of default=noprint_wrappers=1 "$file") ||
     fail "ffprobe cannot read $file"
   grep -qx 'format_name=rm' <<<"$info" || fail "$file is not rm: $info"
-  grep -qx 'codec_name=rv20' <<<"$info" || fail "$file has no rv20 video: $info"
+  grep -qx 'codec_name=rv40' <<<"$info" || fail "$file has no rv40 video: $info"
   grep -qx 'codec_name=ac3' <<<"$info" || fail "$file has no ac3 audio: $info"
   grep -qxF "TAG:title=$title" <<<"$info" || fail "$file: title is not '$title': $info"
   [ -z "$author" ] || grep -qxF "TAG:author=$author" <<<"$info" || fail "$file: author is not '$author': $info"

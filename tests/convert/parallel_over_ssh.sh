@@ -102,7 +102,7 @@ frames() {
 }
 quenlar-convert --quiet clip.mpg > /dev/null || fail "the reference conversion failed"
 reference=$(frames clip.rm)
-grep -qx 'codec_name=rv20' <<<"$reference" || fail "the reference is no rv20 .rm: $reference"
+grep -qx 'codec_name=rv40' <<<"$reference" || fail "the reference is no rv40 .rm: $reference"
 check_rm() {
   local got
   [ -f "$1" ] || fail "$1 did not come back"

@@ -152,7 +152,7 @@ check_rm() {
            -show_entries stream=codec_type,codec_name -of default=noprint_wrappers=1 "$file") ||
     fail "ffprobe cannot read $file"
   grep -qx 'format_name=rm' <<<"$info" || fail "$file is not rm: $info"
-  grep -qx 'codec_name=rv20' <<<"$info" || fail "$file has no rv20 video: $info"
+  grep -qx 'codec_name=rv40' <<<"$info" || fail "$file has no rv40 video: $info"
   grep -qx 'codec_name=ac3' <<<"$info" || fail "$file has no ac3 audio: $info"
   grep -qxF "TAG:title=$title" <<<"$info" || fail "$file: title is not '$title': $info"
   duration=$(sed -n 's/^duration=//p' <<<"$info")

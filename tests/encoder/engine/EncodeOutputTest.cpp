@@ -253,7 +253,7 @@ TEST(EncodeOutput, SeveralVideoEncodersMakeOneValidStreamAtTheRate)
         for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
             std::string name;
             std::getline(std::ifstream(task.path() / "comm"), name);
-            encoderThreads += name.rfind("qn-rv20-", 0) == 0;
+            encoderThreads += name.rfind(std::string("qn-") + VideoCodecName(settings.videoCodec) + "-", 0) == 0;
         }
     };
     ::setenv("QUENLAR_VIDEO_THREADS", "3", 1);
