@@ -339,18 +339,17 @@ void WeakPair(__m128i c[6], unsigned pair, const int* limQ1, const int* limP1, i
         active, Clamp16(_mm_srai_epi16(_mm_add_epi16(tt, _mm_set1_epi16(4)), 3), _mm_sub_epi16(z, limV), limV));
     const __m128i newP0 = Clamp16(_mm_add_epi16(p0, diff), z, top);
     const __m128i newQ0 = Clamp16(_mm_sub_epi16(q0, diff), z, top);
-    const __m128i p1p2 = _mm_sub_epi16(p1, p2);
-    const __m128i useP = _mm_and_si128(fp, _mm_andnot_si128(_mm_cmpgt_epi16(Abs16(p1p2), betaV), active));
-    const __m128i limPV = halved(clipP);
-    const __m128i dP = _mm_srai_epi16(_mm_sub_epi16(_mm_add_epi16(_mm_sub_epi16(p1, p0), p1p2), diff), 1);
-    const __m128i newP1 =
-        Select(useP, Clamp16(_mm_sub_epi16(p1, Clamp16(dP, _mm_sub_epi16(z, limPV), limPV)), z, top), p1);
-    const __m128i q1q2 = _mm_sub_epi16(q1, q2);
-    const __m128i useQ = _mm_and_si128(fq, _mm_andnot_si128(_mm_cmpgt_epi16(Abs16(q1q2), betaV), active));
-    const __m128i limQV = halved(clipQ);
-    const __m128i dQ = _mm_srai_epi16(_mm_add_epi16(_mm_add_epi16(_mm_sub_epi16(q1, q0), q1q2), diff), 1);
-    const __m128i newQ1 =
-        Select(useQ, Clamp16(_mm_sub_epi16(q1, Clamp16(dQ, _mm_sub_epi16(z, limQV), limQV)), z, top), q1);
+    // The second pixel on each side, where its side is filtered and flat enough: the same on
+    // both sides but for the sign of diff.
+    auto outer = [&](__m128i x1, __m128i x0, __m128i x2, __m128i side, __m128i clip, __m128i signedDiff) {
+        const __m128i x1x2 = _mm_sub_epi16(x1, x2);
+        const __m128i use = _mm_and_si128(side, _mm_andnot_si128(_mm_cmpgt_epi16(Abs16(x1x2), betaV), active));
+        const __m128i lim = halved(clip);
+        const __m128i d = _mm_srai_epi16(_mm_add_epi16(_mm_add_epi16(_mm_sub_epi16(x1, x0), x1x2), signedDiff), 1);
+        return Select(use, Clamp16(_mm_sub_epi16(x1, Clamp16(d, _mm_sub_epi16(z, lim), lim)), z, top), x1);
+    };
+    const __m128i newP1 = outer(p1, p0, p2, fp, clipP, _mm_sub_epi16(z, diff));
+    const __m128i newQ1 = outer(q1, q0, q2, fq, clipQ, diff);
     c[1] = newP1;
     c[2] = newP0;
     c[3] = newQ0;
@@ -401,8 +400,8 @@ void FilterEdge(std::uint8_t* src, int stride, int dither, int limQ1, int limP1,
 #endif
 }
 
-void FilterInnerRowEdge(std::uint8_t* src, int stride, int count, unsigned segments, const int limQ1[4],
-                        const int limP1[4], int alpha, int beta)
+void FilterInnerEdge(std::uint8_t* src, int stride, bool vertical, int count, unsigned segments, const int limQ1[4],
+                     const int limP1[4], int alpha, int beta)
 {
 #if defined(__SSE2__)
     const __m128i z = _mm_setzero_si128();
@@ -410,49 +409,30 @@ void FilterInnerRowEdge(std::uint8_t* src, int stride, int count, unsigned segme
         const unsigned pair = segments >> half & 3;
         if (!pair)
             continue;
-        std::uint8_t* s = src + half * 4;
-        __m128i c[6];
-        for (int k = 0; k < 6; ++k)
-            c[k] = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + (k - 3) * stride)), z);
-        WeakPair(c, pair, limQ1 + half, limP1 + half, alpha, beta);
-        for (int k = 1; k < 5; ++k)
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(s + (k - 3) * stride), _mm_packus_epi16(c[k], c[k]));
-    }
-#else
-    for (int k = 0; k < count; ++k)
-        if (segments >> k & 1)
-            FilterEdge(src + 4 * k, stride, 0, limQ1[k], limP1[k], alpha, beta, 0, false, false, false);
-#endif
-}
-
-void FilterInnerColumnEdge(std::uint8_t* src, int stride, int count, unsigned segments, const int limQ1[4],
-                           const int limP1[4], int alpha, int beta)
-{
-#if defined(__SSE2__)
-    const __m128i z = _mm_setzero_si128();
-    for (int half = 0; half < count; half += 2) {
-        const unsigned pair = segments >> half & 3;
-        if (!pair)
-            continue;
-        std::uint8_t* s = src + half * 4 * stride - 4;
+        // Across a vertical edge the eight pixels of each line are a row's: eight lines are
+        // turned into the eight positions across the edge, and back.
+        std::uint8_t* const s = vertical ? src + half * 4 * stride - 4 : src + half * 4 - 4 * stride;
         __m128i bytes[8];
         for (int k = 0; k < 8; ++k)
             bytes[k] = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + k * stride));
-        Transpose8x8(bytes);
+        if (vertical)
+            Transpose8x8(bytes);
         __m128i c[6];
         for (int k = 0; k < 6; ++k)
             c[k] = _mm_unpacklo_epi8(bytes[k + 1], z);
         WeakPair(c, pair, limQ1 + half, limP1 + half, alpha, beta);
         for (int k = 1; k < 5; ++k)
             bytes[k + 1] = _mm_packus_epi16(c[k], c[k]);
-        Transpose8x8(bytes);
-        for (int k = 0; k < 8; ++k)
+        if (vertical)
+            Transpose8x8(bytes);
+        for (int k = vertical ? 0 : 2; k < (vertical ? 8 : 6); ++k)
             _mm_storel_epi64(reinterpret_cast<__m128i*>(s + k * stride), bytes[k]);
     }
 #else
     for (int k = 0; k < count; ++k)
         if (segments >> k & 1)
-            FilterEdge(src + 4 * k * stride, stride, 0, limQ1[k], limP1[k], alpha, beta, 0, false, false, true);
+            FilterEdge(src + 4 * k * (vertical ? stride : 1), stride, 0, limQ1[k], limP1[k], alpha, beta, 0, false,
+                       false, vertical);
 #endif
 }
 

@@ -11,13 +11,11 @@ namespace quenlar::rv40 {
 void FilterEdge(std::uint8_t* src, int stride, int dither, int limQ1, int limP1, int alpha, int beta, int beta2,
                 bool chroma, bool edge, bool vertical);
 
-// The edge between the rows above `src` and its row, inside a macroblock (so never strong):
-// `count` (2 or 4) segments of four pixels along it, segment k filtered where bit k of
-// `segments` is set, with its own clips. The same as FilterEdge on each, eight pixels at a time.
-void FilterInnerRowEdge(std::uint8_t* src, int stride, int count, unsigned segments, const int limQ1[4],
-                        const int limP1[4], int alpha, int beta);
-// The same for the edge left of the column `src`, its segments going down.
-void FilterInnerColumnEdge(std::uint8_t* src, int stride, int count, unsigned segments, const int limQ1[4],
-                           const int limP1[4], int alpha, int beta);
+// An edge inside a macroblock (so never strong): `count` (2 or 4) segments of four pixels
+// along it, segment k filtered where bit k of `segments` is set, with its own clips; `src` and
+// `vertical` as FilterEdge takes them for the first. The same as FilterEdge on each segment,
+// eight pixels at a time.
+void FilterInnerEdge(std::uint8_t* src, int stride, bool vertical, int count, unsigned segments, const int limQ1[4],
+                     const int limP1[4], int alpha, int beta);
 
 }  // namespace quenlar::rv40

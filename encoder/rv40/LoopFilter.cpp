@@ -87,7 +87,7 @@ void FilterRow(const FilterFrame& frame, int row)
                 above[i] = yToDeblock & (1u << (i + j)) ? clip[kCur] : 0;
             }
             if (const unsigned segments = yH >> (4 + j) & 0xF)
-                FilterInnerRowEdge(yTop + (j + 4) * ys, ys, 4, segments, below, above, alpha, beta);
+                FilterInnerEdge(yTop + (j + 4) * ys, ys, false, 4, segments, below, above, alpha, beta);
         }
         for (int i = 0; i < 4; ++i) {
             std::uint8_t* const y = yTop + 4 * i;
@@ -103,7 +103,7 @@ void FilterRow(const FilterFrame& frame, int row)
                                  : (yToDeblock & (1u << (ij - 1)) ? clip[kCur] : 0);
                 }
                 if (segments)
-                    FilterInnerColumnEdge(y, ys, 4, segments, right, left, alpha, beta);
+                    FilterInnerEdge(y, ys, true, 4, segments, right, left, alpha, beta);
             }
             if (yH & (1u << i) && strongTop)
                 FilterEdge(y, ys, i * 4, clipTopRow, mvmasks[kTop] & (0x1000u << i) ? clip[kTop] : 0, alpha, beta,
@@ -126,7 +126,7 @@ void FilterRow(const FilterFrame& frame, int row)
                     above[i] = cToDeblock[k] & (1u << (i + j * 2)) ? clip[kCur] : 0;
                 }
                 if (const unsigned segments = cH[k] >> (2 + j * 2) & 3)
-                    FilterInnerRowEdge(cTop + (j * 4 + 4) * cs, cs, 2, segments, below, above, alpha, beta);
+                    FilterInnerEdge(cTop + (j * 4 + 4) * cs, cs, false, 2, segments, below, above, alpha, beta);
             }
             for (int i = 0; i < 2; ++i) {
                 std::uint8_t* const c = cTop + 4 * i;
@@ -141,7 +141,7 @@ void FilterRow(const FilterFrame& frame, int row)
                                      : (cToDeblock[k] & (1u << (ij - 1)) ? clip[kCur] : 0);
                     }
                     if (segments)
-                        FilterInnerColumnEdge(c, cs, 2, segments, right, left, alpha, beta);
+                        FilterInnerEdge(c, cs, true, 2, segments, right, left, alpha, beta);
                 }
                 if (cH[k] & (1u << i) && strongTop)
                     FilterEdge(c, cs, i * 8, cToDeblock[k] & (1u << i) ? clip[kCur] : 0,

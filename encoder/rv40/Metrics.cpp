@@ -189,6 +189,22 @@ __attribute__((target("avx2"))) void SatdQuartersAvx2(const std::uint8_t* a, int
 
 const bool g_avx2 = __builtin_cpu_supports("avx2");
 
+// The squares of the sixteen byte differences, summed in pairs into four 32-bit lanes.
+inline __m128i SquaredDifferences(__m128i a, __m128i b)
+{
+    const __m128i z = _mm_setzero_si128();
+    const __m128i lo = _mm_sub_epi16(_mm_unpacklo_epi8(a, z), _mm_unpacklo_epi8(b, z));
+    const __m128i hi = _mm_sub_epi16(_mm_unpackhi_epi8(a, z), _mm_unpackhi_epi8(b, z));
+    return _mm_add_epi32(_mm_madd_epi16(lo, lo), _mm_madd_epi16(hi, hi));
+}
+
+inline int Sum32(__m128i v)
+{
+    v = _mm_add_epi32(v, _mm_shuffle_epi32(v, 0x4E));
+    v = _mm_add_epi32(v, _mm_shuffle_epi32(v, 0xB1));
+    return _mm_cvtsi128_si32(v);
+}
+
 __attribute__((target("avx2"))) int Ssd16Avx2(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride,
                                                int h)
 {
@@ -198,10 +214,7 @@ __attribute__((target("avx2"))) int Ssd16Avx2(const std::uint8_t* a, int aStride
                                            _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b))));
         total = _mm256_add_epi32(total, _mm256_madd_epi16(d, d));
     }
-    __m128i sum = _mm_add_epi32(_mm256_castsi256_si128(total), _mm256_extracti128_si256(total, 1));
-    sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0x4E));
-    sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, 0xB1));
-    return _mm_cvtsi128_si32(sum);
+    return Sum32(_mm_add_epi32(_mm256_castsi256_si128(total), _mm256_extracti128_si256(total, 1)));
 }
 
 #endif
@@ -318,8 +331,7 @@ int Ssd(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, 
     if (g_avx2 && w == 16)
         return Ssd16Avx2(a, aStride, b, bStride, h);
     if (w == 16 || w == 8 || w == 4) {
-        const __m128i z = _mm_setzero_si128();
-        __m128i total = z;
+        __m128i total = _mm_setzero_si128();
         auto load = [w](const std::uint8_t* p) {
             if (w == 16)
                 return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -329,15 +341,9 @@ int Ssd(const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride, 
             std::memcpy(&four, p, 4);
             return _mm_cvtsi32_si128(four);
         };
-        for (int y = 0; y < h; ++y, a += aStride, b += bStride) {
-            const __m128i pa = load(a), pb = load(b);
-            const __m128i lo = _mm_sub_epi16(_mm_unpacklo_epi8(pa, z), _mm_unpacklo_epi8(pb, z));
-            const __m128i hi = _mm_sub_epi16(_mm_unpackhi_epi8(pa, z), _mm_unpackhi_epi8(pb, z));
-            total = _mm_add_epi32(total, _mm_add_epi32(_mm_madd_epi16(lo, lo), _mm_madd_epi16(hi, hi)));
-        }
-        total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0x4E));
-        total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0xB1));
-        return _mm_cvtsi128_si32(total);
+        for (int y = 0; y < h; ++y, a += aStride, b += bStride)
+            total = _mm_add_epi32(total, SquaredDifferences(load(a), load(b)));
+        return Sum32(total);
     }
 #endif
     int sum = 0;
@@ -353,21 +359,15 @@ int SsdPair8(const std::uint8_t* a0, const std::uint8_t* a1, int aStride, const 
              const std::uint8_t* b1, int bStride, int h)
 {
 #if defined(__SSE2__)
-    const __m128i z = _mm_setzero_si128();
-    __m128i total = z;
+    __m128i total = _mm_setzero_si128();
     for (int y = 0; y < h; ++y) {
         auto row = [y](const std::uint8_t* p, int stride) {
             return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + y * stride));
         };
-        const __m128i pa = _mm_unpacklo_epi64(row(a0, aStride), row(a1, aStride));
-        const __m128i pb = _mm_unpacklo_epi64(row(b0, bStride), row(b1, bStride));
-        const __m128i lo = _mm_sub_epi16(_mm_unpacklo_epi8(pa, z), _mm_unpacklo_epi8(pb, z));
-        const __m128i hi = _mm_sub_epi16(_mm_unpackhi_epi8(pa, z), _mm_unpackhi_epi8(pb, z));
-        total = _mm_add_epi32(total, _mm_add_epi32(_mm_madd_epi16(lo, lo), _mm_madd_epi16(hi, hi)));
+        total = _mm_add_epi32(total, SquaredDifferences(_mm_unpacklo_epi64(row(a0, aStride), row(a1, aStride)),
+                                                        _mm_unpacklo_epi64(row(b0, bStride), row(b1, bStride))));
     }
-    total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0x4E));
-    total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0xB1));
-    return _mm_cvtsi128_si32(total);
+    return Sum32(total);
 #else
     return Ssd(a0, aStride, b0, bStride, 8, h) + Ssd(a1, aStride, b1, bStride, 8, h);
 #endif
