@@ -112,7 +112,9 @@ EncodeSettings SettingsFor(const FileTask& task, const EncodeOptions& options)
     settings.deinterlace = options.deinterlace;
     settings.videoCodec = options.video;
     settings.totalKbps = options.bitrate;
-    settings.audioKbps = kAudioRows[static_cast<std::size_t>(options.audioRow)].kbps;
+    const AudioRow& row = kAudioRows[static_cast<std::size_t>(options.audioRow)];
+    settings.audioKbps = row.kbps;
+    settings.audioCodec = quenlar::encoder::AudioCodecNamed(row.codec).value_or(quenlar::encoder::AudioCodec::Ac3);
     settings.preview = false;
     return settings;
 }

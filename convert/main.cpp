@@ -80,8 +80,13 @@ int main(int argc, char** argv)
         std::printf("quenlar-convert %s\n", QUENLAR_VERSION);
         return kExitOk;
     case Command::ListAudio:
-        for (std::size_t row = 0; row < kAudioRows.size(); ++row)
-            std::printf("%zu  %.*s\n", row, static_cast<int>(kAudioRows[row].name.size()), kAudioRows[row].name.data());
+        for (std::size_t row = 0; row < kAudioRows.size(); ++row) {
+            const AudioRow& audio = kAudioRows[row];
+            const auto codec = quenlar::encoder::AudioCodecNamed(audio.codec).value_or(quenlar::encoder::AudioCodec::Ac3);
+            std::printf("%zu  %.*s  (%s, %.1f kbit/s)\n", row, static_cast<int>(audio.name.size()), audio.name.data(),
+                        quenlar::encoder::AudioCodecName(codec),
+                        quenlar::encoder::SoundBitRate(codec, audio.kbps) / 1000.0);
+        }
         return kExitOk;
     case Command::Convert:
         break;

@@ -44,6 +44,7 @@ EncodeSettings ControlSettings::ToEncodeSettings() const
     }
     settings.totalKbps = static_cast<int>(std::lround(std::clamp(kbps, 1.0f, 100000.0f)));
     settings.audioKbps = kAudioRows[row].kbps;
+    settings.audioCodec = AudioCodecNamed(kAudioRows[row].codec).value_or(AudioCodec::Ac3);
     return settings;
 }
 

@@ -6,12 +6,13 @@
 
 #include "engine/CodecIo.h"
 #include "engine/EncodeFailure.h"
+#include "engine/SoundCodec.h"
 
 namespace quenlar::encoder {
 
 namespace {
 
-constexpr int kSampleRate = 44'100;
+constexpr int kSampleRate = kSoundSampleRate;
 // Room for the resampler's output of one decoded frame beyond what the decoder hands over.
 constexpr int kResamplerSlack = 256;
 // A first sound further off the first picture than this has a wrong time, not a real delay.
@@ -27,26 +28,25 @@ constexpr double kResyncSeconds = 0.1;
 
 }  // namespace
 
-AudioEncoder::AudioEncoder(int ac3Kbps, AVRational inputTimeBase)
-    : m_frame(MakeFrame()), m_packet(MakePacket()), m_inputTimeBase(inputTimeBase)
+AudioEncoder::AudioEncoder(AudioCodec codec, int kbps, AVRational inputTimeBase)
+    : m_codec(MakeSoundCodec(codec, kbps)), m_frame(MakeFrame()), m_inputTimeBase(inputTimeBase)
 {
-    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_AC3);
-    if (!codec)
-        ThrowEncoderError("no ac3 encoder in this libavcodec", AVERROR_ENCODER_NOT_FOUND);
-    m_encoder.reset(avcodec_alloc_context3(codec));
-    if (!m_encoder || !m_frame || !m_packet)
+    av_channel_layout_default(&m_layout, 2);
+    m_fifo.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, 2, m_codec->FrameSamples() * 4));
+    if (!m_fifo || !m_frame)
         ThrowEncoderError("set-up", AVERROR(ENOMEM));
-    m_encoder->sample_rate = kSampleRate;
-    m_encoder->sample_fmt = AV_SAMPLE_FMT_FLTP;
-    av_channel_layout_default(&m_encoder->ch_layout, 2);
-    m_encoder->bit_rate = static_cast<int64_t>(ac3Kbps) * 1000;
-    m_encoder->time_base = {1, kSampleRate};
-    const int error = avcodec_open2(m_encoder.get(), codec, nullptr);
-    if (error < 0)
-        ThrowEncoderError("opening ac3 at " + std::to_string(ac3Kbps) + " kbit/s", error);
-    m_fifo.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, 2, m_encoder->frame_size * 4));
-    if (!m_fifo)
-        ThrowEncoderError("set-up", AVERROR(ENOMEM));
+}
+
+AudioEncoder::~AudioEncoder() = default;
+
+AVRational AudioEncoder::TimeBase() const
+{
+    return {1, kSampleRate};
+}
+
+RmStreamFormat AudioEncoder::StreamFormat() const
+{
+    return m_codec->StreamFormat();
 }
 
 void AudioEncoder::SetUpResampler(const AVFrame& frame)
@@ -60,7 +60,7 @@ void AudioEncoder::SetUpResampler(const AVFrame& frame)
     else
         av_channel_layout_copy(&inLayout, &frame.ch_layout);
     SwrContext* swr = nullptr;
-    int error = swr_alloc_set_opts2(&swr, &m_encoder->ch_layout, AV_SAMPLE_FMT_FLTP, kSampleRate,
+    int error = swr_alloc_set_opts2(&swr, &m_layout, AV_SAMPLE_FMT_FLTP, kSampleRate,
                                     &inLayout, static_cast<AVSampleFormat>(frame.format),
                                     frame.sample_rate, 0, nullptr);
     av_channel_layout_uninit(&inLayout);
@@ -96,7 +96,7 @@ void AudioEncoder::Align(const AVFrame& frame, const PacketSink& sink)
 // In encoder frames, so that a long gap never sits in memory whole.
 void AudioEncoder::PadWithSilence(int64_t samples, const PacketSink& sink)
 {
-    const int chunk = m_encoder->frame_size;
+    const int chunk = m_codec->FrameSamples();
     uint8_t* planes[2] = {};
     int error = av_samples_alloc(planes, nullptr, 2, chunk, AV_SAMPLE_FMT_FLTP, 0);
     if (error < 0)
@@ -152,20 +152,20 @@ void AudioEncoder::Encode(const AVFrame* frame, const PacketSink& sink)
     }
     EncodeWhole(frame == nullptr, sink);
     if (!frame)
-        Send(nullptr, sink);
+        m_codec->Encode(nullptr, sink);
 }
 
 // Sends whole encoder frames from the buffer; when draining, the rest as a short last frame.
 void AudioEncoder::EncodeWhole(bool drain, const PacketSink& sink)
 {
-    const int frameSize = m_encoder->frame_size;
+    const int frameSize = m_codec->FrameSamples();
     while (av_audio_fifo_size(m_fifo.get()) >= frameSize ||
            (drain && av_audio_fifo_size(m_fifo.get()) > 0)) {
         av_frame_unref(m_frame.get());
         m_frame->nb_samples = frameSize;
         m_frame->format = AV_SAMPLE_FMT_FLTP;
         m_frame->sample_rate = kSampleRate;
-        av_channel_layout_copy(&m_frame->ch_layout, &m_encoder->ch_layout);
+        av_channel_layout_copy(&m_frame->ch_layout, &m_layout);
         int error = av_frame_get_buffer(m_frame.get(), 0);
         if (error < 0)
             ThrowEncoderError("buffering", error);
@@ -176,14 +176,8 @@ void AudioEncoder::EncodeWhole(bool drain, const PacketSink& sink)
         }
         m_frame->pts = m_samplesOut;
         m_samplesOut += frameSize;
-        Send(m_frame.get(), sink);
+        m_codec->Encode(m_frame.get(), sink);
     }
-}
-
-void AudioEncoder::Send(AVFrame* frame, const PacketSink& sink)
-{
-    if (const int error = SendAndReceive(m_encoder.get(), frame, m_packet.get(), sink); error < 0)
-        ThrowEncoderError("encoding", error);
 }
 
 }  // namespace quenlar::encoder

@@ -1,11 +1,17 @@
-// Resamples decoded audio to 44.1 kHz stereo and encodes AC3 (used on the audio thread).
+// Resamples decoded audio to 44.1 kHz stereo, keeps it on the picture's clock and encodes it in
+// whole frames of its codec (used on the audio thread).
 #pragma once
 
 #include <functional>
+#include <memory>
 
+#include "engine/EncodeSettings.h"
 #include "engine/LibavPtr.h"
+#include "engine/RmStreamFormat.h"
 
 namespace quenlar::encoder {
+
+class SoundCodec;
 
 class AudioEncoder {
 public:
@@ -14,14 +20,16 @@ public:
 
     // Throws EncodeFailure when the encoder or resampler cannot be set up. Decoded frames
     // carry their times in `inputTimeBase`.
-    AudioEncoder(int ac3Kbps, AVRational inputTimeBase);
+    AudioEncoder(AudioCodec codec, int kbps, AVRational inputTimeBase);
+    ~AudioEncoder();
 
     // When the first picture is shown, in input time; call before the first Encode. Sound
     // is kept on the picture's clock: late sound is preceded by silence, sound from before
     // the first picture is dropped, and gaps and overlaps later on are evened out.
     void StartAt(double videoStartSeconds) { m_videoStart = videoStartSeconds; }
 
-    const AVCodecContext& Context() const { return *m_encoder; }
+    AVRational TimeBase() const;
+    RmStreamFormat StreamFormat() const;
 
     // Encodes one decoded frame, or drains everything with nullptr. Throws EncodeFailure.
     void Encode(const AVFrame* frame, const PacketSink& sink);
@@ -31,13 +39,12 @@ private:
     void Align(const AVFrame& frame, const PacketSink& sink);
     void PadWithSilence(int64_t samples, const PacketSink& sink);
     void EncodeWhole(bool drain, const PacketSink& sink);
-    void Send(AVFrame* frame, const PacketSink& sink);
 
-    CodecContextPtr m_encoder;
+    std::unique_ptr<SoundCodec> m_codec;
+    AVChannelLayout m_layout{};
     SwrPtr m_resampler;
     AudioFifoPtr m_fifo;
     FramePtr m_frame;
-    PacketPtr m_packet;
     AVRational m_inputTimeBase;
     double m_videoStart = 0;
     bool m_aligned = false;

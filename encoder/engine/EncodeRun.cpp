@@ -319,7 +319,8 @@ void EncodeRun::OpenInput(Pipeline& pipeline)
 
 int EncodeRun::VideoBitRate(const InputReader& reader) const
 {
-    return VideoBitRateFor(m_settings.totalKbps, reader.Audio() ? NearestAc3Kbps(m_settings.audioKbps) : 0,
+    return VideoBitRateFor(m_settings.totalKbps,
+                           reader.Audio() ? SoundBitRate(m_settings.audioCodec, m_settings.audioKbps) : 0,
                            av_q2d(reader.FrameRate()));
 }
 
@@ -328,7 +329,6 @@ void EncodeRun::OpenEncoders(Pipeline& pipeline)
     const InputReader& reader = *pipeline.reader;
     const FrameSize size = pipeline.filter->Size();
     const bool hasAudio = reader.Audio() != nullptr;
-    const int ac3Kbps = NearestAc3Kbps(m_settings.audioKbps);
     // Packets come in the stream's order, from one encoder thread at a time.
     auto writeVideo = [this, &pipeline](AVPacket* packet) {
         packet->stream_index = pipeline.videoStream;
@@ -346,7 +346,7 @@ void EncodeRun::OpenEncoders(Pipeline& pipeline)
         [this](const std::function<void()>& body) { Guarded(body); }, writeVideo);
     pipeline.registration.emplace(*this, video);
     if (hasAudio)
-        pipeline.audio.emplace(ac3Kbps, reader.AudioTimeBase());
+        pipeline.audio.emplace(m_settings.audioCodec, m_settings.audioKbps, reader.AudioTimeBase());
 }
 
 // The header is written, then the listener hears that the encode is under way.
@@ -355,7 +355,7 @@ void EncodeRun::OpenOutput(Pipeline& pipeline)
     RmWriter& writer = pipeline.writer.emplace(m_settings.outputPath, m_halt);
     pipeline.videoStream = writer.AddStream(pipeline.video->StreamFormat());
     if (pipeline.audio)
-        pipeline.audioStream = writer.AddStream(RmStreamFormat::For(pipeline.audio->Context()));
+        pipeline.audioStream = writer.AddStream(pipeline.audio->StreamFormat());
     writer.SetTag("title", m_settings.title);
     writer.SetTag("author", m_settings.author);
     writer.SetTag("comment", m_settings.comment);
@@ -379,7 +379,7 @@ void EncodeRun::OpenOutput(Pipeline& pipeline)
 void EncodeRun::RunStages(Pipeline& pipeline)
 {
     RmWriter& writer = *pipeline.writer;
-    m_soundTimeBase = pipeline.audio ? pipeline.audio->Context().time_base : AVRational{1, 1};
+    m_soundTimeBase = pipeline.audio ? pipeline.audio->TimeBase() : AVRational{1, 1};
     const PacketSink writeAudio = [&](AVPacket* packet) {
         PacketPtr held = MakePacket();
         if (!held)

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "engine/CookPresets.h"
+
 namespace quenlar::encoder {
 
 namespace {
@@ -36,6 +38,20 @@ std::optional<VideoCodec> VideoCodecNamed(std::string_view name)
     return std::nullopt;
 }
 
+const char* AudioCodecName(AudioCodec codec)
+{
+    return codec == AudioCodec::Cook ? "cook" : "ac3";
+}
+
+std::optional<AudioCodec> AudioCodecNamed(std::string_view name)
+{
+    for (const AudioCodec codec : {AudioCodec::Cook, AudioCodec::Ac3}) {
+        if (name == AudioCodecName(codec))
+            return codec;
+    }
+    return std::nullopt;
+}
+
 int NearestAc3Kbps(int kbps)
 {
     int best = kAc3Rates.front();
@@ -46,11 +62,16 @@ int NearestAc3Kbps(int kbps)
     return best;
 }
 
-int VideoBitRateFor(int totalKbps, int ac3Kbps, double framesPerSecond)
+int SoundBitRate(AudioCodec codec, int kbps)
 {
-    const long long video = (static_cast<long long>(totalKbps) - ac3Kbps) * 1000 -
+    return codec == AudioCodec::Cook ? CookStreamFor(kbps).BitRate() : NearestAc3Kbps(kbps) * 1000;
+}
+
+int VideoBitRateFor(int totalKbps, int soundBitRate, double framesPerSecond)
+{
+    const long long video = static_cast<long long>(totalKbps) * 1000 - soundBitRate -
                             std::llround(framesPerSecond * kRmBitsPerVideoFrame) -
-                            (ac3Kbps > 0 ? kRmAudioBitsPerSecond : 0);
+                            (soundBitRate > 0 ? kRmAudioBitsPerSecond : 0);
     return static_cast<int>(std::clamp<long long>(video, kMinVideoBitRate, 100'000'000));
 }
 

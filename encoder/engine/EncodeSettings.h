@@ -17,6 +17,13 @@ inline constexpr VideoCodec kDefaultVideoCodec = VideoCodec::Rv40;
 const char* VideoCodecName(VideoCodec codec);
 std::optional<VideoCodec> VideoCodecNamed(std::string_view name);
 
+// The sound's codec: cook from our own encoder, or AC3 through libavcodec.
+enum class AudioCodec { Cook, Ac3 };
+
+// "cook", "ac3": the names the audio rows give.
+const char* AudioCodecName(AudioCodec codec);
+std::optional<AudioCodec> AudioCodecNamed(std::string_view name);
+
 struct EncodeSettings {
     std::string inputPath;
     std::string outputPath;
@@ -25,7 +32,8 @@ struct EncodeSettings {
     std::string comment;  // the program name goes here
     bool deinterlace = false;
     int totalKbps = 500;  // the whole stream; video gets what the audio leaves
-    int audioKbps = 64;   // nominal rate of the chosen audio row; snapped to an AC3 rate
+    AudioCodec audioCodec = AudioCodec::Cook;
+    int audioKbps = 64;   // the rate the chosen audio row names; AC3 takes the nearest it has
     bool preview = false; // hand source and encoded pictures to the listener now and then
     int videoThreads = 0; // video encoder instances; 0: one per core
     VideoCodec videoCodec = kDefaultVideoCodec;
@@ -54,8 +62,11 @@ inline bool OutputWritten(EncodeResult result)
 // The AC3 bit rate (kbit/s) nearest to the asked one; ties go to the lower rate.
 int NearestAc3Kbps(int kbps);
 
-// Video bit rate (bit/s) left by the audio (0: none) and rm's framing within the whole stream,
-// never below a usable floor.
-int VideoBitRateFor(int totalKbps, int ac3Kbps, double framesPerSecond);
+// The bit rate (bit/s) of the coded sound the settings ask for, rm's framing left out.
+int SoundBitRate(AudioCodec codec, int kbps);
+
+// Video bit rate (bit/s) left by the sound (bit/s, 0: none) and rm's framing within the whole
+// stream, never below a usable floor.
+int VideoBitRateFor(int totalKbps, int soundBitRate, double framesPerSecond);
 
 }  // namespace quenlar::encoder

@@ -62,4 +62,16 @@ constexpr int Ac3CodedFrameBytes(int64_t bitRate, int frameSamples, int sampleRa
     return bytes == 557 ? 556 : bytes;
 }
 
+// RealAudio 5 (".ra5") header of a cook stream: the fields FFmpeg's, GStreamer's, VLC's and
+// MPlayer's demuxers read, at fixed offsets from ".ra\xfd": flavour (+22), coded frame size
+// (+24, GStreamer's packet size: it must equal the bytes of a packet), bytes a minute (+32),
+// interleaving height (+40), bytes a packet (+42), bytes a cook frame (+44), sample rate (+54),
+// sample size (+58), channels (+60), interleaver (+62), fourcc (+66), then after four unused
+// bytes the codec data's length (+74) and the codec data (+78).
+constexpr uint16_t kRa5Version = 5;
+constexpr uint32_t kRa5HeaderBytes = 0x4e;
+constexpr uint16_t kRa5SampleSize = 16;
+constexpr const char* kCookInterleaver = "genr";
+constexpr const char* kCookFourCc = "cook";
+
 }  // namespace quenlar::encoder::rmfacts

@@ -146,20 +146,54 @@ void RmMuxer::WriteHeader()
 void RmMuxer::Write(int stream, const AVPacket& frame)
 {
     Stream& target = m_streams[stream];
-    std::vector<rm::Bytes> payloads;
-    target.format.frame(frame, target.frames, payloads);
-    const uint32_t timeMs = target.StartMs(target.frames);
-    ++target.frames;
-    for (size_t part = 0; part < payloads.size(); ++part) {
-        if (kPacketHeaderBytes + payloads[part].size() > kMaxPacketBytes) {
-            throw EncodeFailure(EncodeResult::EncoderFailure,
-                                std::string(target.format.video ? "A video" : "A sound") + " frame of " +
-                                    std::to_string(frame.size) + " bytes is too large for the rm format in " +
-                                    Quoted(m_fileName));
+    if (target.format.interleaving.height > 0) {
+        HoldInterleaved(target, frame);
+    } else {
+        std::vector<rm::Bytes> payloads;
+        target.format.frame(frame, target.frames, payloads);
+        const uint32_t timeMs = target.StartMs(target.frames);
+        ++target.frames;
+        for (size_t part = 0; part < payloads.size(); ++part) {
+            HoldPacket(target, {timeMs, (frame.flags & AV_PKT_FLAG_KEY) != 0, part == 0, std::move(payloads[part])},
+                       frame.size);
         }
-        target.held.push_back({timeMs, (frame.flags & AV_PKT_FLAG_KEY) != 0, part == 0, std::move(payloads[part])});
     }
     WriteHeld(false);
+}
+
+void RmMuxer::HoldPacket(Stream& stream, Packet packet, int frameBytes)
+{
+    if (kPacketHeaderBytes + packet.payload.size() > kMaxPacketBytes) {
+        throw EncodeFailure(EncodeResult::EncoderFailure,
+                            std::string(stream.format.video ? "A video" : "A sound") + " frame of " +
+                                std::to_string(frameBytes) + " bytes is too large for the rm format in " +
+                                Quoted(m_fileName));
+    }
+    stream.held.push_back(std::move(packet));
+}
+
+// A block's frames are spread over its packets as the reader's "genr" deinterleaver gathers
+// them. Its first packet is the key one, where a reader starts a block; each packet is timed at
+// the first of the block's frames in decoding order that it begins, as MPlayer reads them.
+// A block left unfinished at the end is not written: no reader could play it, and the codec
+// pads its last block.
+void RmMuxer::HoldInterleaved(Stream& stream, const AVPacket& frame)
+{
+    stream.block.emplace_back(frame.data, frame.data + frame.size);
+    ++stream.frames;
+    const RmStreamFormat::Interleaving& interleaving = stream.format.interleaving;
+    if (static_cast<int>(stream.block.size()) < interleaving.FramesPerBlock())
+        return;
+    const int64_t first = stream.frames - interleaving.FramesPerBlock();
+    for (int row = 0; row < interleaving.height; ++row) {
+        Packet packet{stream.StartMs(first + int64_t{row} * interleaving.framesPerPacket), row == 0, row == 0, {}};
+        for (int slot = 0; slot < interleaving.framesPerPacket; ++slot) {
+            const rm::Bytes& coded = stream.block[static_cast<size_t>(GenrFrameIndex(interleaving.height, row, slot))];
+            packet.payload.insert(packet.payload.end(), coded.begin(), coded.end());
+        }
+        HoldPacket(stream, std::move(packet), frame.size);
+    }
+    stream.block.clear();
 }
 
 // The oldest held packet goes out once every stream has one waiting behind it, or once the

@@ -24,8 +24,9 @@ public:
     void SetTag(const std::string& key, const std::string& value);
     void WriteHeader();
 
-    // One encoded frame of `stream`, as one packet or more; packets are held until they can go
-    // out in time order.
+    // One encoded frame of `stream`, as one packet or more (or, for interleaved sound, as part of
+    // a block of packets once the block is whole); packets are held until they can go out in
+    // time order.
     // Throws EncodeFailure when the frame or the file outgrows what the format can hold.
     void Write(int stream, const AVPacket& frame);
     // Writes the packets still held and the index, then the header again with the file's
@@ -53,11 +54,14 @@ private:
         uint32_t largest = 0;
         std::vector<IndexEntry> index;
         std::optional<IndexEntry> lastWritten;
+        std::vector<rm::Bytes> block;  // interleaved sound: the frames of the block under way
 
         // The frame's time; the stream's duration after its last frame.
         uint32_t StartMs(int64_t frame) const;
     };
 
+    void HoldPacket(Stream& stream, Packet packet, int frameBytes);
+    void HoldInterleaved(Stream& stream, const AVPacket& frame);
     rm::Bytes Header() const;
     void AppendMediaProperties(rm::Bytes& out, int number) const;
     void WriteHeld(bool all);

@@ -112,6 +112,53 @@ RmStreamFormat Ac3Format(const AVCodecContext& encoder)
 
 }  // namespace
 
+int GenrFrameIndex(int height, int row, int slot)
+{
+    return height * slot + (height + 1) / 2 * (row & 1) + (row >> 1);
+}
+
+RmStreamFormat CookFormat(const cook::StreamParameters& stream, int height, int framesPerPacket)
+{
+    RmStreamFormat format;
+    format.bitRate = stream.BitRate();
+    format.frameDuration = {stream.frameSamples, stream.sampleRate};
+    format.indexBeforePictureKeyFrames = true;
+    format.interleaving = {height, framesPerPacket};
+    const int packetBytes = stream.frameBytes * framesPerPacket;
+    const auto bytesPerMinute = static_cast<uint32_t>(int64_t{stream.BitRate()} / 8 * 60);
+    const std::vector<std::uint8_t> codecData = stream.CodecData();
+    rm::Bytes& header = format.typeSpecificData;
+    rm::PutBytes(header, ".ra\xfd");
+    rm::Put16(header, rmfacts::kRa5Version);
+    rm::Put16(header, 0);
+    rm::PutBytes(header, ".ra5");
+    rm::Put32(header, 0);  // data size: not needed to play
+    rm::Put16(header, rmfacts::kRa5Version);
+    rm::Put32(header, rmfacts::kRa5HeaderBytes);
+    rm::Put16(header, 0);  // flavour: none of the players looks it up for cook
+    rm::Put32(header, static_cast<uint32_t>(packetBytes));
+    rm::Put32(header, 0);
+    rm::Put32(header, bytesPerMinute);
+    rm::Put32(header, bytesPerMinute);
+    rm::Put16(header, static_cast<uint32_t>(height));
+    rm::Put16(header, static_cast<uint32_t>(packetBytes));
+    rm::Put16(header, static_cast<uint32_t>(stream.frameBytes));
+    rm::Put16(header, 0);
+    rm::Put16(header, 0);
+    rm::Put16(header, static_cast<uint32_t>(stream.sampleRate));
+    rm::Put16(header, 0);
+    rm::Put16(header, static_cast<uint32_t>(stream.sampleRate));
+    rm::Put16(header, 0);
+    rm::Put16(header, rmfacts::kRa5SampleSize);
+    rm::Put16(header, static_cast<uint32_t>(stream.channels));
+    rm::PutBytes(header, rmfacts::kCookInterleaver);
+    rm::PutBytes(header, rmfacts::kCookFourCc);
+    rm::Put32(header, 0);
+    rm::Put32(header, static_cast<uint32_t>(codecData.size()));
+    header.insert(header.end(), codecData.begin(), codecData.end());
+    return format;
+}
+
 RmStreamFormat RealVideoFormat(std::string_view fourcc, int width, int height, AVRational frameRate,
                                int bitRate, const rm::Bytes& setupData)
 {

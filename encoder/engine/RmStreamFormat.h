@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cook/StreamParameters.h"
 #include "engine/LibavPtr.h"
 #include "engine/RmBytes.h"
 
@@ -29,6 +30,14 @@ struct RmStreamFormat {
     bool indexBeforePictureKeyFrames = false;
     rm::Bytes typeSpecificData;  // the codec's header, closing the MDPR chunk
     Framer frame;
+    // Sound that rm interleaves ("genr"): blocks of `height` packets of `framesPerPacket` whole
+    // frames each, frames spread over a block's packets, a block written only once it is whole.
+    // A height of 0: each frame is laid out by `frame` alone.
+    struct Interleaving {
+        int height = 0;
+        int framesPerPacket = 1;
+        int FramesPerBlock() const { return height * framesPerPacket; }
+    } interleaving;
 
     // rv20 or AC3. Throws EncodeFailure for any other codec.
     static RmStreamFormat For(const AVCodecContext& encoder);
@@ -41,6 +50,12 @@ inline constexpr int kMaxRealVideoPartBytes = 0xFFFF - 12 - 11;
 // given (flags and sub-id).
 RmStreamFormat RealVideoFormat(std::string_view fourcc, int width, int height, AVRational frameRate,
                                int bitRate, const rm::Bytes& setupData);
+
+// cook frames of `stream`, interleaved in blocks of `height` packets of `framesPerPacket` frames.
+RmStreamFormat CookFormat(const cook::StreamParameters& stream, int height, int framesPerPacket);
+
+// Which frame of its block the `slot`-th frame of packet `row` carries, as "genr" deinterleaves.
+int GenrFrameIndex(int height, int row, int slot);
 
 // rv40 frames in the decoder's layout (the slice count less one, then each slice's flag and
 // offset as little-endian words, then the slices), which rm carries as one packet per slice;

@@ -92,7 +92,7 @@ TEST(ConvertCommandTest, ExitStatusAndFirstLineOfTheExecutable)
     const std::vector<Row> rows = {
         {{"--help"}, kExitOk, "Usage: quenlar-convert [options] FILE..."},
         {{"--version"}, kExitOk, "quenlar-convert " QUENLAR_VERSION},
-        {{"--audio", "list"}, kExitOk, "0  32 Kbps Stereo Music High - RA8"},
+        {{"--audio", "list"}, kExitOk, "0  32 Kbps Stereo Music High - RA8  (cook, 32.0 kbit/s)"},
         {{}, kExitUsage, "quenlar-convert: no files to convert"},
         {{"--frobnicate", "a.mpg"}, kExitUsage, "quenlar-convert: unknown option --frobnicate"},
         {{"--bitrate", "299", "a.mpg"}, kExitUsage, "quenlar-convert: --bitrate 299: less than 300 Kbps"},

@@ -153,7 +153,7 @@ check_rm() {
     fail "ffprobe cannot read $file"
   grep -qx 'format_name=rm' <<<"$info" || fail "$file is not rm: $info"
   grep -qx 'codec_name=rv40' <<<"$info" || fail "$file has no rv40 video: $info"
-  grep -qx 'codec_name=ac3' <<<"$info" || fail "$file has no ac3 audio: $info"
+  grep -qx 'codec_name=cook' <<<"$info" || fail "$file has no cook audio (the default row's): $info"
   grep -qxF "TAG:title=$title" <<<"$info" || fail "$file: title is not '$title': $info"
   duration=$(sed -n 's/^duration=//p' <<<"$info")
   awk -v d="$duration" -v s="$3" 'BEGIN { exit !(d > s - 0.5 && d < s + 0.5) }' || fail "$file lasts $duration s"

@@ -59,7 +59,7 @@ TEST_P(EncodeOutputTest, WritesPlayableRmWithTagsAtTheTargetRate)
     EXPECT_EQ(out.at("streams.stream.0.codec_name"), VideoCodecName(expected.codec));
     EXPECT_EQ(ProbeNumber(out, "streams.stream.0.width"), expected.width);
     EXPECT_EQ(ProbeNumber(out, "streams.stream.0.height"), expected.height);
-    EXPECT_EQ(out.at("streams.stream.1.codec_name"), "ac3");
+    EXPECT_EQ(out.at("streams.stream.1.codec_name"), "cook");
     EXPECT_EQ(ProbeNumber(out, "streams.stream.1.sample_rate"), 44100);
     EXPECT_EQ(ProbeNumber(out, "streams.stream.1.channels"), 2);
     EXPECT_EQ(out.at("format.tags.title"), "Clip title");
@@ -125,28 +125,34 @@ TEST(EncodeOutput, DatFileGivesTheSamePicturesAsThePlainStream)
     EXPECT_EQ(fromDat.Progress().back().frames, fromMpg.Progress().back().frames);
 }
 
-TEST(EncodeOutput, EveryAudioRowGetsItsNearestAc3Rate)
+TEST(EncodeOutput, EveryAudioRowCarriesItsCodecAtItsRate)
 {
     struct Row {
         int named;
-        int ac3;
+        AudioCodec codec;
+        int kbps;  // what the file carries: cook at the named rate, AC3 at its nearest
     };
-    // The eight rates the audio rows name, and what AC3 can carry.
-    const Row rows[] = {{32, 32}, {44, 40}, {64, 64}, {96, 96}, {105, 112}, {132, 128}, {176, 160}, {264, 256}};
+    const Row rows[] = {{32, AudioCodec::Cook, 32},  {44, AudioCodec::Cook, 44},  {64, AudioCodec::Cook, 64},
+                        {96, AudioCodec::Cook, 96},  {105, AudioCodec::Ac3, 112}, {132, AudioCodec::Ac3, 128},
+                        {176, AudioCodec::Ac3, 160}, {264, AudioCodec::Ac3, 256}};
     const std::string folder = Clips::NewFolder();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.named);
-        EXPECT_EQ(NearestAc3Kbps(row.named), row.ac3);
         const std::string target = folder + "/audio" + std::to_string(row.named) + ".rm";
         EncodeSettings settings = SettingsFor(Clips::Short(), target);
+        settings.audioCodec = row.codec;
         settings.audioKbps = row.named;
         settings.totalKbps = 700;
         RecordingListener listener;
         EncodeToEnd(settings, listener);
         ASSERT_EQ(listener.Result(), EncodeResult::Ok) << listener.ErrorText();
         const auto out = Probe(target);
-        EXPECT_EQ(out.at("streams.stream.1.codec_name"), "ac3");
-        EXPECT_EQ(ProbeNumber(out, "streams.stream.1.bit_rate"), row.ac3 * 1000);
+        EXPECT_EQ(out.at("streams.stream.1.codec_name"), AudioCodecName(row.codec));
+        EXPECT_NEAR(SoundBitRate(row.codec, row.named), row.kbps * 1000, row.kbps * 10) << "within 1 %";
+        // The bytes the sound's packets carry, less rm's packet headers, over its duration.
+        const double bits = 8 * std::stod(Output("ffprobe -v error -select_streams a -show_entries packet=size "
+                                                 "-of csv=p=0 '" + target + "' | awk '{ s += $1 } END { print s }'"));
+        EXPECT_NEAR(bits / ProbeNumber(out, "streams.stream.1.duration"), row.kbps * 1000, row.kbps * 10);
     }
 }
 
@@ -279,9 +285,9 @@ TEST(EncodeOutput, SeveralVideoEncodersMakeOneValidStreamAtTheRate)
 
 TEST(EncodeOutput, VideoGetsWhatTheAudioLeaves)
 {
-    EXPECT_EQ(VideoBitRateFor(500, 64, 25), 431'200) << "rm's framing: 19 bytes a frame, a kbit/s for the sound";
+    EXPECT_EQ(VideoBitRateFor(500, 64'000, 25), 431'200) << "rm's framing: 19 bytes a frame, a kbit/s for the sound";
     EXPECT_EQ(VideoBitRateFor(500, 0, 25), 496'200);
-    EXPECT_EQ(VideoBitRateFor(300, 256, 25), 48'000) << "never starve the video below its floor";
+    EXPECT_EQ(VideoBitRateFor(300, 256'000, 25), 48'000) << "never starve the video below its floor";
 }
 
 TEST(EncodeOutput, SizeFollowsTheDisplayAspectTheRateAndTheFrameRate)
@@ -292,33 +298,34 @@ TEST(EncodeOutput, SizeFollowsTheDisplayAspectTheRateAndTheFrameRate)
         int height;
         AVRational sampleAspect;
         int fps;
-        FrameSize at300;  // Kbps, with the default sound (40 Kbps AC3)
+        FrameSize at300;  // Kbps, with the default sound (44 Kbps cook)
         FrameSize at450;
         FrameSize at1500;
     };
     const Source sources[] = {
         // 16:9: one size whatever the storage; at 1500 Kbps rm's frame limit caps the pixels.
-        {"1920x1080", 1920, 1080, {1, 1}, 25, {348, 196}, {440, 248}, {592, 332}},
-        {"1280x720", 1280, 720, {1, 1}, 25, {348, 196}, {440, 248}, {592, 332}},
-        {"640x360", 640, 360, {1, 1}, 25, {348, 196}, {440, 248}, {592, 332}},
-        {"16:9 DVD", 720, 576, {64, 45}, 25, {348, 196}, {440, 248}, {592, 332}},
-        {"1080p at 30 fps", 1920, 1080, {1, 1}, 30, {320, 180}, {400, 224}, {592, 332}},
-        {"1774x1080 SAR 1775:1774", 1774, 1080, {1775, 1774}, 25, {336, 204}, {420, 256}, {564, 344}},
+        {"1920x1080", 1920, 1080, {1, 1}, 25, {348, 196}, {432, 244}, {592, 332}},
+        {"1280x720", 1280, 720, {1, 1}, 25, {348, 196}, {432, 244}, {592, 332}},
+        {"640x360", 640, 360, {1, 1}, 25, {348, 196}, {432, 244}, {592, 332}},
+        {"16:9 DVD", 720, 576, {64, 45}, 25, {348, 196}, {432, 244}, {592, 332}},
+        {"1080p at 30 fps", 1920, 1080, {1, 1}, 30, {312, 176}, {400, 224}, {592, 332}},
+        {"1774x1080 SAR 1775:1774", 1774, 1080, {1775, 1774}, 25, {328, 200}, {420, 256}, {564, 344}},
         {"640x480", 640, 480, {1, 1}, 25, {300, 224}, {380, 284}, {512, 384}},
         // Never more than the source shows; near that, all of it.
         {"4:3 VCD", 352, 288, {178, 163}, 25, {300, 224}, {384, 288}, {384, 288}},
         {"NTSC 4:3 VCD", 352, 240, {10, 11}, 30, {272, 204}, {320, 240}, {320, 240}},
         {"320x180", 320, 180, {1, 1}, 30, {320, 180}, {320, 180}, {320, 180}},
         {"NTSC 4:3 DVD", 720, 480, {8, 9}, 30, {272, 204}, {348, 260}, {512, 384}},
-        {"350x286", 350, 286, {1, 1}, 25, {288, 236}, {348, 284}, {348, 284}},
+        {"350x286", 350, 286, {1, 1}, 25, {284, 232}, {348, 284}, {348, 284}},
     };
     const int kbps[] = {300, 450, 1500};
+    const int kDefaultSound = SoundBitRate(AudioCodec::Cook, 44);
     for (const Source& source : sources) {
         const FrameSize expected[] = {source.at300, source.at450, source.at1500};
         for (int i = 0; i < 3; ++i) {
             SCOPED_TRACE(std::string(source.name) + " at " + std::to_string(kbps[i]) + " Kbps");
             const FrameSize size = EncodedSizeFor(source.width, source.height, source.sampleAspect,
-                                                  VideoBitRateFor(kbps[i], 40, source.fps), {source.fps, 1},
+                                                  VideoBitRateFor(kbps[i], kDefaultSound, source.fps), {source.fps, 1},
                                                   VideoCodec::Rv20);
             EXPECT_EQ(size.width, expected[i].width);
             EXPECT_EQ(size.height, expected[i].height);
@@ -327,7 +334,7 @@ TEST(EncodeOutput, SizeFollowsTheDisplayAspectTheRateAndTheFrameRate)
     // rv40 codes more picture for the bits: two thirds of rv20's bits a pixel (a Video CD at
     // 300 Kbps comes near enough to its whole picture).
     const Source rv40[] = {
-        {"16:9 DVD", 720, 576, {64, 45}, 25, {428, 240}, {532, 300}, {592, 332}},
+        {"16:9 DVD", 720, 576, {64, 45}, 25, {420, 236}, {532, 300}, {592, 332}},
         {"4:3 VCD", 352, 288, {178, 163}, 25, {384, 288}, {384, 288}, {384, 288}},
     };
     for (const Source& source : rv40) {
@@ -335,7 +342,7 @@ TEST(EncodeOutput, SizeFollowsTheDisplayAspectTheRateAndTheFrameRate)
         for (int i = 0; i < 3; ++i) {
             SCOPED_TRACE(std::string("rv40 ") + source.name + " at " + std::to_string(kbps[i]) + " Kbps");
             const FrameSize size = EncodedSizeFor(source.width, source.height, source.sampleAspect,
-                                                  VideoBitRateFor(kbps[i], 40, source.fps), {source.fps, 1},
+                                                  VideoBitRateFor(kbps[i], kDefaultSound, source.fps), {source.fps, 1},
                                                   VideoCodec::Rv40);
             EXPECT_EQ(size.width, expected[i].width);
             EXPECT_EQ(size.height, expected[i].height);

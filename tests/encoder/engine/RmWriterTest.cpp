@@ -15,6 +15,7 @@
 #include "ClipFixtures.h"
 #include "RecordingListener.h"
 #include "engine/RmMuxer.h"
+#include "engine/RmStreamFormat.h"
 
 namespace quenlar::encoder::test {
 namespace {
@@ -255,6 +256,68 @@ TEST(RmWriter, SlicesOfAFrameComeBackFromTheDemuxerInTheDecodersLayout)
         av_packet_unref(packet.get());
     }
     EXPECT_EQ(read, frames);
+}
+
+TEST(RmWriter, CookFramesComeBackFromTheDemuxerInOrderWhateverTheInterleaving)
+{
+    // Heights odd and even, several frames a packet: the demuxer's "genr" deinterleaver must give
+    // the frames back as they were coded, the block's time on its first, and the decoder its
+    // layout (block_align, codec data) from the header.
+    cook::StreamParameters stream;
+    stream.subbands = 37;
+    stream.jointStart = 16;
+    stream.frameBytes = 128;
+    for (const auto& [height, perPacket] : {std::pair{1, 4}, {3, 2}, {4, 3}}) {
+        SCOPED_TRACE("height " + std::to_string(height) + ", frames a packet " + std::to_string(perPacket));
+        const std::string path = Clips::NewFolder() + "/cook.rm";
+        const int blocks = 3;
+        std::vector<std::vector<uint8_t>> frames;
+        AVIOContext* io = nullptr;
+        ASSERT_GE(avio_open(&io, path.c_str(), AVIO_FLAG_WRITE), 0);
+        {
+            RmMuxer muxer(*io, path);
+            muxer.AddStream(CookFormat(stream, height, perPacket));
+            muxer.WriteHeader();
+            for (int f = 0; f < blocks * height * perPacket; ++f) {
+                std::vector<uint8_t> frame(static_cast<size_t>(stream.frameBytes));
+                for (size_t i = 0; i < frame.size(); ++i)
+                    frame[i] = static_cast<uint8_t>(f * 31 + i);
+                AVPacket packet{};
+                packet.data = frame.data();
+                packet.size = static_cast<int>(frame.size());
+                packet.flags = AV_PKT_FLAG_KEY;
+                muxer.Write(0, packet);
+                frames.push_back(std::move(frame));
+            }
+            muxer.Finish();
+        }
+        ASSERT_EQ(avio_closep(&io), 0);
+
+        AVFormatContext* input = nullptr;
+        ASSERT_EQ(avformat_open_input(&input, path.c_str(), nullptr, nullptr), 0);
+        const InputFormatPtr owned(input);
+        ASSERT_EQ(avformat_find_stream_info(input, nullptr), 0);
+        const AVCodecParameters& codec = *input->streams[0]->codecpar;
+        EXPECT_EQ(codec.codec_id, AV_CODEC_ID_COOK);
+        EXPECT_EQ(codec.sample_rate, 44'100);
+        EXPECT_EQ(codec.ch_layout.nb_channels, 2);
+        EXPECT_EQ(codec.block_align, stream.frameBytes);
+        EXPECT_EQ(std::vector<uint8_t>(codec.extradata, codec.extradata + codec.extradata_size), stream.CodecData());
+        PacketPtr packet = MakePacket();
+        std::vector<std::vector<uint8_t>> read;
+        std::vector<int64_t> times;
+        while (av_read_frame(input, packet.get()) >= 0) {
+            read.emplace_back(packet->data, packet->data + packet->size);
+            times.push_back(packet->pts);
+            av_packet_unref(packet.get());
+        }
+        EXPECT_EQ(read, frames);
+        // libavformat times a block's other frames by their whole-ms durations, and with them may
+        // move its first by a ms or two.
+        ASSERT_EQ(times.size(), frames.size());
+        for (size_t f = 0; f < times.size(); f += static_cast<size_t>(height * perPacket))
+            EXPECT_NEAR(times[f], static_cast<double>(f) * 1024 * 1000 / 44'100, 3.0) << "frame " << f;
+    }
 }
 
 }  // namespace
