@@ -63,8 +63,9 @@ public:
         const int segment = n / 8;
         transform.Inverse(decoded.data(), frame.data());
         const float first = std::exp2(static_cast<float>(gain.gain[0]));
+        // The decoder's output saturates at full scale.
         for (int i = 0; i < n; ++i)
-            synthesis.push_back(GainAt(lastGain, i, segment) * (first * frame[i] + overlap[i]));
+            synthesis.push_back(std::clamp(GainAt(lastGain, i, segment) * (first * frame[i] + overlap[i]), -1.0f, 1.0f));
         std::copy(frame.begin() + n, frame.end(), overlap.begin());
     }
 
