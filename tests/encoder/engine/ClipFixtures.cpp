@@ -142,6 +142,17 @@ const std::string& Clips::Mp4()
     return Make("clip.mp4", kPicture + " " + kTone, "-t 3 -c:v libx264 -preset ultrafast -c:a aac");
 }
 
+const std::string& Clips::Sound(int rate, int channels)
+{
+    std::string tones;
+    for (int c = 0; c < channels; ++c)
+        tones += (c ? "|" : "") + std::string("0.3*sin(") + std::to_string(300 + 110 * c) + "*2*PI*t)";
+    const char* layout = channels == 1 ? "mono" : channels == 2 ? "stereo" : "5.1";
+    return Make("sound" + std::to_string(rate) + "x" + std::to_string(channels) + ".mkv",
+                kPicture + " -f lavfi -i \"aevalsrc=" + tones + ":c=" + layout + ":s=" + std::to_string(rate) + "\"",
+                "-t 1 -c:v mpeg2video -c:a pcm_s16le");
+}
+
 const std::string& Clips::Joined(const std::string& clip)
 {
     static std::map<std::string, std::string> joined;

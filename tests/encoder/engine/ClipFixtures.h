@@ -29,6 +29,9 @@ public:
     static const std::string& Truncated();  // PalVcd cut off inside a packet
     static const std::string& RandomBytes();
     static const std::string& AudioOnly();         // an MPEG program stream without video
+    // 1 s of picture with a different tone in each of `channels` (1, 2 or 6: 5.1) at `rate` Hz,
+    // in Matroska with PCM sound.
+    static const std::string& Sound(int rate, int channels);
 
     // `clip` twice over, as `cat a b > joined` makes it.
     static const std::string& Joined(const std::string& clip);

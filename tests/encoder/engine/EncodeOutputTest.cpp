@@ -156,6 +156,34 @@ TEST(EncodeOutput, EveryAudioRowCarriesItsCodecAtItsRate)
     }
 }
 
+TEST(EncodeOutput, EveryShapeOfSoundComesOutAsStereoCook)
+{
+    // Telephone rate, studio rate, mono and 5.1 (mixed down): each row's file has all of its
+    // sound, decodes cleanly and is not silent.
+    const std::string folder = Clips::NewFolder();
+    for (const auto& [rate, channels] : {std::pair{8000, 1}, {96'000, 2}, {48'000, 6}, {22'050, 2}}) {
+        for (const int kbps : {32, 96}) {
+            SCOPED_TRACE(std::to_string(rate) + " Hz, " + std::to_string(channels) + " channels, " +
+                         std::to_string(kbps) + " kbit/s");
+            const std::string target = folder + "/sound.rm";
+            EncodeSettings settings = SettingsFor(Clips::Sound(rate, channels), target);
+            settings.audioKbps = kbps;
+            RecordingListener listener;
+            EncodeToEnd(settings, listener);
+            ASSERT_EQ(listener.Result(), EncodeResult::Ok) << listener.ErrorText();
+            const auto out = Probe(target);
+            EXPECT_EQ(out.at("streams.stream.1.codec_name"), "cook");
+            EXPECT_EQ(ProbeNumber(out, "streams.stream.1.sample_rate"), 44'100);
+            EXPECT_EQ(ProbeNumber(out, "streams.stream.1.channels"), 2);
+            EXPECT_NEAR(ProbeNumber(out, "streams.stream.1.duration"), 1.0, 0.15);
+            EXPECT_EQ(DecodeErrors(target), "");
+            const std::string volume = Output("ffmpeg -nostdin -i '" + target +
+                                              "' -vn -af volumedetect -f null - 2>&1 | sed -n 's/.*mean_volume: //p'");
+            EXPECT_GT(std::atof(volume.c_str()), -30.0) << volume;
+        }
+    }
+}
+
 TEST(EncodeOutput, PreviewShowsTheSourceAndTheEncodedFrameDecodedBackAtEverySize)
 {
     // Widths that are not a multiple of 16 (388, 356, 348) made the conversion write past the
