@@ -1,6 +1,8 @@
 #include "BandQuantiser.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "Codes.h"
 #include "tables/CookTables.h"
@@ -10,8 +12,11 @@ namespace quenlar::cook {
 namespace {
 
 struct Thresholds {
-    // Between index k and k + 1, in units of the scale, per category.
-    std::array<std::array<float, 13>, 7> between{};
+    // edges[k] < a <= edges[k + 1] picks index k (magnitudes in units of the scale), per category.
+    std::array<std::array<float, 15>, 7> edges{};
+    // Indices per unit of magnitude: the centroids are spaced evenly enough that the guess it
+    // gives is never more than one index off.
+    std::array<float, 7> density{};
 };
 
 const Thresholds& Midpoints()
@@ -19,9 +24,13 @@ const Thresholds& Midpoints()
     static const Thresholds thresholds = [] {
         Thresholds t;
         for (int category = 0; category < 7; ++category) {
-            for (int k = 0; k < tables::kMaxIndex[category]; ++k)
-                t.between[category][k] =
-                    0.5f * (tables::kCentroids[category][k] + tables::kCentroids[category][k + 1]);
+            const int kmax = tables::kMaxIndex[category];
+            auto& edges = t.edges[category];
+            edges[0] = -1.0f;
+            for (int k = 0; k < kmax; ++k)
+                edges[k + 1] = 0.5f * (tables::kCentroids[category][k] + tables::kCentroids[category][k + 1]);
+            edges[kmax + 1] = std::numeric_limits<float>::max();
+            t.density[category] = static_cast<float>(kmax) / edges[kmax];
         }
         return t;
     }();
@@ -49,24 +58,18 @@ int Symbol(int category, const std::uint8_t* index)
     return symbol;
 }
 
-// The nearest indices first; when the code has no such vector, the best of those with some
-// indices one lower, and at worst zeros, which every code has.
-void QuantiseVector(const float* a, int category, std::uint8_t* index, float& error, int& bits)
+// When the code has no vector for the nearest indices: the best of those with some indices one
+// lower, and at worst zeros, which every code has.
+int FallBack(const float* a, int category, std::uint8_t* index, float& error)
 {
     const int size = tables::kVectorSize[category];
-    const int kmax = tables::kMaxIndex[category];
-    const auto& between = Midpoints().between[category];
     const auto& codes = Codes().vectors[category];
     std::uint8_t nearest[5];
-    for (int j = 0; j < size; ++j) {
-        int k = 0;
-        while (k < kmax && a[j] > between[k])
-            ++k;
-        nearest[j] = static_cast<std::uint8_t>(k);
-    }
+    for (int j = 0; j < size; ++j)
+        nearest[j] = index[j];
     int bestMask = -1;
     float bestError = 0;
-    for (int mask = 0; mask < (1 << size); ++mask) {
+    for (int mask = 1; mask < (1 << size); ++mask) {
         std::uint8_t trial[5];
         bool valid = true;
         for (int j = 0; j < size && valid; ++j) {
@@ -83,10 +86,7 @@ void QuantiseVector(const float* a, int category, std::uint8_t* index, float& er
             bestMask = mask;
             bestError = e;
         }
-        if (mask == 0)
-            break;  // the nearest vector has a code
     }
-    int nonzero = 0;
     if (bestMask < 0) {
         bestError = 0;
         for (int j = 0; j < size; ++j) {
@@ -94,13 +94,11 @@ void QuantiseVector(const float* a, int category, std::uint8_t* index, float& er
             bestError += IndexError(category, 0, a[j]);
         }
     } else {
-        for (int j = 0; j < size; ++j) {
+        for (int j = 0; j < size; ++j)
             index[j] = static_cast<std::uint8_t>(nearest[j] - ((bestMask >> j) & 1));
-            nonzero += index[j] != 0;
-        }
     }
     error += bestError;
-    bits += codes[Symbol(category, index)].length + nonzero;
+    return Symbol(category, index);
 }
 
 }  // namespace
@@ -113,18 +111,40 @@ float Centroid(int category, int index)
 void QuantiseBand(const float* coefficients, float scale, int category, BandCode& out)
 {
     const float inverse = 1.0f / scale;
+    const Thresholds& thresholds = Midpoints();
+    const auto& edges = thresholds.edges[category];
+    const float density = thresholds.density[category];
+    const auto kmax = static_cast<float>(tables::kMaxIndex[category]);
     float a[kBandSize];
     out.negative = 0;
     for (int i = 0; i < kBandSize; ++i) {
         a[i] = std::fabs(coefficients[i]) * inverse;
-        if (coefficients[i] < 0)
-            out.negative |= 1u << i;
+        out.negative |= static_cast<std::uint32_t>(coefficients[i] < 0) << i;
+        // Without branches, which the coefficients would mispredict half the time; a NaN
+        // becomes the top index rather than anything undefined.
+        int k = static_cast<int>(std::min(kmax, a[i] * density));
+        k -= a[i] <= edges[static_cast<std::size_t>(k)];
+        k += a[i] > edges[static_cast<std::size_t>(k) + 1];
+        out.index[i] = static_cast<std::uint8_t>(k);
     }
-    out.bits = 0;
-    float error = 0;
+    const auto& codes = Codes().vectors[category];
     const int size = tables::kVectorSize[category];
-    for (int v = 0; v < tables::kVectorsPerBand[category]; ++v)
-        QuantiseVector(a + v * size, category, out.index.data() + v * size, error, out.bits);
+    float error = 0;
+    out.bits = 0;
+    for (int v = 0; v < tables::kVectorsPerBand[category]; ++v) {
+        std::uint8_t* index = out.index.data() + v * size;
+        int symbol = Symbol(category, index);
+        if (codes[symbol].length == 0) {
+            symbol = FallBack(a + v * size, category, index, error);
+        } else {
+            for (int j = 0; j < size; ++j)
+                error += IndexError(category, index[j], a[v * size + j]);
+        }
+        out.symbols[v] = static_cast<std::uint16_t>(symbol);
+        out.bits += codes[symbol].length;
+        for (int j = 0; j < size; ++j)
+            out.bits += index[j] != 0;
+    }
     out.error = error * scale * scale;
 }
 
@@ -134,7 +154,7 @@ void WriteBand(const BandCode& band, int category, BitWriter& writer)
     const auto& codes = Codes().vectors[category];
     for (int v = 0; v < tables::kVectorsPerBand[category]; ++v) {
         const std::uint8_t* index = band.index.data() + v * size;
-        writer.Put(codes[Symbol(category, index)]);
+        writer.Put(codes[band.symbols[v]]);
         for (int j = 0; j < size; ++j) {
             if (index[j])
                 writer.Put((band.negative >> (v * size + j)) & 1, 1);

@@ -15,6 +15,7 @@ struct BandCode {
     float error = 0;     // squared error in the coefficients' own units
     std::array<std::uint8_t, kBandSize> index{};
     std::uint32_t negative = 0;  // a bit per coefficient
+    std::array<std::uint16_t, kBandSize / 2> symbols{};  // each vector's code; categories 0-2 pair
 };
 
 // `category` 0 to 6; `scale` is the band's envelope scale, 2^(envelope / 2).

@@ -23,6 +23,17 @@ float GainAt(const GainProfile& profile, int i, int segment)
     return std::exp2(static_cast<float>(from) + static_cast<float>(to - from) * position);
 }
 
+void FillCurve(const GainProfile& profile, std::vector<float>& curve)
+{
+    const int n = static_cast<int>(curve.size());
+    if (profile.Flat()) {
+        std::fill(curve.begin(), curve.end(), 1.0f);
+        return;
+    }
+    for (int i = 0; i < n; ++i)
+        curve[static_cast<std::size_t>(i)] = GainAt(profile, i, n / 8);
+}
+
 int CountBits(const StreamParameters& stream)
 {
     if (!stream.Joint() || stream.frameSamples <= 256)
@@ -37,8 +48,17 @@ class ChannelState {
 public:
     explicit ChannelState(int size)
         : transform(size), previous(size), current(size), input(2 * size), coefficients(size), decoded(size),
-          frame(2 * size), overlap(size)
+          frame(2 * size), overlap(size), lastCurve(size, 1.0f), curve(size, 1.0f)
     {
+    }
+
+    // The next frame: this one's gains now lie over the previous block.
+    void NextGain(const GainProfile& next)
+    {
+        lastGain = gain;
+        std::swap(lastCurve, curve);
+        gain = next;
+        FillCurve(gain, curve);
     }
 
     // The frame over the previous and the current block, each divided by the gain the decoder
@@ -46,11 +66,10 @@ public:
     void Analyse()
     {
         const int n = transform.Size();
-        const int segment = n / 8;
         const float first = std::exp2(static_cast<float>(gain.gain[0]));
         for (int i = 0; i < n; ++i) {
-            input[i] = previous[i] / (GainAt(lastGain, i, segment) * first);
-            input[n + i] = current[i] / GainAt(gain, i, segment);
+            input[i] = previous[i] / (lastCurve[i] * first);
+            input[n + i] = current[i] / curve[i];
         }
         transform.Forward(input.data(), coefficients.data());
     }
@@ -60,12 +79,11 @@ public:
     void Synthesise()
     {
         const int n = transform.Size();
-        const int segment = n / 8;
         transform.Inverse(decoded.data(), frame.data());
         const float first = std::exp2(static_cast<float>(gain.gain[0]));
         // The decoder's output saturates at full scale.
         for (int i = 0; i < n; ++i)
-            synthesis.push_back(std::clamp(GainAt(lastGain, i, segment) * (first * frame[i] + overlap[i]), -1.0f, 1.0f));
+            synthesis.push_back(std::clamp(lastCurve[i] * (first * frame[i] + overlap[i]), -1.0f, 1.0f));
         std::copy(frame.begin() + n, frame.end(), overlap.begin());
     }
 
@@ -79,6 +97,8 @@ public:
     std::vector<float> overlap;
     GainProfile lastGain;  // the previous frame's, over the previous block
     GainProfile gain;      // this frame's, over the current block
+    std::vector<float> lastCurve;  // what the decoder multiplies by over the previous block
+    std::vector<float> curve;      // and over the current one
     std::vector<float> synthesis;
 };
 
@@ -124,8 +144,7 @@ bool Encoder::Encode(std::span<const float* const> channels, std::span<std::uint
         ChannelState& state = *channels_[c];
         std::swap(state.previous, state.current);
         std::copy(channels[c], channels[c] + n, state.current.begin());
-        state.lastGain = state.gain;
-        state.gain = GainProfile{};
+        state.NextGain(GainProfile{});
     }
     if (!std::exchange(primed_, true))
         return false;
