@@ -11,7 +11,7 @@ nmr=$(cd "$(dirname "$0")/../.." && pwd)/shared/tools/audio_nmr.py
 [ -f "$nmr" ] || nmr=$(dirname "$0")/../../shared/tools/audio_nmr.py
 work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 cd "$work"
-ffmpeg -v error -f lavfi -i color=gray:size=352x240:rate=25 -i "$music" -shortest -c:v mpeg2video \
+ffmpeg -v error -f lavfi -i color=gray:size=352x240:rate=25 -i "$music" -map 0:v -map 1:a -shortest -c:v mpeg2video \
     -c:a flac music.mkv
 rate_of() { "$bin/quenlar-convert" --audio list | awk -v r="$1" '$1 == r { print int($(NF - 1)) }'; }
 former_ac3() { case "$1" in 0) echo 32 ;; 1) echo 40 ;; 2) echo 64 ;; 3) echo 96 ;; esac; }
