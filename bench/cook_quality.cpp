@@ -112,8 +112,8 @@ int main(int argc, char** argv)
     WriteWav(argv[2], output, stream.sampleRate);
     const double duration = static_cast<double>(samples) / stream.sampleRate;
     std::printf("%.2f kbit/s (%d bytes a frame), %d bands, joint from %d, %d samples; encoder %.1f ms a second"
-                " of sound; unfitted units %d\n",
+                " of sound; unfitted units %d, blocks shaped against pre-echo %d\n",
                 stream.BitRate() / 1000.0, stream.frameBytes, stream.subbands, stream.jointStart, n,
-                1000 * seconds / duration, encoder.UnfittedUnits());
+                1000 * seconds / duration, encoder.UnfittedUnits(), encoder.ShapedBlocks());
     return 0;
 }

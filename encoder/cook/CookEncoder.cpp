@@ -4,6 +4,7 @@
 #include <cmath>
 #include <utility>
 
+#include "GainControl.h"
 #include "JointStereo.h"
 #include "Transform.h"
 #include "UnitCoder.h"
@@ -144,7 +145,19 @@ bool Encoder::Encode(std::span<const float* const> channels, std::span<std::uint
         ChannelState& state = *channels_[c];
         std::swap(state.previous, state.current);
         std::copy(channels[c], channels[c] + n, state.current.begin());
-        state.NextGain(GainProfile{});
+    }
+    // Joint stereo codes one unit, so both channels take one profile (the decoder reads one).
+    const std::size_t profiles = stream_.Joint() ? 1 : channels_.size();
+    for (std::size_t p = 0; p < profiles; ++p) {
+        SegmentEnergies before{}, now{};
+        for (std::size_t c = p; c < (stream_.Joint() ? channels_.size() : p + 1); ++c) {
+            AddSegmentEnergies(channels_[c]->previous, before);
+            AddSegmentEnergies(channels_[c]->current, now);
+        }
+        const GainProfile gain = ChooseGain(before, now);
+        shapedBlocks_ += !gain.Flat();
+        for (std::size_t c = p; c < (stream_.Joint() ? channels_.size() : p + 1); ++c)
+            channels_[c]->NextGain(gain);
     }
     if (!std::exchange(primed_, true))
         return false;

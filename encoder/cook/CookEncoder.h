@@ -39,6 +39,9 @@ public:
 
     // Units the rate control could not fit even at their coarsest (none is expected).
     int UnfittedUnits() const { return unfitted_; }
+    // Blocks whose gain profile turns a quiet stretch before an attack down (one per channel,
+    // or per frame in joint stereo).
+    int ShapedBlocks() const { return shapedBlocks_; }
 
 private:
     void CodeFrame(std::span<std::uint8_t> frame);
@@ -51,6 +54,7 @@ private:
     bool keepSynthesis_ = false;
     std::function<bool()> noise_;
     int unfitted_ = 0;
+    int shapedBlocks_ = 0;
 };
 
 }  // namespace quenlar::cook

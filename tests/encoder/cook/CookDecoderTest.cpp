@@ -70,9 +70,11 @@ std::vector<float> TestSignal(int channel, int samples, int rate)
 struct RoundTrip {
     std::string log;                // what the decoder said
     int unfitted = 0;               // units the encoder could not fit
+    int shaped = 0;                 // blocks coded under a gain profile
     std::vector<double> snr;        // decoded against the encoder's synthesis, dB, per channel
     std::vector<double> level;      // decoded against the input, dB, per channel
     double peak = 0;                // the loudest decoded sample
+    std::vector<std::vector<float>> decoded;  // aligned with the input: sample i is input's i
 };
 
 // Encodes `input` (whole frames per channel), decodes every frame with libavcodec and compares.
@@ -126,6 +128,7 @@ RoundTrip EncodeAndDecode(const cook::StreamParameters& stream, const std::vecto
     av_log_set_callback(av_log_default_callback);
     result.log = g_log;
     result.unfitted = encoder.UnfittedUnits();
+    result.shaped = encoder.ShapedBlocks();
 
     // The decoder drops its first two frames' output.
     const std::size_t dropped = 2 * static_cast<std::size_t>(n);
@@ -144,6 +147,9 @@ RoundTrip EncodeAndDecode(const cook::StreamParameters& stream, const std::vecto
         result.snr.push_back(theirs.size() + dropped == ours.size() ? 10 * std::log10((signal + 1e-30) / (error + 1e-30))
                                                                     : -1);
         result.level.push_back(10 * std::log10((signal + 1e-30) / (kept + 1e-30)));
+        std::vector<float> aligned(dropped, 0.0f);
+        aligned.insert(aligned.end(), theirs.begin(), theirs.end());
+        result.decoded.push_back(std::move(aligned));
     }
     return result;
 }
@@ -194,20 +200,39 @@ TEST(CookEncoder, EveryRowFitsWhateverTheSound)
     constexpr int kRate = 44'100;
     constexpr int kSamples = 2 * kRate;
     using Shape = std::function<float(int channel, int i)>;
+    // Castanet-like bursts over a quiet tone: where they start, in samples.
+    constexpr int kBurstEvery = 13'671;
+    constexpr int kFirstBurst = 11'025;
+    auto burstAt = [](int i) { return i >= kFirstBurst && (i - kFirstBurst) % kBurstEvery < 2'646; };
     std::uint32_t seed = 1;
     auto noise = [&seed] {
         seed = seed * 1664525u + 1013904223u;
         return static_cast<float>(seed >> 8) / static_cast<float>(1 << 23) - 1.0f;
     };
-    const std::vector<std::pair<const char*, Shape>> sounds = {
+    struct Sound {
+        const char* name;
+        Shape shape;
+        int onsets = 0;  // sudden onsets after quiet besides the start, each for a gain profile
+    };
+    const std::vector<Sound> sounds = {
         {"full-scale noise", [&](int, int) { return noise(); }},
+        {"castanets",
+         [&](int c, int i) {
+             const float tone = 0.003f * static_cast<float>(std::sin(2 * M_PI * 330 * i / kRate));
+             const float n = noise();
+             if (!burstAt(i))
+                 return tone;
+             const int since = (i - kFirstBurst) % kBurstEvery;
+             return tone + (c ? 0.4f : 0.5f) * n * static_cast<float>(std::exp(-since / (0.008 * kRate)));
+         },
+         (kSamples - kFirstBurst + kBurstEvery - 1) / kBurstEvery},
         {"clipped squares",
          [](int c, int i) {
              const double x = std::sin(2 * M_PI * 100 * i / kRate) + std::sin(2 * M_PI * (3000 + 500 * c) * i / kRate);
              return x >= 0 ? 1.0f : -1.0f;
          }},
         {"silence", [](int, int) { return 0.0f; }},
-        {"one impulse", [](int, int i) { return i == kRate / 2 ? 1.0f : 0.0f; }},
+        {"one impulse", [](int, int i) { return i == kRate / 2 ? 1.0f : 0.0f; }, 1},
         {"every other band loud",
          [](int, int i) {
              double x = 0;
@@ -221,7 +246,7 @@ TEST(CookEncoder, EveryRowFitsWhateverTheSound)
     };
     for (const int kbps : {32, 44, 64, 96}) {
         const cook::StreamParameters stream = CookStreamFor(kbps);
-        for (const auto& [name, shape] : sounds) {
+        for (const auto& [name, shape, onsets] : sounds) {
             SCOPED_TRACE(std::to_string(kbps) + " kbit/s, " + name);
             seed = 1;
             std::vector<std::vector<float>> input(2, std::vector<float>(kSamples));
@@ -238,6 +263,26 @@ TEST(CookEncoder, EveryRowFitsWhateverTheSound)
             }
             for (const double snr : trip.snr)
                 EXPECT_GT(snr, 40.0);
+            // Each onset gets a profile, and the start from silence one per channel; steady
+            // sound none. The noise an attack spreads into the quiet before it stays under that
+            // quiet (about 22 dB over it with flat profiles).
+            EXPECT_GE(trip.shaped, onsets);
+            EXPECT_LE(trip.shaped, onsets + 2);
+            if (std::string(name) == "castanets") {
+                std::vector<double> preEcho;
+                for (int start = kFirstBurst; start + kBurstEvery < kSamples; start += kBurstEvery) {
+                    double quiet = 0, error = 0;
+                    for (int i = start - 2048; i < start - 32; ++i) {
+                        const auto at = static_cast<std::size_t>(i);
+                        quiet += input[0][at] * static_cast<double>(input[0][at]);
+                        const double d = trip.decoded[0][at] - input[0][at];
+                        error += d * d;
+                    }
+                    preEcho.push_back(10 * std::log10(error / quiet));
+                }
+                std::sort(preEcho.begin(), preEcho.end());
+                EXPECT_LT(preEcho[preEcho.size() / 2], 3.0) << "median pre-echo over the quiet, dB";
+            }
         }
     }
 }
