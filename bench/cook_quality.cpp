@@ -4,6 +4,7 @@
 //
 //   ffmpeg -i music.ogg -ac 2 -ar 44100 -f f32le music.f32
 //   build/bench/cook_quality music.f32 out.wav KBPS [subbands [joint start [frame samples]]]
+//   (without them, the parameters of the row nearest KBPS)
 //   /usr/bin/python3 ../shared/tools/audio_nmr.py music.ogg out.wav
 #include <cmath>
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "cook/CookEncoder.h"
+#include "engine/CookPresets.h"
 #include "engine/LibavPtr.h"
 
 using namespace quenlar;
@@ -57,14 +59,17 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s IN.f32 OUT.wav KBPS [subbands [joint start [frame samples]]]\n", argv[0]);
         return 2;
     }
-    cook::StreamParameters stream;
+    // The row's own parameters unless told otherwise.
     const double kbps = std::atof(argv[3]);
-    stream.frameSamples = argc > 6 ? std::atoi(argv[6]) : 1024;
-    stream.subbands = argc > 4 ? std::atoi(argv[4]) : 37;
-    stream.jointStart = argc > 5 ? std::atoi(argv[5]) : 16;
-    stream.frameBytes = static_cast<int>(std::lround(kbps * 1000 * stream.frameSamples / (8.0 * stream.sampleRate)));
-    if (!stream.Joint())
-        stream.frameBytes &= ~1;
+    cook::StreamParameters stream = encoder::CookStreamFor(static_cast<int>(std::lround(kbps)));
+    if (argc > 4) {
+        stream.frameSamples = argc > 6 ? std::atoi(argv[6]) : 1024;
+        stream.subbands = std::atoi(argv[4]);
+        stream.jointStart = argc > 5 ? std::atoi(argv[5]) : 0;
+        stream.frameBytes = static_cast<int>(std::lround(kbps * 1000 * stream.frameSamples / (8.0 * stream.sampleRate)));
+        if (!stream.Joint())
+            stream.frameBytes &= ~1;
+    }
 
     std::ifstream in(argv[1], std::ios::binary | std::ios::ate);
     const auto size = static_cast<std::size_t>(in.tellg());
