@@ -1,6 +1,7 @@
 #include "engine/ParallelVideoEncoder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <new>
 #include <string>
@@ -52,6 +53,8 @@ ParallelVideoEncoder::ParallelVideoEncoder(VideoCodec codec, int instances, int 
     m_runsAreGops = m_instances.size() > 1 || !m_instances.front()->encoder->PlacesKeyFrames();
     m_runFrames = m_runsAreGops ? KeyFrameInterval(frameRate) : kSingleRunFrames;
     m_minRunFrames = std::min(m_runFrames, static_cast<int>(av_rescale(kMinRunSeconds, frameRate.num, frameRate.den)));
+    if (seconds > 0)
+        m_expectedFrames = std::llround(seconds * av_q2d(frameRate));
     const std::string threadName = std::string("qn-") + VideoCodecName(codec) + "-";
     for (size_t i = 0; i < m_instances.size(); ++i) {
         m_instances[i]->thread = std::thread([this, i, threadName, &instance = *m_instances[i]] {
@@ -150,16 +153,35 @@ bool ParallelVideoEncoder::Encode(FramePtr frame)
         m_filling->frames.size() >= static_cast<size_t>(m_minRunFrames) && !Submit())
         return false;
     if (!m_filling) {
+        m_fillTo = NextRunFrames();
         m_filling = std::make_unique<Run>();
-        m_filling->frames.reserve(static_cast<size_t>(m_runFrames));
+        m_filling->frames.reserve(static_cast<size_t>(m_fillTo));
         m_filling->firstPts = frame->pts;
     }
     // Each GOP starts with a key frame; a lone rv20 places its own.
     frame->pict_type = m_runsAreGops && m_filling->frames.empty() ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
     m_filling->frames.push_back(std::move(frame));
-    if (m_filling->frames.size() == static_cast<size_t>(m_runFrames))
+    ++m_fedFrames;
+    if (m_filling->frames.size() == static_cast<size_t>(m_fillTo))
         return Submit();
     return !m_halt;
+}
+
+// Feeding thread. Whole key-frame intervals until what is left would fill no more than one run
+// per instance; that rest is shared out evenly, so that at the end of a file, and all through a
+// short one, no instance sits idle while another codes a run twice as long. A picture longer
+// than its length said just goes on in whole intervals.
+int ParallelVideoEncoder::NextRunFrames()
+{
+    if (!m_runsAreGops || m_instances.size() < 2 || m_expectedFrames == 0)
+        return m_runFrames;
+    const int64_t left = m_expectedFrames - m_fedFrames;
+    const auto instances = static_cast<int64_t>(m_instances.size());
+    if (m_tailRunFrames == 0 && left > 0 && left <= instances * m_runFrames) {
+        const int64_t share = (left + instances - 1) / instances;
+        m_tailRunFrames = share >= m_minRunFrames ? static_cast<int>(share) : m_runFrames;
+    }
+    return m_tailRunFrames > 0 && left > 0 ? m_tailRunFrames : m_runFrames;
 }
 
 // Feeding thread. A cut changes the picture's coarse brightness at once, and much more than

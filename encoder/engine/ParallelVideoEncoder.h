@@ -71,6 +71,7 @@ private:
     };
 
     void Work(Instance& instance);
+    int NextRunFrames();
     Run* Claim();
     void EncodeClaimed(Instance& instance, Run& run);
     bool IsSceneCut(const AVFrame& frame);
@@ -95,6 +96,10 @@ private:
     std::unique_ptr<Run> m_filling;  // the feeding thread's, not yet submitted
     int m_runFrames = 0;
     int m_minRunFrames = 0;
+    int m_fillTo = 0;             // frames the run being filled gets, unless a cut ends it
+    int64_t m_expectedFrames = 0;  // of the whole picture, from its length (0: unknown)
+    int64_t m_fedFrames = 0;
+    int m_tailRunFrames = 0;      // once the end is near: the last runs' even share of it
     bool m_runsAreGops = false;  // each starts with a key frame, and ends early at a scene cut
     // The feeding thread's: luma block sums of the last two frames, and how much frames changed lately.
     std::vector<int> m_blockSums[2];

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "ClipFixtures.h"
@@ -309,6 +310,51 @@ TEST(EncodeOutput, SeveralVideoEncodersMakeOneValidStreamAtTheRate)
     EXPECT_EQ(lead, "1\n") << "sound written ahead of its picture";
     const auto out = Probe(target);
     EXPECT_NEAR(ProbeNumber(out, "format.bit_rate"), 500'000, 500'000 * 0.10);
+}
+
+TEST(EncodeOutput, ShortFilesUseEveryCoreAndTheLastRunsAreSharedEvenly)
+{
+    auto encode = [](const std::string& clip, int& encoderThreads) {
+        const std::string target = Clips::NewFolder() + "/out.rm";
+        RecordingListener listener;
+        listener.onStarted = [&] {
+            for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+                std::string name;
+                std::getline(std::ifstream(task.path() / "comm"), name);
+                encoderThreads += name.rfind("qn-rv40-", 0) == 0;
+            }
+        };
+        EncodeToEnd(SettingsFor(clip, target), listener);
+        EXPECT_EQ(listener.Result(), EncodeResult::Ok) << listener.ErrorText();
+        EXPECT_EQ(DecodeErrors(target), "");
+        return target;
+    };
+    // rv40 takes an encoder per 2 s of picture, up to one per core.
+    int automatic = 0;
+    encode(Clips::LateAudio(), automatic);
+    EXPECT_EQ(automatic, std::min(3, static_cast<int>(std::thread::hardware_concurrency())));
+
+    // Whole 4 s runs while more is left than one each; the rest in equal shares, so that
+    // neither encoder waits for the other at the end.
+    struct Case {
+        const std::string& clip;
+        const char* keyFrames;
+    };
+    const Case cases[] = {
+        {Clips::LateAudio(), "0 75"},           // 6 s: not 100 and 50
+        {Clips::Long(), "0 100 200 300 400"},  // 20 s: the tail is two whole runs anyway
+    };
+    ::setenv("QUENLAR_VIDEO_THREADS", "2", 1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.clip);
+        int threads = 0;
+        const std::string target = encode(c.clip, threads);
+        EXPECT_EQ(threads, 2);
+        EXPECT_EQ(Output("ffprobe -v error -select_streams v -show_entries packet=flags -of csv=p=0 '" + target +
+                         "' | awk '{ if (index($1, \"K\")) printf \"%s%d\", n++ ? \" \" : \"\", NR - 1 }'"),
+                  c.keyFrames);
+    }
+    ::unsetenv("QUENLAR_VIDEO_THREADS");
 }
 
 TEST(EncodeOutput, VideoGetsWhatTheAudioLeaves)
