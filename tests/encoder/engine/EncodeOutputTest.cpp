@@ -274,6 +274,18 @@ TEST(EncodeOutput, NoisyPicturesAtHighRatesStayWithinTheRmPacketLimit)
     }
 }
 
+// This process's threads whose names start with `prefix`.
+int ThreadsNamed(const std::string& prefix)
+{
+    int count = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::string name;
+        std::getline(std::ifstream(task.path() / "comm"), name);
+        count += name.rfind(prefix, 0) == 0;
+    }
+    return count;
+}
+
 TEST(EncodeOutput, SeveralVideoEncodersMakeOneValidStreamAtTheRate)
 {
     // Runs of whole GOPs on three encoders (as the environment asks, over the automatic one
@@ -284,13 +296,7 @@ TEST(EncodeOutput, SeveralVideoEncodersMakeOneValidStreamAtTheRate)
     ASSERT_EQ(settings.videoThreads, 0);
     RecordingListener listener;
     int encoderThreads = 0;
-    listener.onStarted = [&] {
-        for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-            std::string name;
-            std::getline(std::ifstream(task.path() / "comm"), name);
-            encoderThreads += name.rfind(std::string("qn-") + VideoCodecName(settings.videoCodec) + "-", 0) == 0;
-        }
-    };
+    listener.onStarted = [&] { encoderThreads = ThreadsNamed(std::string("qn-") + VideoCodecName(settings.videoCodec) + "-"); };
     ::setenv("QUENLAR_VIDEO_THREADS", "3", 1);
     EncodeToEnd(settings, listener);
     ::unsetenv("QUENLAR_VIDEO_THREADS");
@@ -317,13 +323,7 @@ TEST(EncodeOutput, ShortFilesUseEveryCoreAndTheLastRunsAreSharedEvenly)
     auto encode = [](const std::string& clip, int& encoderThreads) {
         const std::string target = Clips::NewFolder() + "/out.rm";
         RecordingListener listener;
-        listener.onStarted = [&] {
-            for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-                std::string name;
-                std::getline(std::ifstream(task.path() / "comm"), name);
-                encoderThreads += name.rfind("qn-rv40-", 0) == 0;
-            }
-        };
+        listener.onStarted = [&] { encoderThreads = ThreadsNamed("qn-rv40-"); };
         EncodeToEnd(SettingsFor(clip, target), listener);
         EXPECT_EQ(listener.Result(), EncodeResult::Ok) << listener.ErrorText();
         EXPECT_EQ(DecodeErrors(target), "");
