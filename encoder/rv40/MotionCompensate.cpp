@@ -7,6 +7,7 @@
 #include <immintrin.h>
 #endif
 
+#include "FrameState.h"
 #include "tables/Rv40Tables.h"
 
 namespace quenlar::rv40 {
@@ -256,6 +257,31 @@ void PredictChroma(const Plane& ref, int x, int y, int mvx, int mvy, int w, int 
             dst[i] = static_cast<std::uint8_t>(
                 (a * src[i] + b * src[i + 1] + c * src[i + stride] + d * src[i + stride + 1] + bias) >> 6);
 #endif
+}
+
+}  // namespace quenlar::rv40
+
+namespace quenlar::rv40 {
+
+void BlendMean(const std::uint8_t* earlier, int earlierStride, const std::uint8_t* later, int laterStride,
+               std::uint8_t* dst, int dstStride, int w, int h)
+{
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            dst[y * dstStride + x] =
+                static_cast<std::uint8_t>((earlier[y * earlierStride + x] + later[y * laterStride + x] + 1) >> 1);
+}
+
+void BlendWeighted(const std::uint8_t* earlier, int earlierStride, const std::uint8_t* later, int laterStride,
+                   std::uint8_t* dst, int dstStride, int w, int h, const BlendWeights& weights)
+{
+    const unsigned we = static_cast<unsigned>(weights.earlierWeight), wl = static_cast<unsigned>(weights.laterWeight);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const unsigned e = earlier[y * earlierStride + x], l = later[y * laterStride + x];
+            const unsigned v = weights.fine ? (((we * e) >> 9) + ((wl * l) >> 9) + 16) >> 5 : (we * e + wl * l + 16) >> 5;
+            dst[y * dstStride + x] = static_cast<std::uint8_t>(v);
+        }
 }
 
 }  // namespace quenlar::rv40

@@ -25,3 +25,16 @@ void FilterColumns(const std::uint8_t* src, int srcStride, std::uint8_t* dst, in
 void FilterRowsAll(const std::uint8_t* src, int srcStride, std::uint8_t* const dst[3], int dstStride, int w, int h);
 
 }  // namespace quenlar::rv40
+
+namespace quenlar::rv40 {
+
+struct BlendWeights;
+
+// A B-frame's two predictions of a w x h area made one, into `dst` (which may be `earlier`):
+// the rounded mean, or by distance as the decoder weighs a direct macroblock's.
+void BlendMean(const std::uint8_t* earlier, int earlierStride, const std::uint8_t* later, int laterStride,
+               std::uint8_t* dst, int dstStride, int w, int h);
+void BlendWeighted(const std::uint8_t* earlier, int earlierStride, const std::uint8_t* later, int laterStride,
+                   std::uint8_t* dst, int dstStride, int w, int h, const BlendWeights& weights);
+
+}  // namespace quenlar::rv40
