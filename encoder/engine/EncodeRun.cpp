@@ -49,6 +49,14 @@ int VideoThreadsFromEnvironment()
 
 // Each instance's rate control settles once at its start, which costs a short file rate and
 // picture; so an instance takes on no less than half a minute.
+int BFramesFor(int requested)
+{
+    if (requested > 0)
+        return std::min(requested, 2);
+    const char* text = std::getenv("QUENLAR_B_FRAMES");
+    return text ? std::clamp(std::atoi(text), 0, 2) : 0;
+}
+
 int VideoThreadsFor(int requested, int64_t durationMs)
 {
     if (requested > 0)
@@ -333,7 +341,7 @@ void EncodeRun::OpenEncoders(Pipeline& pipeline)
     auto writeVideo = [this, &pipeline](AVPacket* packet) {
         packet->stream_index = pipeline.videoStream;
         const AVRational timeBase = pipeline.video->TimeBase();
-        const double end = static_cast<double>(packet->pts + 1) * av_q2d(timeBase);
+        const double end = static_cast<double>(packet->dts + 1) * av_q2d(timeBase);
         pipeline.writer->Write(packet);
         WriteHeldSound(*pipeline.writer, end);
         ++m_frames;
@@ -343,7 +351,7 @@ void EncodeRun::OpenEncoders(Pipeline& pipeline)
     ParallelVideoEncoder& video = pipeline.video.emplace(
         m_settings.videoCodec, VideoThreadsFor(m_settings.videoThreads, reader.DurationMs()), size.width, size.height,
         reader.FrameRate(), VideoBitRate(reader), reader.DurationMs() / 1000.0, m_halt,
-        [this](const std::function<void()>& body) { Guarded(body); }, writeVideo);
+        [this](const std::function<void()>& body) { Guarded(body); }, writeVideo, BFramesFor(m_settings.bFrames));
     pipeline.registration.emplace(*this, video);
     if (hasAudio)
         pipeline.audio.emplace(m_settings.audioCodec, m_settings.audioKbps, reader.AudioTimeBase());

@@ -37,6 +37,9 @@ struct EncodeSettings {
     bool preview = false; // hand source and encoded pictures to the listener now and then
     int videoThreads = 0; // video encoder instances; 0: one per core
     VideoCodec videoCodec = kDefaultVideoCodec;
+    // rv40: B pictures between references, 0 to 2; 0 (none) unless QUENLAR_B_FRAMES says
+    // otherwise. Off by default while players' handling of them is being checked.
+    int bFrames = 0;
 };
 
 // Small, stable numbers: the control passes them on as the error code of its error event.

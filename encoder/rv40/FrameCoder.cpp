@@ -36,7 +36,7 @@ bool FrameCoder::Code(const SourcePicture& picture, const FrameOptions& options,
     const bool key = options.key || !haveReference_;
     const bool bidirectional = options.bidirectional && !key;
     if (bidirectional && !haveEarlier_)
-        throw std::logic_error("rv40: a B picture needs two reference pictures since the last key picture");
+        throw std::logic_error("rv40: a B picture needs two reference pictures before it");
     source_.y.Load(picture.data[0], picture.stride[0], width_, height_);
     source_.u.Load(picture.data[1], picture.stride[1], width_ / 2, height_ / 2);
     source_.v.Load(picture.data[2], picture.stride[2], width_ / 2, height_ / 2);
@@ -103,13 +103,13 @@ bool FrameCoder::Code(const SourcePicture& picture, const FrameOptions& options,
     lastCoded_ = recon_;
     if (bidirectional)
         return false;
-    // A reference: it becomes the latest, the latest the earlier one (none after a key picture).
+    // A reference: it becomes the latest, the latest the earlier one.
     recon_->ExtendBorders();
     Picture* freed = earlier_;
     earlier_ = reference_;
     reference_ = recon_;
     recon_ = freed;
-    haveEarlier_ = haveReference_ && !key;
+    haveEarlier_ = haveReference_;
     haveReference_ = true;
     earlierTime_ = referenceTime_;
     referenceTime_ = options.timestampMs;

@@ -44,7 +44,7 @@ private:
     Picture pictures_[3];
     Picture* recon_;
     Picture* reference_; // the latest reference
-    Picture* earlier_;   // the one before it, when references since the last key picture
+    Picture* earlier_;   // the one before it
     Picture* lastCoded_;
     bool haveReference_ = false;
     bool haveEarlier_ = false;
