@@ -51,10 +51,10 @@ int VideoThreadsFromEnvironment()
 // picture; so an instance takes on no less than half a minute.
 int BFramesFor(int requested)
 {
-    if (requested > 0)
+    if (requested >= 0)
         return std::min(requested, 2);
     const char* text = std::getenv("QUENLAR_B_FRAMES");
-    return text ? std::clamp(std::atoi(text), 0, 2) : 0;
+    return text && *text ? std::clamp(std::atoi(text), 0, 2) : kDefaultBFrames;
 }
 
 int VideoThreadsFor(int requested, int64_t durationMs)

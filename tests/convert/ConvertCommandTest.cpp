@@ -79,7 +79,7 @@ TEST(ConvertCommandTest, OptionsSetTheirFieldsAndFilesMayFollowOrPrecedeThem)
     EXPECT_TRUE(bare.options.inhibit) << "the machine stays awake unless told otherwise";
     EXPECT_FALSE(bare.options.notify);
     EXPECT_EQ(bare.options.jobs, 0);
-    EXPECT_EQ(bare.options.bFrames, 0) << "no B pictures unless asked for";
+    EXPECT_EQ(bare.options.bFrames, -1) << "the engine's default unless asked for";
     EXPECT_EQ(bare.options.video, quenlar::encoder::kDefaultVideoCodec);
     EXPECT_EQ(ParseCommandLine({"--video=rv20", "a.mpg"}).options.video, quenlar::encoder::VideoCodec::Rv20);
 }
