@@ -74,9 +74,9 @@ void BidirCoder::BeginFrame(const FrameState& f, std::uint64_t earlierSerial, st
 void BidirCoder::PredictOne(const Picture& ref, int mbx, int mby, Mv mv, MbWindow& w)
 {
     const int x0 = mbx * 16, y0 = mby * 16;
-    PredictLuma(ref.y, x0, y0, mv.x, mv.y, 16, 16, w.Y(), MbWindow::kStride);
-    PredictChroma(ref.u, x0 / 2, y0 / 2, mv.x, mv.y, 8, 8, w.C(0), MbWindow::kChromaStride);
-    PredictChroma(ref.v, x0 / 2, y0 / 2, mv.x, mv.y, 8, 8, w.C(1), MbWindow::kChromaStride);
+    PredictLumaAnywhere(ref.y, x0, y0, mv.x, mv.y, 16, 16, w.Y(), MbWindow::kStride);
+    PredictChromaAnywhere(ref.u, x0 / 2, y0 / 2, mv.x, mv.y, 8, 8, w.C(0), MbWindow::kChromaStride);
+    PredictChromaAnywhere(ref.v, x0 / 2, y0 / 2, mv.x, mv.y, 8, 8, w.C(1), MbWindow::kChromaStride);
 }
 
 void BidirCoder::PredictBoth(const FrameState& f, int mbx, int mby, Mv forward, Mv backward, MbWindow& w)
@@ -110,12 +110,12 @@ void BidirCoder::PredictDirect(const FrameState& f, int mbx, int mby, MbWindow& 
             for (int b = 0; b < 4; ++b) {
                 const Mv mv = d ? backward[b] : forward[b];
                 const int bx = (b & 1) * 8, by = (b >> 1) * 8;
-                PredictLuma(ref.y, x0 + bx, y0 + by, mv.x, mv.y, 8, 8, out.Y() + by * MbWindow::kStride + bx,
-                            MbWindow::kStride);
+                PredictLumaAnywhere(ref.y, x0 + bx, y0 + by, mv.x, mv.y, 8, 8,
+                                    out.Y() + by * MbWindow::kStride + bx, MbWindow::kStride);
                 const int cx = x0 / 2 + bx / 2, cy = y0 / 2 + by / 2;
                 const int offset = by / 2 * MbWindow::kChromaStride + bx / 2;
-                PredictChroma(ref.u, cx, cy, mv.x, mv.y, 4, 4, out.C(0) + offset, MbWindow::kChromaStride);
-                PredictChroma(ref.v, cx, cy, mv.x, mv.y, 4, 4, out.C(1) + offset, MbWindow::kChromaStride);
+                PredictChromaAnywhere(ref.u, cx, cy, mv.x, mv.y, 4, 4, out.C(0) + offset, MbWindow::kChromaStride);
+                PredictChromaAnywhere(ref.v, cx, cy, mv.x, mv.y, 4, 4, out.C(1) + offset, MbWindow::kChromaStride);
             }
         }
     }

@@ -24,6 +24,8 @@ extern "C" {
 }
 
 #include "rv40/Metrics.h"
+#include "rv40/MotionCompensate.h"
+#include "rv40/Picture.h"
 #include "rv40/Rv40Encoder.h"
 #include "rv40/Transform.h"
 
@@ -245,6 +247,42 @@ TEST(Rv40BPictures, RefusedWithoutTwoReferences)
     encoder.Encode(picture, {false, 16, 80}, out);
     encoder.Encode(picture, {false, 16, 40, true}, out);
     EXPECT_TRUE(out.bidirectional);
+}
+
+// Direct vectors may reach any distance past the picture, where the decoder repeats its edge
+// pixels: predicted from planes with the usual border, blocks equal those from a plane whose
+// border is wide enough, at every quarter position.
+TEST(Rv40Prediction, VectorsFarPastTheBorderRepeatTheEdge)
+{
+    std::uint32_t seed = 99;
+    auto next = [&seed] { return static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 23); };
+    for (const bool chroma : {false, true}) {
+        const int size = chroma ? 24 : 48, pad = chroma ? rv40::kLumaPad / 2 : rv40::kLumaPad, wide = 4 * size;
+        rv40::Plane usual, wider;
+        usual.Allocate(size, size, pad);
+        wider.Allocate(size, size, wide);
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x)
+                usual.Row(y)[x] = wider.Row(y)[x] = next();
+        usual.ExtendBorders();
+        wider.ExtendBorders();
+        const int block = chroma ? 4 : 8;
+        for (const int far : {-3 * size, -size - 9, 0, size + 7, 2 * size}) {
+            for (int frac = 0; frac < 16; ++frac) {
+                const int mvx = 4 * far + (frac & 3) * (chroma ? 2 : 1), mvy = -4 * far / 2 + (frac >> 2);
+                std::uint8_t got[64], want[64];
+                if (chroma) {
+                    rv40::PredictChromaAnywhere(usual, 8, 4, mvx * 2, mvy * 2, block, block, got, 8);
+                    rv40::PredictChroma(wider, 8, 4, mvx * 2, mvy * 2, block, block, want, 8);
+                } else {
+                    rv40::PredictLumaAnywhere(usual, 16, 8, mvx, mvy, block, block, got, 8);
+                    rv40::PredictLuma(wider, 16, 8, mvx, mvy, block, block, want, 8);
+                }
+                for (int i = 0; i < 8 * block; ++i)
+                    ASSERT_EQ(got[i], want[i]) << (chroma ? "chroma" : "luma") << " vector " << mvx << "," << mvy;
+            }
+        }
+    }
 }
 
 TEST(Rv40Satd, QuartersAddUpToEveryPartition)
