@@ -4,8 +4,10 @@
 // rates the quantisers gave (its PSNR interpolated to our rate) and its time on the same input in
 // the same run (processor time, one thread each). Also the time per frame of our loop filter
 // against decoding the frame with libavcodec.
+// With --b N, also rows with N B pictures between references, coded --b-offset K quantiser steps
+// coarser (default 2), and their gain over I+P at equal rates (I+P interpolated).
 // Run by hand: [QUENLAR_MEDIA=folder] build/bench/rv40_quality [--dvd] [--no-intra] [--no-rv20]
-//   [seconds [key interval [quantisers...]]]
+//   [--b N [--b-offset K]] [seconds [key interval [quantisers...]]]
 // --no-intra leaves out the intra-only rows, --no-rv20 the CLI (for profiling our encoder alone).
 #include <algorithm>
 #include <cmath>
@@ -102,7 +104,27 @@ struct Rv40Run {
     std::vector<std::uint64_t> hashes; // of each reconstruction
 };
 
-Rv40Run EncodeRv40(const std::vector<std::vector<std::uint8_t>>& frames, int quant, int keyInterval)
+// Display indexes in decoding order: each run's key picture, then every reference (every
+// bFrames + 1-th picture and the run's last) followed by the B pictures before it.
+std::vector<int> DecodingOrder(int frames, int keyInterval, int bFrames)
+{
+    std::vector<int> order;
+    for (int start = 0; start < frames; start += keyInterval) {
+        const int end = std::min(frames, start + keyInterval);
+        order.push_back(start);
+        for (int previous = start; previous + 1 < end;) {
+            const int next = std::min(end - 1, previous + bFrames + 1);
+            order.push_back(next);
+            for (int b = previous + 1; b < next; ++b)
+                order.push_back(b);
+            previous = next;
+        }
+    }
+    return order;
+}
+
+Rv40Run EncodeRv40(const std::vector<std::vector<std::uint8_t>>& frames, int quant, int keyInterval, int bFrames = 0,
+                   int bOffset = 0)
 {
     rv40::Encoder encoder(g_width, g_height);
     encoder.TimeLoopFilter();
@@ -111,12 +133,21 @@ Rv40Run EncodeRv40(const std::vector<std::vector<std::uint8_t>>& frames, int qua
     double psnr = 0;
     double coding = 0;
     rv40::EncodedFrame out;
-    for (std::size_t i = 0; i < frames.size(); ++i) {
+    // Hashes in display order, as the decoder outputs.
+    run.hashes.resize(frames.size());
+    int lastReference = -1;
+    for (const int i : DecodingOrder(static_cast<int>(frames.size()), keyInterval, bFrames)) {
         const std::uint8_t* y = frames[i].data();
         const rv40::SourcePicture picture{{y, y + g_width * g_height, y + g_width * g_height * 5 / 4},
                                           {g_width, g_width / 2, g_width / 2}};
+        const bool b = i < lastReference;
+        if (!b)
+            lastReference = i;
         const double start = ThreadSeconds();
-        encoder.Encode(picture, {i % keyInterval == 0, quant, static_cast<std::uint32_t>(i * 1000 / kFps)}, out);
+        encoder.Encode(picture,
+                       {i % keyInterval == 0, b ? std::min(31, quant + bOffset) : quant,
+                        static_cast<std::uint32_t>(i * 1000 / kFps), b},
+                       out);
         coding += ThreadSeconds() - start;
         bytes += out.data.size();
         run.packets.push_back(out.data);
@@ -124,7 +155,7 @@ Rv40Run EncodeRv40(const std::vector<std::vector<std::uint8_t>>& frames, int qua
         psnr += PsnrY(y, r.y.Row(0), r.y.Stride());
         const std::uint8_t* planes[3] = {r.y.Row(0), r.u.Row(0), r.v.Row(0)};
         const int strides[3] = {r.y.Stride(), r.u.Stride(), r.v.Stride()};
-        run.hashes.push_back(Hash(planes, strides));
+        run.hashes[i] = Hash(planes, strides);
     }
     const double n = static_cast<double>(frames.size());
     run.point = {bytes * 8.0 * kFps / n / 1000, psnr / n, coding * 1000 / n};
@@ -228,10 +259,15 @@ double InterpolatePsnr(std::vector<Point> curve, double kbps)
 int main(int argc, char** argv)
 {
     bool dvd = false, intraRows = true, cli = true;
+    int bFrames = 0, bOffset = 2;
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--dvd")
+        if (arg == "--b" && i + 1 < argc)
+            bFrames = std::max(0, std::atoi(argv[++i]));
+        else if (arg == "--b-offset" && i + 1 < argc)
+            bOffset = std::atoi(argv[++i]);
+        else if (arg == "--dvd")
             dvd = true;
         else if (arg == "--no-intra")
             intraRows = false;
@@ -288,6 +324,25 @@ int main(int argc, char** argv)
                         p.psnr, p.msPerFrame, run.filterMsPerFrame, decodeMs, mismatches);
             if (interval != 1)
                 withP.push_back(run.point);
+        }
+    }
+    if (bFrames) {
+        std::vector<Point> withB;
+        for (const int q : quants) {
+            const Rv40Run run = EncodeRv40(frames, q, keyInterval, bFrames, bOffset);
+            const int mismatches = Mismatches(run);
+            const Point& p = run.point;
+            std::printf("%-6s %6d %9.1f %8.2f %9.2f %10.3f %9s %10d\n", "I+P+B", q, p.kbps, p.psnr, p.msPerFrame,
+                        run.filterMsPerFrame, "", mismatches);
+            withB.push_back(p);
+        }
+        std::printf("\n%d B pictures (quantiser +%d) against I+P at equal rates (I+P interpolated):\n%9s %8s %8s "
+                    "%7s %11s\n",
+                    bFrames, bOffset, "kbit/s", "I+P+B", "I+P", "gain", "time ratio");
+        for (std::size_t i = 0; i < withB.size(); ++i) {
+            const double base = InterpolatePsnr(withP, withB[i].kbps);
+            std::printf("%9.1f %8.2f %8.2f %+7.2f %11.2f\n", withB[i].kbps, withB[i].psnr, base, withB[i].psnr - base,
+                        withB[i].msPerFrame / withP[i].msPerFrame);
         }
     }
     if (!cli) {

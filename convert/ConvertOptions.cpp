@@ -101,6 +101,12 @@ ParsedCommand ParseCommandLine(const std::vector<std::string>& args)
             if (!codec)
                 return Usage("--video " + *text + ": not a video codec (rv40 or rv20)");
             options.video = *codec;
+        } else if (arg == "--b-frames") {
+            const std::optional<std::string> text = value();
+            const std::optional<int> count = text ? ParseInt(*text) : std::nullopt;
+            if (!count || *count < 0 || *count > 2)
+                return Usage("--b-frames needs a number of B pictures between references, 0-2");
+            options.bFrames = *count;
         } else if (arg == "--author") {
             const std::optional<std::string> text = value();
             if (!text)
@@ -152,6 +158,7 @@ std::string UsageText()
            "  --audio N          one of the eight audio rows, 0-7 (default 1); --audio list prints them\n"
            "  --video CODEC      rv40 or rv20 (default ") +
            quenlar::encoder::VideoCodecName(quenlar::encoder::kDefaultVideoCodec) + ")\n"
+           "  --b-frames N       rv40: B pictures between references, 0-2 (default 2)\n"
            "  --author TEXT      author tag\n"
            "  --folder-prefix    prefix the target with the source folder's name\n"
            "  --deinterlace      de-interlace the video\n"

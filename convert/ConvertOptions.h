@@ -33,6 +33,7 @@ struct ConvertOptions {
     bool folderPrefix = false;
     bool deinterlace = false;
     quenlar::encoder::VideoCodec video = quenlar::encoder::kDefaultVideoCodec;
+    int bFrames = -1;  // rv40's B pictures between references; -1: the engine's default
     int jobs = 0;  // 0: one per core
     std::optional<std::string> queue;
     bool quiet = false;

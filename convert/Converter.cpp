@@ -111,6 +111,7 @@ EncodeSettings SettingsFor(const FileTask& task, const EncodeOptions& options)
     settings.comment = kProgramName;
     settings.deinterlace = options.deinterlace;
     settings.videoCodec = options.video;
+    settings.bFrames = options.bFrames;
     settings.totalKbps = options.bitrate;
     const AudioRow& row = kAudioRows[static_cast<std::size_t>(options.audioRow)];
     settings.audioKbps = row.kbps;

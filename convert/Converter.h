@@ -24,6 +24,7 @@ struct EncodeOptions {
     bool folderPrefix = false;
     bool deinterlace = false;
     quenlar::encoder::VideoCodec video = quenlar::encoder::kDefaultVideoCodec;
+    int bFrames = -1;
 };
 
 struct FileTask {

@@ -57,6 +57,7 @@ EncodeOptions MergeOptions(const ConvertOptions& given, const QueueFile* queue, 
     options.folderPrefix = given.folderPrefix || stored.folderAsPrefix;
     options.deinterlace = given.deinterlace;
     options.video = given.video;
+    options.bFrames = given.bFrames;
     return options;
 }
 

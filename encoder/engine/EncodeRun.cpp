@@ -48,6 +48,16 @@ int VideoThreadsFromEnvironment()
     return std::clamp(value, 0, kMaxVideoThreadsFromEnvironment);
 }
 
+// How many B pictures rv40 puts between references: the setting's, or QUENLAR_B_FRAMES's when
+// it leaves it (-1), else the default; at most 2.
+int BFramesFor(int requested)
+{
+    if (requested >= 0)
+        return std::min(requested, 2);
+    const char* text = std::getenv("QUENLAR_B_FRAMES");
+    return text && *text ? std::clamp(std::atoi(text), 0, 2) : kDefaultBFrames;
+}
+
 // An rv20 instance's rate control settles once at its start, which costs a short file rate and
 // picture; so it takes on no less than half a minute. rv40 plans each run from a look at it
 // first, so from 4 s up a file keeps both cores busy (measured on film: rate within 1.5 %,
@@ -337,7 +347,7 @@ void EncodeRun::OpenEncoders(Pipeline& pipeline)
     auto writeVideo = [this, &pipeline](AVPacket* packet) {
         packet->stream_index = pipeline.videoStream;
         const AVRational timeBase = pipeline.video->TimeBase();
-        const double end = static_cast<double>(packet->pts + 1) * av_q2d(timeBase);
+        const double end = static_cast<double>(packet->dts + 1) * av_q2d(timeBase);
         pipeline.writer->Write(packet);
         WriteHeldSound(*pipeline.writer, end);
         ++m_frames;
@@ -347,7 +357,7 @@ void EncodeRun::OpenEncoders(Pipeline& pipeline)
     ParallelVideoEncoder& video = pipeline.video.emplace(
         m_settings.videoCodec, VideoThreadsFor(m_settings.videoCodec, m_settings.videoThreads, reader.DurationMs()), size.width, size.height,
         reader.FrameRate(), VideoBitRate(reader), reader.DurationMs() / 1000.0, m_halt,
-        [this](const std::function<void()>& body) { Guarded(body); }, writeVideo);
+        [this](const std::function<void()>& body) { Guarded(body); }, writeVideo, BFramesFor(m_settings.bFrames));
     pipeline.registration.emplace(*this, video);
     if (hasAudio)
         pipeline.audio.emplace(m_settings.audioCodec, m_settings.audioKbps, reader.AudioTimeBase());

@@ -12,6 +12,9 @@ enum class VideoCodec { Rv20, Rv40 };
 
 // What the converter and the control write unless told otherwise.
 inline constexpr VideoCodec kDefaultVideoCodec = VideoCodec::Rv40;
+// rv40's B pictures between references: on film +0.4 dB at an equal rate over none, and
+// FFmpeg, GStreamer and MPlayer play and seek them in order.
+inline constexpr int kDefaultBFrames = 2;
 
 // "rv20", "rv40": the names the converter takes.
 const char* VideoCodecName(VideoCodec codec);
@@ -37,6 +40,9 @@ struct EncodeSettings {
     bool preview = false; // hand source and encoded pictures to the listener now and then
     int videoThreads = 0; // video encoder instances; 0: one per core
     VideoCodec videoCodec = kDefaultVideoCodec;
+    // rv40: B pictures between references, 0 to 2; -1: QUENLAR_B_FRAMES where set, else
+    // kDefaultBFrames.
+    int bFrames = -1;
 };
 
 // Small, stable numbers: the control passes them on as the error code of its error event.

@@ -40,14 +40,16 @@ int ParallelVideoEncoder::InstancesForThisMachine()
 
 ParallelVideoEncoder::ParallelVideoEncoder(VideoCodec codec, int instances, int width, int height,
                                            AVRational frameRate, int bitRate, double seconds,
-                                           const std::atomic<bool>& halt, Guard guard, PacketSink sink)
+                                           const std::atomic<bool>& halt, Guard guard, PacketSink sink,
+                                           int bFrames)
     : m_halt(halt), m_guard(std::move(guard)), m_sink(std::move(sink))
 {
     const int count = std::max(instances, 1);
     for (int i = 0; i < count; ++i) {
         auto& instance = m_instances.emplace_back(std::make_unique<Instance>());
-        instance->encoder = MakeVideoEncoder(codec, width, height, frameRate, bitRate, seconds / count);
+        instance->encoder = MakeVideoEncoder(codec, width, height, frameRate, bitRate, seconds / count, bFrames);
     }
+    m_reorders = m_instances.front()->encoder->Reorders();
     // Several instances, or an encoder that leaves the key frames to us: a run is one GOP (at
     // most a key-frame interval), so that each decodes on its own.
     m_runsAreGops = m_instances.size() > 1 || !m_instances.front()->encoder->PlacesKeyFrames();
@@ -130,6 +132,7 @@ void ParallelVideoEncoder::EncodeClaimed(Instance& instance, Run& run)
     if (m_previewWanted.exchange(false))
         instance.encoder->RequestPreview();
     instance.encoder->BeginRun(run.frames, run.firstPts);
+    run.instanceFirstPts = instance.nextPts;
     for (FramePtr& frame : run.frames) {
         if (m_halt)
             return;
@@ -251,10 +254,12 @@ void ParallelVideoEncoder::HandOnDone()
             run = std::move(m_runs.front());
             m_runs.pop_front();
         }
-        // One packet a frame, in order: the stream's times come back from the run's start.
-        int64_t pts = run->firstPts;
+        // One packet a frame, in order: the stream's times come back from the run's start (in
+        // decoding order the dts; a reordered packet's pts from its frame's place in the run).
+        int64_t dts = run->firstPts;
         for (const PacketPtr& packet : run->packets) {
-            packet->pts = packet->dts = pts++;
+            packet->pts = m_reorders ? run->firstPts + (packet->pts - run->instanceFirstPts) : dts;
+            packet->dts = dts++;
             m_sink(packet.get());
         }
         m_finished.notify_all();

@@ -24,11 +24,13 @@ public:
     // to WakeAll.
     using Guard = std::function<void(const std::function<void()>&)>;
 
-    // `seconds`: the length of the picture (0: unknown), shared out among the instances.
+    // `seconds`: the length of the picture (0: unknown), shared out among the instances;
+    // `bFrames`: B pictures between references, where the codec has them.
     // Throws EncodeFailure when the codec refuses the settings. The sink gets the packets in the
     // stream's order, from the instances' threads, one thread at a time.
     ParallelVideoEncoder(VideoCodec codec, int instances, int width, int height, AVRational frameRate, int bitRate,
-                         double seconds, const std::atomic<bool>& halt, Guard guard, PacketSink sink);
+                         double seconds, const std::atomic<bool>& halt, Guard guard, PacketSink sink,
+                         int bFrames = 0);
     // Lets the instances finish the runs they were given and joins them.
     ~ParallelVideoEncoder();
     ParallelVideoEncoder(const ParallelVideoEncoder&) = delete;
@@ -58,6 +60,7 @@ public:
 private:
     struct Run {
         int64_t firstPts = 0;  // of the whole stream
+        int64_t instanceFirstPts = 0;  // the same frame on its instance's clock
         std::vector<FramePtr> frames;
         std::vector<PacketPtr> packets;
         bool done = false;
@@ -101,6 +104,7 @@ private:
     int64_t m_fedFrames = 0;
     int m_tailRunFrames = 0;      // once the end is near: the last runs' even share of it
     bool m_runsAreGops = false;  // each starts with a key frame, and ends early at a scene cut
+    bool m_reorders = false;     // packets in decoding order, each with its frame's pts
     // The feeding thread's: luma block sums of the last two frames, and how much frames changed lately.
     std::vector<int> m_blockSums[2];
     int m_blockSumsIndex = 0;

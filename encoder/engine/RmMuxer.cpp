@@ -151,7 +151,11 @@ void RmMuxer::Write(int stream, const AVPacket& frame)
     } else {
         std::vector<rm::Bytes> payloads;
         target.format.frame(frame, target.frames, payloads);
-        const uint32_t timeMs = target.StartMs(target.frames);
+        // Pictures in decoding order are timed at their presentation (their pts ahead of or
+        // behind their dts), which players rebuild B pictures' times from.
+        const int64_t reordered =
+            target.format.video && frame.pts != AV_NOPTS_VALUE && frame.dts != AV_NOPTS_VALUE ? frame.pts - frame.dts : 0;
+        const uint32_t timeMs = target.StartMs(target.frames + reordered);
         ++target.frames;
         for (size_t part = 0; part < payloads.size(); ++part) {
             HoldPacket(target, {timeMs, (frame.flags & AV_PKT_FLAG_KEY) != 0, part == 0, std::move(payloads[part])},

@@ -68,10 +68,10 @@ void VideoEncoder::ShowPreview(const AVFrame& source, const uint8_t* const encod
 }
 
 std::unique_ptr<VideoEncoder> MakeVideoEncoder(VideoCodec codec, int width, int height, AVRational frameRate,
-                                               int bitRate, double seconds)
+                                               int bitRate, double seconds, int bFrames)
 {
     if (codec == VideoCodec::Rv40)
-        return std::make_unique<Rv40VideoEncoder>(width, height, frameRate, bitRate);
+        return std::make_unique<Rv40VideoEncoder>(width, height, frameRate, bitRate, bFrames);
     return std::make_unique<Rv20VideoEncoder>(width, height, frameRate, bitRate, seconds);
 }
 

@@ -42,6 +42,9 @@ public:
     // Whether it puts key frames at scene cuts of its own accord; one that does not is given
     // runs that each start with a key frame, ended early at a cut.
     virtual bool PlacesKeyFrames() const = 0;
+    // Whether its packets come in decoding order, unlike their frames (B pictures): each packet's
+    // pts is then its frame's, and the packets of a run come in the run's order nonetheless.
+    virtual bool Reorders() const { return false; }
 
     // The run of frames the next calls to Encode bring, in order, before the first of them;
     // `firstPts` is the run's place in the stream, in frames. An encoder that plans its rate
@@ -74,9 +77,10 @@ private:
 };
 
 // An instance of `codec` for pictures of this size and rate; `seconds`: how much picture it will
-// encode (0: unknown), which bounds how far its rate may stray. Throws EncodeFailure when the
-// codec refuses the settings.
+// encode (0: unknown), which bounds how far its rate may stray; `bFrames`: B pictures between
+// references, where the codec has them (rv40). Throws EncodeFailure when the codec refuses the
+// settings.
 std::unique_ptr<VideoEncoder> MakeVideoEncoder(VideoCodec codec, int width, int height, AVRational frameRate,
-                                               int bitRate, double seconds);
+                                               int bitRate, double seconds, int bFrames = 0);
 
 }  // namespace quenlar::encoder

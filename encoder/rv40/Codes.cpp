@@ -87,6 +87,10 @@ std::unique_ptr<Codes> Build()
     for (int k = 0; k < 7; ++k)
         InOrder(8, [k](int i) { return kPTypeCodes[k][i][0] == 255 ? 4 : kPTypeCodes[k][i][0]; },
                 &kPTypeCodes[k][0][1], 2, codes->pType[k]);
+    // Here the escape lands on the skip, which has no type code either.
+    for (int k = 0; k < 6; ++k)
+        InOrder(7, [k](int i) { return kBTypeCodes[k][i][0] == 255 ? 6 : kBTypeCodes[k][i][0]; },
+                &kBTypeCodes[k][0][1], 2, codes->bType[k]);
     return codes;
 }
 

@@ -28,6 +28,7 @@ struct Codes {
     Code modePair[20][81];  // [pair context][9 * first + second]
     Code modeSingle[90][9]; // [top + 10 * left][mode]
     Code pType[7][12];      // [type context][macroblock type]
+    Code bType[6][12];      // the same in B-frames
 
     // Built on first use; shared by every encoder instance, read-only afterwards.
     static const Codes& Get();

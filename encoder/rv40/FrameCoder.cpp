@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <ctime>
+#include <stdexcept>
 
 #include "BitWriter.h"
 #include "CodeSetCounter.h"
@@ -16,20 +17,26 @@ FrameCoder::FrameCoder(int width, int height)
     : width_(width), height_(height), mbWidth_((width + 15) / 16), mbHeight_((height + 15) / 16)
 {
     source_.Allocate(mbWidth_, mbHeight_);
-    pictures_[0].Allocate(mbWidth_, mbHeight_);
-    pictures_[1].Allocate(mbWidth_, mbHeight_);
+    for (auto& p : pictures_)
+        p.Allocate(mbWidth_, mbHeight_);
     recon_ = &pictures_[0];
     reference_ = &pictures_[1];
+    earlier_ = &pictures_[2];
+    lastCoded_ = reference_;
     const std::size_t count = static_cast<std::size_t>(mbWidth_) * mbHeight_;
     mbs_.resize(count);
     codings_.resize(count);
     contexts_.resize(count);
     skipped_.resize(count);
+    referenceMbs_.resize(count);
 }
 
 bool FrameCoder::Code(const SourcePicture& picture, const FrameOptions& options, std::vector<std::uint8_t>& packet)
 {
     const bool key = options.key || !haveReference_;
+    const bool bidirectional = options.bidirectional && !key;
+    if (bidirectional && !haveEarlier_)
+        throw std::logic_error("rv40: a B picture needs two reference pictures before it");
     source_.y.Load(picture.data[0], picture.stride[0], width_, height_);
     source_.u.Load(picture.data[1], picture.stride[1], width_ / 2, height_ / 2);
     source_.v.Load(picture.data[2], picture.stride[2], width_ / 2, height_ / 2);
@@ -37,7 +44,13 @@ bool FrameCoder::Code(const SourcePicture& picture, const FrameOptions& options,
     FrameState f;
     f.source = &source_;
     f.recon = recon_;
-    f.reference = key ? nullptr : reference_;
+    f.reference = key ? nullptr : bidirectional ? earlier_ : reference_;
+    if (bidirectional) {
+        f.bidirectional = true;
+        f.later = reference_;
+        f.laterMbs = referenceMbs_.data();
+        f.weights = BlendWeights::From(earlierTime_, options.timestampMs, referenceTime_);
+    }
     f.mbs = mbs_.data();
     f.mbWidth = mbWidth_;
     f.mbHeight = mbHeight_;
@@ -47,7 +60,7 @@ bool FrameCoder::Code(const SourcePicture& picture, const FrameOptions& options,
     f.codes = &Codes::Get();
     // Decisions weigh bits with the code sets the last picture of this kind chose; the slice
     // is then written with whichever of the three sets codes it shortest.
-    int& shift = codeSetShift_[key ? 0 : 1];
+    int& shift = codeSetShift_[key ? 0 : bidirectional ? 2 : 1];
     SetCodes(f, shift);
     // Squared error weighed against bits as 0.136 step^2 (the weight H.264 encoders use, which
     // measured best here too), with the decoder's step in the units of an orthonormal transform.
@@ -58,8 +71,9 @@ bool FrameCoder::Code(const SourcePicture& picture, const FrameOptions& options,
     CodeMacroblocks(f);
     // The best set changes slowly from one predicted picture to the next: they count it afresh
     // only every few (the count is a pass over the whole picture; 1.7 % of the time for 0.3 %
-    // more bits on film).
-    if (key || picturesSinceCount_ >= kCountEvery) {
+    // more bits on film); B pictures keep a cycle of their own, a key picture restarts the P one.
+    int& sinceCount = picturesSinceCount_[bidirectional];
+    if (key || sinceCount >= kCountEvery) {
         CodeSetCounter counter(f.intraSet, f.interSet);
         PutMacroblocks(counter, f);
         int best = 0;
@@ -73,28 +87,43 @@ bool FrameCoder::Code(const SourcePicture& picture, const FrameOptions& options,
             }
         }
         shift = best;
-        picturesSinceCount_ = 0;
+        sinceCount = 0;
     }
-    ++picturesSinceCount_;
+    ++sinceCount;
     const int best = shift;
     SetCodes(f, best);
     sliceData_.clear();
     BitWriter w(sliceData_);
-    PutSliceHeader(w, {key, f.quant, best, options.timestampMs, width_, height_, 0, mbWidth_ * mbHeight_});
+    PutSliceHeader(w,
+                   {key, bidirectional, f.quant, best, options.timestampMs, width_, height_, 0, mbWidth_ * mbHeight_});
     PutMacroblocks(w, f);
     w.Finish();
     PackFrame(sliceData_, {0}, packet);
 
+    lastCoded_ = recon_;
+    if (bidirectional)
+        return false;
+    // A reference: it becomes the latest, the latest the earlier one.
     recon_->ExtendBorders();
-    std::swap(recon_, reference_);
+    Picture* freed = earlier_;
+    earlier_ = reference_;
+    reference_ = recon_;
+    recon_ = freed;
+    haveEarlier_ = haveReference_;
     haveReference_ = true;
+    earlierTime_ = referenceTime_;
+    referenceTime_ = options.timestampMs;
+    ++referenceSerial_;
+    std::copy(mbs_.begin(), mbs_.end(), referenceMbs_.begin());
     return key;
 }
 
 void FrameCoder::CodeMacroblocks(FrameState& f)
 {
     const FilterFrame filter{f.recon, f.mbs, f.mbWidth, f.mbHeight, f.quant, width_ * height_ <= 176 * 144};
-    if (f.inter)
+    if (f.bidirectional)
+        bidir_.BeginFrame(f, referenceSerial_ - 1, referenceSerial_);
+    else if (f.inter)
         inter_.BeginFrame(f);
     int skipped = 0;
     for (int mby = 0; mby < f.mbHeight; ++mby) {
@@ -107,7 +136,16 @@ void FrameCoder::CodeMacroblocks(FrameState& f)
             window_.LoadEdges(*f.recon, mbx, mby);
             std::int16_t mv[4][2] = {};
             bool skip = false;
-            if (f.inter) {
+            if (f.bidirectional) {
+                skip = bidir_.Code(f, mbx, mby, n, ctx, window_, coding, mv);
+                if (skip && skipped == f.mbWidth * f.mbHeight - 1) {
+                    // As below, the last one direct with nothing coded.
+                    skip = false;
+                    coding = MbCoding{};
+                    coding.type = kMbDirect;
+                }
+                skipped = skip ? skipped + 1 : 0;
+            } else if (f.inter) {
                 const MbInfo* here = f.mbs + index;
                 const MvNeighbours mvn{n.left ? here - 1 : nullptr, n.top ? here - f.mbWidth : nullptr,
                                        n.topRight ? here - f.mbWidth + 1 : nullptr,
@@ -192,6 +230,7 @@ MbContext FrameCoder::ContextOf(const FrameState& f, int mbx, int mby, const MbN
     ctx.intraSet = f.intraSet;
     ctx.interSet = f.interSet;
     ctx.interFrame = f.inter;
+    ctx.bFrame = f.bidirectional;
     ctx.topOfSlice = !n.top;
     const MbInfo* here = f.mbs + mby * f.mbWidth + mbx;
     for (int i = 0; i < 4; ++i) {
@@ -200,8 +239,10 @@ MbContext FrameCoder::ContextOf(const FrameState& f, int mbx, int mby, const MbN
     }
     if (f.inter) {
         // The code table follows the most common type among the neighbours above (ties to the
-        // lower type), or the left one's; a skipped macroblock counts as 16x16.
-        auto typeOf = [](const MbInfo& mb) { return mb.type == kMbSkip ? kMbP16x16 : mb.type; };
+        // lower type), or the left one's; a skipped macroblock counts as 16x16 (in B-frames as
+        // direct).
+        const MbType skipAs = f.bidirectional ? kMbDirect : kMbP16x16;
+        auto typeOf = [skipAs](const MbInfo& mb) { return mb.type == kMbSkip ? skipAs : mb.type; };
         int previous = 0;
         if (n.top) {
             int count[12] = {};
@@ -223,7 +264,7 @@ MbContext FrameCoder::ContextOf(const FrameState& f, int mbx, int mby, const MbN
         } else if (n.left) {
             previous = typeOf(here[-1]);
         }
-        ctx.typeContext = tables::kPTypeContext[previous];
+        ctx.typeContext = f.bidirectional ? tables::kBTypeContext[previous] : tables::kPTypeContext[previous];
     }
     return ctx;
 }

@@ -1,10 +1,11 @@
-// Codes whole pictures: the macroblock loop, the slice, the loop filter behind it, and the
-// reference kept for the next picture.
+// Codes whole pictures: the macroblock loop, the slice, the loop filter behind it, and the two
+// latest references kept for the pictures after them.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "BidirCoder.h"
 #include "BitWriter.h"
 #include "FrameState.h"
 #include "InterCoder.h"
@@ -19,7 +20,7 @@ public:
     FrameCoder(int width, int height);
     // Returns whether the picture was coded as a key picture.
     bool Code(const SourcePicture& picture, const FrameOptions& options, std::vector<std::uint8_t>& packet);
-    const Picture& Reconstruction() const { return *reference_; }
+    const Picture& Reconstruction() const { return *lastCoded_; }
     void TimeLoopFilter() { timeFilter_ = true; }
     double LoopFilterSeconds() const { return filterSeconds_; }
 
@@ -40,22 +41,31 @@ private:
     int mbWidth_;
     int mbHeight_;
     Picture source_;
-    Picture pictures_[2];
+    Picture pictures_[3];
     Picture* recon_;
-    Picture* reference_;
+    Picture* reference_; // the latest reference
+    Picture* earlier_;   // the one before it
+    Picture* lastCoded_;
     bool haveReference_ = false;
+    bool haveEarlier_ = false;
+    std::uint32_t referenceTime_ = 0;
+    std::uint32_t earlierTime_ = 0;
+    // Counts the references coded, to name their contents.
+    std::uint64_t referenceSerial_ = 0;
+    std::vector<MbInfo> referenceMbs_; // the latest reference's, for direct macroblocks
     bool timeFilter_ = false;
     double filterSeconds_ = 0;
     std::vector<MbInfo> mbs_;
     std::vector<MbCoding> codings_;
     std::vector<MbContext> contexts_;
     std::vector<std::uint8_t> skipped_;
-    int codeSetShift_[2] = {}; // last choice for key and other pictures
+    int codeSetShift_[3] = {}; // last choice for key, P and B pictures
     static constexpr int kCountEvery = 4;
-    int picturesSinceCount_ = 0;
+    int picturesSinceCount_[2] = {}; // P and B pictures
     std::vector<std::uint8_t> sliceData_;
     IntraCoder intra_;
     InterCoder inter_;
+    BidirCoder bidir_;
     MbWindow window_;
 };
 

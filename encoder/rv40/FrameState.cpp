@@ -26,6 +26,22 @@ void Quantisers::Set(int quant)
     interDc.Set(kQuantScale[kLumaDcQuant[1][quant]], kQuantScale[kLumaDcQuant[1][quant]], step, kInterRounding);
 }
 
+BlendWeights BlendWeights::From(std::uint32_t earlier, std::uint32_t current, std::uint32_t later)
+{
+    auto distance = [](std::uint32_t a, std::uint32_t b) { return static_cast<int>((a - b) & 0x1FFF); };
+    BlendWeights w;
+    const int span = distance(later, earlier);
+    if (!span)
+        return w;
+    w.toEarlier = (distance(current, earlier) << 14) / span;
+    w.toLater = (distance(later, current) << 14) / span;
+    w.fine = ((w.toEarlier | w.toLater) & 511) != 0;
+    w.laterWeight = w.fine ? w.toEarlier : w.toEarlier >> 9;
+    w.earlierWeight = w.fine ? w.toLater : w.toLater >> 9;
+    w.weighted = w.laterWeight != 8192;
+    return w;
+}
+
 void MbWindow::LoadEdges(const Picture& picture, int mbx, int mby)
 {
     // The picture's borders make every read here valid; what lies outside the decoded area is

@@ -22,10 +22,35 @@ struct Quantisers {
     void Set(int quant);
 };
 
+// How a B-frame weighs its two predictions, from the three pictures' timestamps as the decoder
+// derives it.
+struct BlendWeights {
+    // 14-bit fractions: the picture's distance from the earlier reference, and the later one's
+    // from it, over the references' distance; they scale the direct vectors.
+    int toEarlier = 8192;
+    int toLater = 8192;
+    // Direct macroblocks blend by distance unless the later prediction's weight is 8192 (both
+    // distances zero), then by the plain mean: with the fractions themselves where one is not a
+    // multiple of 512 (each product rounded down by 9 bits first), else with them in 32nds.
+    bool weighted = false;
+    bool fine = false;
+    int laterWeight = 8192;   // the nearer the earlier reference, the less the later one counts
+    int earlierWeight = 8192;
+
+    // Timestamps in milliseconds (13 bits are coded).
+    static BlendWeights From(std::uint32_t earlier, std::uint32_t current, std::uint32_t later);
+};
+
 struct FrameState {
     const Picture* source = nullptr;
     Picture* recon = nullptr;           // the picture being reconstructed, unfiltered ahead of the filter
     const Picture* reference = nullptr; // the previous picture, filtered, borders extended
+    // B-frames: `reference` is the earlier reference, `later` the later one, and `laterMbs` its
+    // macroblocks, whose vectors the direct macroblocks scale.
+    bool bidirectional = false;
+    const Picture* later = nullptr;
+    const MbInfo* laterMbs = nullptr;
+    BlendWeights weights;
     MbInfo* mbs = nullptr;
     int mbWidth = 0;
     int mbHeight = 0;

@@ -65,6 +65,36 @@ bool SkipCodesNothing(const FrameState& f, int mbx, int mby, const MbWindow& w)
 
 }  // namespace
 
+std::int64_t CodeInterResidual(const FrameState& f, int mbx, int mby, const MbContext& ctx, MbCoding& coding,
+                               MbWindow& w)
+{
+    const Picture& src = *f.source;
+    const int x0 = mbx * 16, y0 = mby * 16;
+    const std::uint8_t* srcY = src.y.Row(y0) + x0;
+    const int ys = src.y.Stride();
+    coding.cbp = 0;
+    const RdWeights rd{CodesFor(*f.interSet, 0, 0), f.lambdaSsd};
+    for (int b = 0; b < 16; ++b) {
+        const int bx = (b & 3) * 4, by = (b >> 2) * 4;
+        int bits = 0;
+        if (CodeBlock(srcY + by * ys + bx, ys, w.Y() + by * MbWindow::kStride + bx, MbWindow::kStride,
+                      f.quantisers.interLuma, coding.luma[b], &rd, &bits))
+            coding.cbp |= 1u << b;
+        coding.blockBits[b] = static_cast<std::int16_t>(bits);
+    }
+    const Plane* planes[2] = {&src.u, &src.v};
+    const RdWeights chromaRd{CodesFor(*f.interSet, 1, 1), f.lambdaSsd};
+    for (int k = 0; k < 2; ++k) {
+        const unsigned cbp = CodeChroma8x8(planes[k]->Row(y0 / 2) + x0 / 2, planes[k]->Stride(), w.C(k),
+                                           MbWindow::kChromaStride, f.quantisers.interChroma, &coding.chroma[k * 4],
+                                           &chromaRd, coding.blockBits + 16 + 4 * k);
+        coding.cbp |= cbp << (16 + 4 * k);
+    }
+    BitCounter bits;
+    PutMacroblock(bits, coding, ctx);
+    return (std::int64_t{WindowSsd(src, mbx, mby, w)} << 8) + f.lambdaSsd * (bits.Bits() + 1);
+}
+
 void InterCoder::BeginFrame(const FrameState& f)
 {
     subpel_.Build(f.reference->y);
@@ -100,7 +130,6 @@ int InterCoder::SearchPartitions(int mbx, int mby, MbType type, const MvNeighbou
 std::int64_t InterCoder::Reconstruct(const FrameState& f, int mbx, int mby, const MbContext& ctx,
                                      const std::int16_t mv[4][2], MbCoding& coding, MbWindow& w)
 {
-    const Picture& src = *f.source;
     const Picture& ref = *f.reference;
     const int x0 = mbx * 16, y0 = mby * 16;
     Partition parts[4];
@@ -115,29 +144,7 @@ std::int64_t InterCoder::Reconstruct(const FrameState& f, int mbx, int mby, cons
         PredictChroma(ref.v, x0 / 2 + part.x / 2, y0 / 2 + part.y / 2, mvx, mvy, part.w / 2, part.h / 2,
                       w.C(1) + part.y / 2 * MbWindow::kChromaStride + part.x / 2, MbWindow::kChromaStride);
     }
-    const std::uint8_t* srcY = src.y.Row(y0) + x0;
-    const int ys = src.y.Stride();
-    coding.cbp = 0;
-    const RdWeights rd{CodesFor(*f.interSet, 0, 0), f.lambdaSsd};
-    for (int b = 0; b < 16; ++b) {
-        const int bx = (b & 3) * 4, by = (b >> 2) * 4;
-        int bits = 0;
-        if (CodeBlock(srcY + by * ys + bx, ys, w.Y() + by * MbWindow::kStride + bx, MbWindow::kStride,
-                      f.quantisers.interLuma, coding.luma[b], &rd, &bits))
-            coding.cbp |= 1u << b;
-        coding.blockBits[b] = static_cast<std::int16_t>(bits);
-    }
-    const Plane* planes[2] = {&src.u, &src.v};
-    const RdWeights chromaRd{CodesFor(*f.interSet, 1, 1), f.lambdaSsd};
-    for (int k = 0; k < 2; ++k) {
-        const unsigned cbp = CodeChroma8x8(planes[k]->Row(y0 / 2) + x0 / 2, planes[k]->Stride(), w.C(k),
-                                           MbWindow::kChromaStride, f.quantisers.interChroma, &coding.chroma[k * 4],
-                                           &chromaRd, coding.blockBits + 16 + 4 * k);
-        coding.cbp |= cbp << (16 + 4 * k);
-    }
-    BitCounter bits;
-    PutMacroblock(bits, coding, ctx);
-    return (std::int64_t{WindowSsd(src, mbx, mby, w)} << 8) + f.lambdaSsd * (bits.Bits() + 1);
+    return CodeInterResidual(f, mbx, mby, ctx, coding, w);
 }
 
 bool InterCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours& n, const MvNeighbours& mvn,

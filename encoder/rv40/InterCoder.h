@@ -15,6 +15,11 @@
 
 namespace quenlar::rv40 {
 
+// Codes the residual of an inter macroblock predicted in `w` (its reconstruction on return) into
+// `coding`, whose type and vectors are set, and returns its rate-distortion cost.
+std::int64_t CodeInterResidual(const FrameState& f, int mbx, int mby, const MbContext& ctx, MbCoding& coding,
+                               MbWindow& w);
+
 class InterCoder {
 public:
     void BeginFrame(const FrameState& f);

@@ -6,15 +6,19 @@
 
 namespace quenlar::rv40 {
 
-// Macroblock types as coded (the P-frame type code's symbols).
+// Macroblock types as coded (the type codes' symbols).
 enum MbType : std::uint8_t {
     kMbIntra = 0,
     kMbIntra16 = 1,
     kMbP16x16 = 2,
     kMbP8x8 = 3,
+    kMbForward = 4,  // B-frames: from the earlier reference
+    kMbBackward = 5, // from the later one
     kMbSkip = 6,
+    kMbDirect = 7,   // both, with the vectors of the later reference's macroblock scaled
     kMbP16x8 = 8,
     kMbP8x16 = 9,
+    kMbBidir = 10,   // both, a vector each, the plain mean
     kMbMix16x16 = 11,
 };
 
@@ -30,7 +34,8 @@ struct MbInfo {
     // 4x4 modes as context for the neighbours' mode codes: the 16x16 mode for 16x16 macroblocks,
     // 0 for inter ones.
     std::int8_t modes[16] = {};
-    // Quarter-pel vectors of the four 8x8 blocks; zero for intra and skipped macroblocks.
+    // Quarter-pel vectors of the four 8x8 blocks; zero for intra and skipped macroblocks. In
+    // B-frames the forward vector, zero where there is none (as the decoder keeps it).
     std::int16_t mv[4][2] = {};
 };
 

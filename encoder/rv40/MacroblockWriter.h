@@ -15,7 +15,8 @@ struct MbContext {
     const CoefficientCodes* intraSet;
     const CoefficientCodes* interSet;
     bool interFrame;
-    int typeContext;        // P-frames: the code table chosen by the neighbours' types
+    bool bFrame;
+    int typeContext;        // P- and B-frames: the code table chosen by the neighbours' types
     std::int8_t above[4];   // 4x4 modes over the top row, -1 where unavailable
     std::int8_t left[4];    // 4x4 modes left of the four rows
     bool topOfSlice;
@@ -47,7 +48,7 @@ void PutMacroblock(Sink& s, const MbCoding& mb, const MbContext& ctx)
     const bool intra = IsIntra(mb.type);
     const bool is16 = mb.type == kMbIntra16 || mb.type == kMbMix16x16;
     if (ctx.interFrame) {
-        s.Put(ctx.codes->pType[ctx.typeContext][mb.type]);
+        s.Put(ctx.bFrame ? ctx.codes->bType[ctx.typeContext][mb.type] : ctx.codes->pType[ctx.typeContext][mb.type]);
         for (int i = 0; i < mb.mvCount; ++i) {
             s.PutSe(mb.mvd[i][0]);
             s.PutSe(mb.mvd[i][1]);

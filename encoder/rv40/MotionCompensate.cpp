@@ -7,6 +7,7 @@
 #include <immintrin.h>
 #endif
 
+#include "FrameState.h"
 #include "tables/Rv40Tables.h"
 
 namespace quenlar::rv40 {
@@ -256,6 +257,82 @@ void PredictChroma(const Plane& ref, int x, int y, int mvx, int mvy, int w, int 
             dst[i] = static_cast<std::uint8_t>(
                 (a * src[i] + b * src[i + 1] + c * src[i + stride] + d * src[i + stride + 1] + bias) >> 6);
 #endif
+}
+
+}  // namespace quenlar::rv40
+
+namespace quenlar::rv40 {
+namespace {
+
+// The w x h area at (x, y) and `margin` around it, with coordinates outside the plane's picture
+// taken from its edge, as a plane of its own.
+void CopyClamped(const Plane& ref, int x, int y, int w, int h, int margin, Plane& out)
+{
+    out.Allocate(w, h, margin);
+    for (int r = -margin; r < h + margin; ++r) {
+        const std::uint8_t* row = ref.Row(std::clamp(y + r, 0, ref.Height() - 1));
+        std::uint8_t* to = out.Row(r);
+        for (int c = -margin; c < w + margin; ++c)
+            to[c] = row[std::clamp(x + c, 0, ref.Width() - 1)];
+    }
+}
+
+bool Inside(const Plane& ref, int x0, int y0, int x1, int y1)
+{
+    const int pad = ref.Pad();
+    return x0 >= -pad && y0 >= -pad && x1 < ref.Width() + pad && y1 < ref.Height() + pad;
+}
+
+}  // namespace
+
+void PredictLumaAnywhere(const Plane& ref, int x, int y, int mvx, int mvy, int w, int h, std::uint8_t* dst,
+                         int dstStride)
+{
+    const int ix = x + (mvx >> 2), iy = y + (mvy >> 2);
+    // The filters read two pixels before and three after.
+    if (Inside(ref, ix - 2, iy - 2, ix + w + 3, iy + h + 3)) {
+        PredictLuma(ref, x, y, mvx, mvy, w, h, dst, dstStride);
+        return;
+    }
+    Plane area;
+    CopyClamped(ref, ix, iy, w, h, 16, area);
+    PredictLuma(area, 0, 0, mvx & 3, mvy & 3, w, h, dst, dstStride);
+}
+
+void PredictChromaAnywhere(const Plane& ref, int x, int y, int mvx, int mvy, int w, int h, std::uint8_t* dst,
+                           int dstStride)
+{
+    const int cx = mvx / 2, cy = mvy / 2;
+    const int ix = x + (cx >> 2), iy = y + (cy >> 2);
+    if (Inside(ref, ix, iy, ix + w + 1, iy + h + 1)) {
+        PredictChroma(ref, x, y, mvx, mvy, w, h, dst, dstStride);
+        return;
+    }
+    Plane area;
+    CopyClamped(ref, ix, iy, w, h, 16, area);
+    // The same eighth positions from a vector within the copy.
+    PredictChroma(area, 0, 0, 2 * (cx & 3), 2 * (cy & 3), w, h, dst, dstStride);
+}
+
+void BlendMean(const std::uint8_t* earlier, int earlierStride, const std::uint8_t* later, int laterStride,
+               std::uint8_t* dst, int dstStride, int w, int h)
+{
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            dst[y * dstStride + x] =
+                static_cast<std::uint8_t>((earlier[y * earlierStride + x] + later[y * laterStride + x] + 1) >> 1);
+}
+
+void BlendWeighted(const std::uint8_t* earlier, int earlierStride, const std::uint8_t* later, int laterStride,
+                   std::uint8_t* dst, int dstStride, int w, int h, const BlendWeights& weights)
+{
+    const unsigned we = static_cast<unsigned>(weights.earlierWeight), wl = static_cast<unsigned>(weights.laterWeight);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const unsigned e = earlier[y * earlierStride + x], l = later[y * laterStride + x];
+            const unsigned v = weights.fine ? (((we * e) >> 9) + ((wl * l) >> 9) + 16) >> 5 : (we * e + wl * l + 16) >> 5;
+            dst[y * dstStride + x] = static_cast<std::uint8_t>(v);
+        }
 }
 
 }  // namespace quenlar::rv40

@@ -6,7 +6,9 @@
 // from the one before it. Bits are predicted per kind of picture as floor + k * cost / step^g; k
 // is learnt from the pictures coded, and the rest of the run is planned again after each one. A
 // run's budget is its share of the rate, less what the instance spent beyond its share before.
-// The first key picture, about which nothing is known yet, may be coded up to three times.
+// The first key picture, about which nothing is known yet, may be coded up to three times. B
+// pictures, planned in decoding order among the others, get steps a fixed ratio coarser than the
+// P pictures' and a prediction of their own, and do not steer the P pictures' quantisers.
 // Used on one thread.
 #pragma once
 
@@ -21,8 +23,9 @@ public:
     // picture may take; pixels: of a picture.
     RateControl(double bitRate, double frameRate, int maxFrameBits, int pixels);
 
-    // The next run: its pictures' costs in order, the first a key picture.
-    void BeginRun(std::vector<double> costs);
+    // The next run: its pictures' costs in decoding order, the first a key picture, and which of
+    // them are B pictures (none when empty).
+    void BeginRun(std::vector<double> costs, std::vector<bool> bidirectional = {});
     // The quantiser for the run's next picture.
     int Quantiser();
     // The next picture was coded as a key picture or not, at `quant`, in `bits`. Returns the
@@ -43,20 +46,25 @@ private:
 
     // Before any P picture is coded, from what key pictures measured.
     void GuessInter();
+    // Before any B picture is coded, from what P pictures measured.
+    void GuessBidir();
     std::optional<int> FirstKeyAgain(int quant, int bits);
     // The step scale for pictures next..end so that their predicted bits meet `budget`.
     double Scale(double budget) const;
     double StepFor(std::size_t picture, double scale) const;
     int QuantiserFor(std::size_t picture, double scale) const;
     double Predicted(std::size_t picture, int quant) const;
-    const Model& ModelOf(std::size_t picture) const { return picture == 0 ? intra_ : inter_; }
+    bool IsB(std::size_t picture) const { return picture < bidirectional_.size() && bidirectional_[picture]; }
+    const Model& ModelOf(std::size_t picture) const { return picture == 0 ? intra_ : IsB(picture) ? bidir_ : inter_; }
 
     double frameBits_;
     int maxFrameBits_;
     int pixels_;
     Model intra_;
     Model inter_;
+    Model bidir_;
     std::vector<double> costs_;
+    std::vector<bool> bidirectional_;
     std::vector<double> relative_;  // the P pictures' steps relative to the scale
     std::size_t next_ = 0;
     double runBudget_ = 0;

@@ -18,6 +18,7 @@ Encoder::~Encoder() = default;
 void Encoder::Encode(const SourcePicture& picture, const FrameOptions& options, EncodedFrame& out)
 {
     out.key = coder_->Code(picture, options, out.data);
+    out.bidirectional = options.bidirectional && !out.key;
 }
 
 void Encoder::TimeLoopFilter()

@@ -23,11 +23,18 @@ struct FrameOptions {
     bool key = false;  // coded on its own, so that decoding may start here
     int quant = 16;    // 0 (finest) to 31
     std::uint32_t timestampMs = 0;
+    // A B picture: predicted from the two latest reference pictures and not itself a reference.
+    // Its timestamp lies between theirs; pictures go in in decoding order, so that a B picture
+    // comes after the later of its references. (A run that is to decode after any other codes a
+    // reference after its key picture before a B picture: the earlier one would be the run's
+    // before.)
+    bool bidirectional = false;
 };
 
 struct EncodedFrame {
     std::vector<std::uint8_t> data; // the frame as the decoder takes it in one packet
     bool key = false;
+    bool bidirectional = false;
 };
 
 class Encoder {
@@ -40,7 +47,8 @@ public:
 
     // Codes the next picture; the first one is a key picture whatever `options` say. A run that
     // starts with a key picture decodes the same after any other run, so that runs coded by
-    // different instances may follow each other.
+    // different instances may follow each other. A B picture without two references before it
+    // is refused (std::logic_error).
     void Encode(const SourcePicture& picture, const FrameOptions& options, EncodedFrame& out);
     // The last coded picture as the decoder outputs it, in the coded size (whole macroblocks);
     // the visible picture is its top-left width x height.

@@ -56,7 +56,7 @@ int MbNumberBits(int mbCount)
 void PutSliceHeader(BitWriter& w, const SliceHeader& h)
 {
     w.PutBit(false);
-    w.Put(h.intra ? 0 : 2, 2);
+    w.Put(h.intra ? 0 : h.bidirectional ? 3 : 2, 2);
     w.Put(static_cast<std::uint32_t>(h.quant), 5);
     w.Put(0, 2);
     w.Put(static_cast<std::uint32_t>(h.codeSetShift), 2);

@@ -10,6 +10,7 @@ namespace quenlar::rv40 {
 
 struct SliceHeader {
     bool intra;
+    bool bidirectional; // a B-frame (not intra)
     int quant;
     int codeSetShift; // 0: the quantiser's code sets; 1 and 2 use those of a higher quantiser
     std::uint32_t timestampMs;

@@ -54,7 +54,7 @@ TEST(ConvertCommandTest, OptionsSetTheirFieldsAndFilesMayFollowOrPrecedeThem)
 {
     const ParsedCommand parsed =
         ParseCommandLine({"a.mpg", "--bitrate=300", "--audio", "7", "--author", "Ann B", "--folder-prefix",
-                          "--deinterlace", "--video", "rv40", "--jobs", "3", "--queue", "Q.ini", "--quiet", "--no-inhibit", "--notify", "--",
+                          "--deinterlace", "--video", "rv40", "--b-frames", "2", "--jobs", "3", "--queue", "Q.ini", "--quiet", "--no-inhibit", "--notify", "--",
                           "--odd.mpg"});
     ASSERT_EQ(parsed.command, Command::Convert) << parsed.error;
     const ConvertOptions& o = parsed.options;
@@ -64,6 +64,7 @@ TEST(ConvertCommandTest, OptionsSetTheirFieldsAndFilesMayFollowOrPrecedeThem)
     EXPECT_TRUE(o.folderPrefix);
     EXPECT_TRUE(o.deinterlace);
     EXPECT_EQ(o.video, quenlar::encoder::VideoCodec::Rv40);
+    EXPECT_EQ(o.bFrames, 2);
     EXPECT_EQ(o.jobs, 3);
     EXPECT_EQ(o.queue, "Q.ini");
     EXPECT_TRUE(o.quiet);
@@ -78,6 +79,7 @@ TEST(ConvertCommandTest, OptionsSetTheirFieldsAndFilesMayFollowOrPrecedeThem)
     EXPECT_TRUE(bare.options.inhibit) << "the machine stays awake unless told otherwise";
     EXPECT_FALSE(bare.options.notify);
     EXPECT_EQ(bare.options.jobs, 0);
+    EXPECT_EQ(bare.options.bFrames, -1) << "the engine's default unless asked for";
     EXPECT_EQ(bare.options.video, quenlar::encoder::kDefaultVideoCodec);
     EXPECT_EQ(ParseCommandLine({"--video=rv20", "a.mpg"}).options.video, quenlar::encoder::VideoCodec::Rv20);
 }
@@ -102,6 +104,7 @@ TEST(ConvertCommandTest, ExitStatusAndFirstLineOfTheExecutable)
         {{"--video", "rv30", "a.mpg"}, kExitUsage, "quenlar-convert: --video rv30: not a video codec (rv40 or rv20)"},
         {{"a.mpg", "--video"}, kExitUsage, "quenlar-convert: --video needs a codec"},
         {{"--jobs", "0", "a.mpg"}, kExitUsage, "quenlar-convert: --jobs needs a number"},
+        {{"--b-frames", "3", "a.mpg"}, kExitUsage, "quenlar-convert: --b-frames needs a number of B pictures"},
         {{"--quiet=1", "a.mpg"}, kExitUsage, "quenlar-convert: --quiet takes no value"},
         {{"--notify=yes", "a.mpg"}, kExitUsage, "quenlar-convert: --notify takes no value"},
         {{"--queue", "/nonexistent/Quenlar.ini"}, kExitUsage,

@@ -73,6 +73,10 @@ extern const std::uint8_t kModeSingle[90][9][2];
 extern const std::uint8_t kPTypeCodes[7][8][2];
 // P-frame macroblock type context by the neighbours' dominant type. (rv40vlc2.h)
 extern const std::uint8_t kPTypeContext[12];
+// The same for B-frames: (macroblock type, length) in code order, 255 the escape, and the type
+// context by the neighbours' dominant type. (rv40vlc2.h)
+extern const std::uint8_t kBTypeCodes[6][7][2];
+extern const std::uint8_t kBTypeContext[12];
 // Widths with a 3-bit code (0: escaped). (rv40data.h)
 extern const int kStandardWidths[8];
 // Heights with a 3-bit code (negative: one more bit chooses; 0: escaped). (rv40data.h)

@@ -304,7 +304,8 @@ TEST(EncodeOutput, SeveralVideoEncodersMakeOneValidStreamAtTheRate)
     EXPECT_EQ(encoderThreads, 3);
     EXPECT_EQ(listener.Progress().back().frames, 500);
     EXPECT_EQ(DecodeErrors(target), "");
-    const std::string times = Output("ffprobe -v error -select_streams v -show_entries packet=pts_time -of csv=p=0 '" +
+    // The pictures as decoded, in display order (the packets come in decoding order).
+    const std::string times = Output("ffprobe -v error -select_streams v -show_entries frame=pts_time -of csv=p=0 '" +
                                      target + "' | awk '{ if (NR > 1 && $1 <= last) bad++; last = $1; n++ } "
                                               "END { print n, bad + 0, last }'");
     EXPECT_EQ(times, "500 0 19.960000\n");

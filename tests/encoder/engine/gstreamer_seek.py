@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 # Seeks a file in GStreamer's playbin (fake sinks, as fast as it decodes) and plays it to its end.
-# Prints "seeked=0|1 first=S last=S eos=0|1": the first and last video frame times after the seek.
+# Prints "seeked=0|1 first=S last=S eos=0|1 increasing=0|1": the first and last video frame times
+# after the seek, and whether every frame's time after it rose.
 import sys
 
 import gi
@@ -36,4 +37,6 @@ shown.clear()
 play.set_state(Gst.State.PLAYING)
 ended = wait_for(Gst.MessageType.EOS)
 play.set_state(Gst.State.NULL)
-print("seeked=%d first=%.3f last=%.3f eos=%d" % (seeked, shown[0] if shown else -1, shown[-1] if shown else -1, ended))
+increasing = all(b > a for a, b in zip(shown, shown[1:]))
+print("seeked=%d first=%.3f last=%.3f eos=%d increasing=%d"
+      % (seeked, shown[0] if shown else -1, shown[-1] if shown else -1, ended, increasing))

@@ -1,15 +1,18 @@
 // Our rv40 encoder against libavcodec's rv40 decoder: every picture the decoder outputs equals
 // the encoder's reconstruction, pixel for pixel, with and without its SIMD code, and the decoder
-// reports nothing. Also the motion search's shortcut: a macroblock's quarter sums give the SATD of
+// reports nothing; with B pictures, the decoder's pictures in display order equal the
+// reconstructions coded in decoding order. Also the motion search's shortcut: a macroblock's quarter sums give the SATD of
 // every partition exactly; and the vector quantiser gives each coefficient's level by the rounding
 // rule, in its own position.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -21,6 +24,8 @@ extern "C" {
 }
 
 #include "rv40/Metrics.h"
+#include "rv40/MotionCompensate.h"
+#include "rv40/Picture.h"
 #include "rv40/Rv40Encoder.h"
 #include "rv40/Transform.h"
 
@@ -36,7 +41,28 @@ struct Case {
     int keyInterval; // 1: intra only
     int quant;
     bool instancePerRun; // each run from a key picture by an encoder of its own, as threads would
+    int bFrames;         // B pictures between references (a run still ends on a reference)
+    std::uint32_t firstMs; // the first picture's timestamp (13 bits are coded: they wrap)
 };
+
+// Display indexes in decoding order: each run's key picture, then every reference (every
+// bFrames + 1-th picture and the run's last) followed by the B pictures before it.
+std::vector<int> DecodingOrder(int frames, int keyInterval, int bFrames)
+{
+    std::vector<int> order;
+    for (int start = 0; start < frames; start += keyInterval) {
+        const int end = std::min(frames, start + keyInterval);
+        order.push_back(start);
+        for (int previous = start; previous + 1 < end;) {
+            const int next = std::min(end - 1, previous + bFrames + 1);
+            order.push_back(next);
+            for (int b = previous + 1; b < next; ++b)
+                order.push_back(b);
+            previous = next;
+        }
+    }
+    return order;
+}
 
 void PrintTo(const Case& c, std::ostream* os)
 {
@@ -126,10 +152,16 @@ TEST_P(Rv40BitExactTest, DecoderPicturesEqualTheReconstruction)
     g_log.clear();
     av_log_set_callback(CollectLog);
 
+    std::vector<std::vector<std::uint8_t>> source;
+    std::vector<std::uint8_t> frame(frameSize);
+    for (int i = 0; i < c.frames && in.read(reinterpret_cast<char*>(frame.data()), frameSize); ++i)
+        source.push_back(frame);
+    ASSERT_EQ(static_cast<int>(source.size()), c.frames);
+
     auto encoder = std::make_unique<rv40::Encoder>(c.width, c.height);
-    std::vector<std::vector<std::uint8_t>> expected;
+    std::vector<std::vector<std::uint8_t>> expected(c.frames);
     std::vector<std::vector<std::uint8_t>> output[2];
-    std::vector<bool> keys;
+    std::vector<bool> keys(c.frames), bidirectional(c.frames);
     auto receive = [&] {
         for (int d = 0; d < 2; ++d)
             while (avcodec_receive_frame(decoders[d].get(), decoded.get()) == 0) {
@@ -137,18 +169,22 @@ TEST_P(Rv40BitExactTest, DecoderPicturesEqualTheReconstruction)
                 av_frame_unref(decoded.get());
             }
     };
-    std::vector<std::uint8_t> frame(frameSize);
     rv40::EncodedFrame encoded;
-    for (int i = 0; i < c.frames && in.read(reinterpret_cast<char*>(frame.data()), frameSize); ++i) {
-        const std::uint8_t* planes[3] = {frame.data(), frame.data() + c.width * c.height,
-                                         frame.data() + c.width * c.height * 5 / 4};
+    int lastReference = -1;
+    for (const int i : DecodingOrder(c.frames, c.keyInterval, c.bFrames)) {
+        const std::uint8_t* planes[3] = {source[i].data(), source[i].data() + c.width * c.height,
+                                         source[i].data() + c.width * c.height * 5 / 4};
         const rv40::SourcePicture picture{{planes[0], planes[1], planes[2]}, {c.width, c.width / 2, c.width / 2}};
         const bool key = i % c.keyInterval == 0;
+        const bool b = i < lastReference;
+        if (!b)
+            lastReference = i;
         if (key && i && c.instancePerRun)
             encoder = std::make_unique<rv40::Encoder>(c.width, c.height);
-        encoder->Encode(picture, {key, c.quant, static_cast<std::uint32_t>(i * 40)}, encoded);
-        keys.push_back(encoded.key);
-        expected.push_back(Visible(encoder->Reconstruction(), c.width, c.height));
+        encoder->Encode(picture, {key, c.quant, c.firstMs + static_cast<std::uint32_t>(i * 40), b}, encoded);
+        keys[i] = encoded.key;
+        bidirectional[i] = encoded.bidirectional;
+        expected[i] = Visible(encoder->Reconstruction(), c.width, c.height);
         for (auto& decoder : decoders) {
             ASSERT_EQ(av_new_packet(packet.get(), static_cast<int>(encoded.data.size())), 0);
             std::copy(encoded.data.begin(), encoded.data.end(), packet->data);
@@ -163,9 +199,11 @@ TEST_P(Rv40BitExactTest, DecoderPicturesEqualTheReconstruction)
     av_log_set_callback(av_log_default_callback);
 
     EXPECT_EQ(g_log, "");
-    ASSERT_EQ(static_cast<int>(expected.size()), c.frames);
-    for (std::size_t i = 0; i < expected.size(); ++i)
+    for (int i = 0; i < c.frames; ++i) {
         EXPECT_EQ(keys[i], c.keyInterval == 1 || i % c.keyInterval == 0) << "frame " << i;
+        const int inRun = i % c.keyInterval, runEnd = std::min(c.frames, i - inRun + c.keyInterval) - 1;
+        EXPECT_EQ(bidirectional[i], c.bFrames && inRun % (c.bFrames + 1) && i != runEnd) << "frame " << i;
+    }
     for (int d = 0; d < 2; ++d) {
         ASSERT_EQ(output[d].size(), expected.size()) << (d ? "plain C decoder" : "decoder");
         for (std::size_t i = 0; i < expected.size(); ++i)
@@ -176,14 +214,76 @@ TEST_P(Rv40BitExactTest, DecoderPicturesEqualTheReconstruction)
 
 INSTANTIATE_TEST_SUITE_P(
     Clips, Rv40BitExactTest,
-    ::testing::Values(Case{"Pattern176x144Intra", "testsrc2=size=176x144:rate=25", 176, 144, 3, 1, 12, false},
-                      Case{"Pattern176x144Runs", "testsrc2=size=176x144:rate=25", 176, 144, 8, 4, 12, true},
-                      Case{"Noisy200x120", "testsrc2=size=200x120:rate=25,noise=alls=24:allf=t", 200, 120, 5, 5, 0,
-                           false},
-                      Case{"Mandelbrot352x288", "mandelbrot=size=352x288:rate=25", 352, 288, 6, 6, 31, false},
-                      // Unchanged pictures: every macroblock but the last skipped.
-                      Case{"Still100x60", "color=c=0x3070a0:size=100x60:rate=25", 100, 60, 3, 3, 16, false}),
+    ::testing::Values(
+        Case{"Pattern176x144Intra", "testsrc2=size=176x144:rate=25", 176, 144, 3, 1, 12, false, 0, 0},
+        Case{"Pattern176x144Runs", "testsrc2=size=176x144:rate=25", 176, 144, 8, 4, 12, true, 0, 0},
+        Case{"Noisy200x120", "testsrc2=size=200x120:rate=25,noise=alls=24:allf=t", 200, 120, 5, 5, 0, false, 0, 0},
+        Case{"Mandelbrot352x288", "mandelbrot=size=352x288:rate=25", 352, 288, 6, 6, 31, false, 0, 0},
+        // Unchanged pictures: every macroblock but the last skipped.
+        Case{"Still100x60", "color=c=0x3070a0:size=100x60:rate=25", 100, 60, 3, 3, 16, false, 0, 0},
+        // B pictures: one between references (equal weights), two (weights in 14 bits) in runs
+        // of their own instances with timestamps that wrap, still ones (all skipped or direct),
+        // and motion whose references split their macroblocks.
+        Case{"Pattern176x144OneB", "testsrc2=size=176x144:rate=25", 176, 144, 9, 9, 12, false, 1, 0},
+        Case{"Noisy200x120TwoB", "testsrc2=size=200x120:rate=25,noise=alls=12:allf=t", 200, 120, 12, 6, 4, true, 2,
+             8000},
+        Case{"Still100x60TwoB", "color=c=0x3070a0:size=100x60:rate=25", 100, 60, 4, 4, 16, false, 2, 0},
+        Case{"Mandelbrot352x288TwoB", "mandelbrot=size=352x288:rate=25", 352, 288, 8, 8, 20, false, 2, 0}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+// A B picture needs two references before it; the first picture is a key picture whatever it
+// asks.
+TEST(Rv40BPictures, RefusedWithoutTwoReferences)
+{
+    std::vector<std::uint8_t> frame(32 * 32 * 3 / 2, 128);
+    const rv40::SourcePicture picture{{frame.data(), frame.data() + 32 * 32, frame.data() + 32 * 32 * 5 / 4},
+                                      {32, 16, 16}};
+    rv40::Encoder encoder(32, 32);
+    rv40::EncodedFrame out;
+    encoder.Encode(picture, {false, 16, 0, true}, out);
+    EXPECT_TRUE(out.key);
+    EXPECT_FALSE(out.bidirectional);
+    EXPECT_THROW(encoder.Encode(picture, {false, 16, 40, true}, out), std::logic_error);
+    encoder.Encode(picture, {false, 16, 80}, out);
+    encoder.Encode(picture, {false, 16, 40, true}, out);
+    EXPECT_TRUE(out.bidirectional);
+}
+
+// Direct vectors may reach any distance past the picture, where the decoder repeats its edge
+// pixels: predicted from planes with the usual border, blocks equal those from a plane whose
+// border is wide enough, at every quarter position.
+TEST(Rv40Prediction, VectorsFarPastTheBorderRepeatTheEdge)
+{
+    std::uint32_t seed = 99;
+    auto next = [&seed] { return static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 23); };
+    for (const bool chroma : {false, true}) {
+        const int size = chroma ? 24 : 48, pad = chroma ? rv40::kLumaPad / 2 : rv40::kLumaPad, wide = 4 * size;
+        rv40::Plane usual, wider;
+        usual.Allocate(size, size, pad);
+        wider.Allocate(size, size, wide);
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x)
+                usual.Row(y)[x] = wider.Row(y)[x] = next();
+        usual.ExtendBorders();
+        wider.ExtendBorders();
+        const int block = chroma ? 4 : 8;
+        for (const int far : {-3 * size, -size - 9, 0, size + 7, 2 * size}) {
+            for (int frac = 0; frac < 16; ++frac) {
+                const int mvx = 4 * far + (frac & 3) * (chroma ? 2 : 1), mvy = -4 * far / 2 + (frac >> 2);
+                std::uint8_t got[64], want[64];
+                if (chroma) {
+                    rv40::PredictChromaAnywhere(usual, 8, 4, mvx * 2, mvy * 2, block, block, got, 8);
+                    rv40::PredictChroma(wider, 8, 4, mvx * 2, mvy * 2, block, block, want, 8);
+                } else {
+                    rv40::PredictLumaAnywhere(usual, 16, 8, mvx, mvy, block, block, got, 8);
+                    rv40::PredictLuma(wider, 16, 8, mvx, mvy, block, block, want, 8);
+                }
+                for (int i = 0; i < 8 * block; ++i)
+                    ASSERT_EQ(got[i], want[i]) << (chroma ? "chroma" : "luma") << " vector " << mvx << "," << mvy;
+            }
+        }
+    }
+}
 
 TEST(Rv40Satd, QuartersAddUpToEveryPartition)
 {

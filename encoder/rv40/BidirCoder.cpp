@@ -1,0 +1,275 @@
+#include "BidirCoder.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "InterCoder.h"
+#include "Metrics.h"
+#include "MotionCompensate.h"
+#include "Residual.h"
+
+namespace quenlar::rv40 {
+namespace {
+
+Mv Scaled(const std::int16_t v[2], int fraction)
+{
+    auto one = [fraction](int c) { return (c * fraction + 0x2000) >> 14; };
+    return {one(v[0]), one(v[1])};
+}
+
+int Median(int a, int b, int c)
+{
+    return std::max(std::min(a, b), std::min(std::max(a, b), c));
+}
+
+void BlendWindows(const FrameState& f, bool weighted, const MbWindow& later, MbWindow& w)
+{
+    auto blend = [&](const std::uint8_t* l, std::uint8_t* e, int stride, int size) {
+        if (weighted)
+            BlendWeighted(e, stride, l, stride, e, stride, size, size, f.weights);
+        else
+            BlendMean(e, stride, l, stride, e, stride, size, size);
+    };
+    blend(later.Y(), w.Y(), MbWindow::kStride, 16);
+    blend(later.C(0), w.C(0), MbWindow::kChromaStride, 8);
+    blend(later.C(1), w.C(1), MbWindow::kChromaStride, 8);
+}
+
+int SatdOf(const FrameState& f, int mbx, int mby, const MbWindow& w)
+{
+    const Plane& y = f.source->y;
+    return Satd(y.Row(mby * 16) + mbx * 16, y.Stride(), w.Y(), MbWindow::kStride, 16, 16);
+}
+
+}  // namespace
+
+void BidirCoder::BeginFrame(const FrameState& f, std::uint64_t earlierSerial, std::uint64_t laterSerial)
+{
+    // Planes built for either reference are kept: the later one of these B-frames is the
+    // earlier one of the next.
+    const Picture* refs[2] = {f.reference, f.later};
+    const std::uint64_t serials[2] = {earlierSerial, laterSerial};
+    int slot[2] = {-1, -1};
+    for (int d = 0; d < 2; ++d)
+        for (int s = 0; s < 2; ++s)
+            if (serial_[s] == serials[d])
+                slot[d] = s;
+    for (int d = 0; d < 2; ++d)
+        if (slot[d] < 0) {
+            const int s = slot[1 - d] == 0 ? 1 : slot[1 - d] == 1 ? 0 : d;
+            subpel_[s].Build(refs[d]->y);
+            serial_[s] = serials[d];
+            slot[d] = s;
+        }
+    for (int d = 0; d < 2; ++d)
+        search_[d].SetFrame(f.source->y, refs[d]->y, subpel_[slot[d]], f.lambdaSatd);
+    mbWidth_ = f.mbWidth;
+    const std::size_t count = static_cast<std::size_t>(f.mbWidth) * f.mbHeight;
+    directions_.assign(count, 0);
+    for (auto& v : vectors_)
+        v.assign(count, Mv{});
+}
+
+void BidirCoder::PredictOne(const Picture& ref, int mbx, int mby, Mv mv, MbWindow& w)
+{
+    const int x0 = mbx * 16, y0 = mby * 16;
+    PredictLumaAnywhere(ref.y, x0, y0, mv.x, mv.y, 16, 16, w.Y(), MbWindow::kStride);
+    PredictChromaAnywhere(ref.u, x0 / 2, y0 / 2, mv.x, mv.y, 8, 8, w.C(0), MbWindow::kChromaStride);
+    PredictChromaAnywhere(ref.v, x0 / 2, y0 / 2, mv.x, mv.y, 8, 8, w.C(1), MbWindow::kChromaStride);
+}
+
+void BidirCoder::PredictBoth(const FrameState& f, int mbx, int mby, Mv forward, Mv backward, MbWindow& w)
+{
+    PredictOne(*f.reference, mbx, mby, forward, w);
+    PredictOne(*f.later, mbx, mby, backward, other_);
+    BlendWindows(f, false, other_, w);
+}
+
+void BidirCoder::PredictDirect(const FrameState& f, int mbx, int mby, MbWindow& w)
+{
+    // The later reference's macroblock in the same place: its vectors scaled by the distances,
+    // none where it was intra or skipped, per 8x8 block where it was split.
+    const MbInfo& co = f.laterMbs[mby * f.mbWidth + mbx];
+    const bool still = IsIntra(co.type) || co.type == kMbSkip;
+    const bool split = co.type == kMbP16x8 || co.type == kMbP8x16 || co.type == kMbP8x8;
+    Mv forward[4], backward[4];
+    for (int i = 0; i < 4; ++i)
+        if (!still) {
+            forward[i] = Scaled(co.mv[i], f.weights.toEarlier);
+            backward[i] = Scaled(co.mv[i], -f.weights.toLater);
+        }
+    if (!split) {
+        PredictOne(*f.reference, mbx, mby, forward[0], w);
+        PredictOne(*f.later, mbx, mby, backward[0], other_);
+    } else {
+        const int x0 = mbx * 16, y0 = mby * 16;
+        for (int d = 0; d < 2; ++d) {
+            const Picture& ref = d ? *f.later : *f.reference;
+            MbWindow& out = d ? other_ : w;
+            for (int b = 0; b < 4; ++b) {
+                const Mv mv = d ? backward[b] : forward[b];
+                const int bx = (b & 1) * 8, by = (b >> 1) * 8;
+                PredictLumaAnywhere(ref.y, x0 + bx, y0 + by, mv.x, mv.y, 8, 8,
+                                    out.Y() + by * MbWindow::kStride + bx, MbWindow::kStride);
+                const int cx = x0 / 2 + bx / 2, cy = y0 / 2 + by / 2;
+                const int offset = by / 2 * MbWindow::kChromaStride + bx / 2;
+                PredictChromaAnywhere(ref.u, cx, cy, mv.x, mv.y, 4, 4, out.C(0) + offset, MbWindow::kChromaStride);
+                PredictChromaAnywhere(ref.v, cx, cy, mv.x, mv.y, 4, 4, out.C(1) + offset, MbWindow::kChromaStride);
+            }
+        }
+    }
+    BlendWindows(f, f.weights.weighted, other_, w);
+}
+
+Mv BidirCoder::PredictVector(const FrameState& f, int mbx, int mby, const MbNeighbours& n, int dir) const
+{
+    // Only neighbours with a vector in the same direction count: the median of three, the mean
+    // of two (rounded towards zero), else the one there is, or none.
+    const int index = mby * f.mbWidth + mbx;
+    const unsigned mask = 1u << dir;
+    const std::vector<Mv>& v = vectors_[dir];
+    Mv sum;
+    Mv a, b, c;
+    int count = 0;
+    auto take = [&](int at, Mv& into) {
+        into = v[at];
+        sum.x += into.x;
+        sum.y += into.y;
+        ++count;
+    };
+    if (n.left && (directions_[index - 1] & mask))
+        take(index - 1, a);
+    if (n.top && (directions_[index - f.mbWidth] & mask))
+        take(index - f.mbWidth, b);
+    if (n.top && n.topRight && (directions_[index - f.mbWidth + 1] & mask))
+        take(index - f.mbWidth + 1, c);
+    else if (mbx + 1 == f.mbWidth && n.topLeft && (directions_[index - f.mbWidth - 1] & mask))
+        take(index - f.mbWidth - 1, c);
+    if (count == 3)
+        return {Median(a.x, b.x, c.x), Median(a.y, b.y, c.y)};
+    if (count == 2)
+        return {sum.x / 2, sum.y / 2};
+    return sum;
+}
+
+bool BidirCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours& n, const MbContext& ctx,
+                      MbWindow& window, MbCoding& out, std::int16_t mv[4][2])
+{
+    const Picture& src = *f.source;
+    const int x0 = mbx * 16, y0 = mby * 16;
+    const int index = mby * f.mbWidth + mbx;
+    std::memset(mv, 0, sizeof(std::int16_t) * 8);
+    directions_[index] = 0;
+
+    // Skipped: the direct prediction with nothing coded, taken at once where it leaves little.
+    MbWindow* best = &best_;
+    MbWindow* trial = &trial_;
+    best->CopyEdgesFrom(window);
+    PredictDirect(f, mbx, mby, *best);
+    const std::int64_t skipSsd = WindowSsd(src, mbx, mby, *best);
+    const bool quiet = skipSsd * 256 < kQuietSkipBits * f.lambdaSsd;
+    if (skipSsd * 256 < kEarlySkipBits * f.lambdaSsd ||
+        (quiet && QuantisesToZero(src.y.Row(y0) + x0, src.y.Stride(), best->Y(), MbWindow::kStride, 16, 16,
+                                  f.quantisers.interLuma))) {
+        std::memcpy(&window, best, sizeof window);
+        return true;
+    }
+    std::int64_t bestCost = (skipSsd << 8) + f.lambdaSsd;
+    bool skip = true;
+
+    const rv40::Code* typeCodes = ctx.codes->bType[ctx.typeContext];
+    auto bitsCost = [&f](int bits) { return (bits * f.lambdaSatd) >> 8; };
+    const int directCost = SatdOf(f, mbx, mby, *best) + bitsCost(typeCodes[kMbDirect].length);
+
+    // Each direction searched on its own from its prediction, the neighbours' vectors and the
+    // direct vector.
+    Mv pred[2];
+    SearchResult found[2];
+    const MbInfo& co = f.laterMbs[index];
+    const bool still = IsIntra(co.type) || co.type == kMbSkip;
+    for (int d = 0; d < 2; ++d) {
+        pred[d] = PredictVector(f, mbx, mby, n, d);
+        Mv candidates[5];
+        int count = 0;
+        candidates[count++] = Mv{};
+        if (!still)
+            candidates[count++] = Scaled(co.mv[0], d ? -f.weights.toLater : f.weights.toEarlier);
+        if (n.left && (directions_[index - 1] & (1u << d)))
+            candidates[count++] = vectors_[d][index - 1];
+        if (n.top && (directions_[index - f.mbWidth] & (1u << d)))
+            candidates[count++] = vectors_[d][index - f.mbWidth];
+        found[d] = search_[d].Search(x0, y0, 16, 16, pred[d], candidates, count);
+    }
+    const int oneWay[2] = {found[0].cost + bitsCost(typeCodes[kMbForward].length),
+                           found[1].cost + bitsCost(typeCodes[kMbBackward].length)};
+    PredictBoth(f, mbx, mby, found[0].mv, found[1].mv, *trial);
+    const int vectorBits = SignedCodeBits(found[0].mv.x - pred[0].x) + SignedCodeBits(found[0].mv.y - pred[0].y) +
+                           SignedCodeBits(found[1].mv.x - pred[1].x) + SignedCodeBits(found[1].mv.y - pred[1].y);
+    const int bidirCost = SatdOf(f, mbx, mby, *trial) + bitsCost(vectorBits + typeCodes[kMbBidir].length);
+
+    MbType type = kMbDirect;
+    int interCost = directCost;
+    if (oneWay[0] < interCost)
+        interCost = oneWay[0], type = kMbForward;
+    if (oneWay[1] < interCost)
+        interCost = oneWay[1], type = kMbBackward;
+    if (bidirCost < interCost)
+        interCost = bidirCost, type = kMbBidir;
+
+    MbCoding& coding = trialCoding_;
+    coding.type = type;
+    coding.mvCount = 0;
+    trial->CopyEdgesFrom(window);
+    if (type == kMbDirect) {
+        std::memcpy(trial->luma, best->luma, sizeof trial->luma);
+        std::memcpy(trial->chroma, best->chroma, sizeof trial->chroma);
+    } else if (type == kMbBidir) {
+        PredictBoth(f, mbx, mby, found[0].mv, found[1].mv, *trial);
+    } else {
+        PredictOne(type == kMbForward ? *f.reference : *f.later, mbx, mby, found[type == kMbBackward].mv, *trial);
+    }
+    for (int d = 0; d < 2; ++d)
+        if (type == kMbBidir || (type == kMbForward && !d) || (type == kMbBackward && d)) {
+            coding.mvd[coding.mvCount][0] = static_cast<std::int16_t>(found[d].mv.x - pred[d].x);
+            coding.mvd[coding.mvCount][1] = static_cast<std::int16_t>(found[d].mv.y - pred[d].y);
+            ++coding.mvCount;
+        }
+    const std::int64_t interRd = CodeInterResidual(f, mbx, mby, ctx, coding, *trial);
+    // A direct macroblock without residual decodes as the skip does.
+    if (interRd < bestCost && !(type == kMbDirect && !coding.cbp)) {
+        bestCost = interRd;
+        skip = false;
+        out = coding;
+        std::swap(best, trial);
+    } else {
+        type = kMbDirect;
+    }
+    trial->CopyEdgesFrom(window);
+    if (interCost * 256 > kIntraThreshold * f.lambdaSatd) {
+        const Intra16Estimate estimate = IntraCoder::Estimate16x16(f, mbx, mby, n, *trial);
+        const std::int64_t intraCost = estimate.Best() < interCost
+                                           ? intra_.Code(f, mbx, mby, n, ctx, *trial, trialCoding_, bestCost, &estimate)
+                                           : INT64_MAX;
+        if (intraCost < bestCost) {
+            skip = false;
+            out = trialCoding_;
+            type = kMbIntra;
+            std::swap(best, trial);
+        }
+    }
+    const unsigned directions = type == kMbForward ? 1 : type == kMbBackward ? 2 : type == kMbBidir ? 3 : 0;
+    directions_[index] = static_cast<std::uint8_t>(directions);
+    for (int d = 0; d < 2; ++d)
+        if (directions & (1u << d))
+            vectors_[d][index] = found[d].mv;
+    if (directions & 1)
+        for (int i = 0; i < 4; ++i) {
+            mv[i][0] = static_cast<std::int16_t>(found[0].mv.x);
+            mv[i][1] = static_cast<std::int16_t>(found[0].mv.y);
+        }
+    std::memcpy(&window, best, sizeof window);
+    return skip;
+}
+
+}  // namespace quenlar::rv40

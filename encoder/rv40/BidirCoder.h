@@ -1,0 +1,58 @@
+// Chooses and reconstructs the coding of a B-frame macroblock: skipped (direct with nothing
+// coded), direct, forward, backward or bidirectional 16x16, or 16x16 intra. The motion searches
+// pick each direction's vector by SATD, the SATD picks the type, and rate and distortion decide
+// between it, the skip and intra.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "FrameState.h"
+#include "IntraCoder.h"
+#include "MacroblockWriter.h"
+#include "MotionSearch.h"
+#include "MotionVectors.h"
+#include "SubpelPlanes.h"
+
+namespace quenlar::rv40 {
+
+class BidirCoder {
+public:
+    // `earlierSerial` and `laterSerial` name the references' contents: planes built for a serial
+    // are kept while it is in use.
+    void BeginFrame(const FrameState& f, std::uint64_t earlierSerial, std::uint64_t laterSerial);
+    // As InterCoder::Code; `mv` gets the forward vectors (zero where there is none), which is
+    // what the decoder compares for the loop filter.
+    bool Code(const FrameState& f, int mbx, int mby, const MbNeighbours& n, const MbContext& ctx, MbWindow& window,
+              MbCoding& out, std::int16_t mv[4][2]);
+
+private:
+    // The direct prediction into `w`; the vectors of its 8x8 blocks per direction.
+    void PredictDirect(const FrameState& f, int mbx, int mby, MbWindow& w);
+    // The decoder's prediction of this macroblock's vector from its neighbours with one in
+    // direction `dir` (0 forward, 1 backward).
+    Mv PredictVector(const FrameState& f, int mbx, int mby, const MbNeighbours& n, int dir) const;
+    // One direction's 16x16 prediction of the macroblock, luma and chroma, into `w`.
+    static void PredictOne(const Picture& ref, int mbx, int mby, Mv mv, MbWindow& w);
+    void PredictBoth(const FrameState& f, int mbx, int mby, Mv forward, Mv backward, MbWindow& w);
+
+    SubpelPlanes subpel_[2];
+    std::uint64_t serial_[2] = {~0ull, ~0ull};
+    MotionSearch search_[2]; // forward, backward
+    IntraCoder intra_;
+    MbWindow trial_;
+    MbWindow best_;
+    MbWindow other_;
+    MbCoding trialCoding_;
+    // Per macroblock of this picture: the directions its vector is in (bit 0 forward, 1
+    // backward) and the vectors, for the neighbours' prediction.
+    std::vector<std::uint8_t> directions_;
+    std::vector<Mv> vectors_[2];
+    int mbWidth_ = 0;
+    // In units of lambda (SATD per bit), as in P-frames.
+    static constexpr int kIntraThreshold = 24;
+    static constexpr int kEarlySkipBits = 8;
+    static constexpr int kQuietSkipBits = 16;
+};
+
+}  // namespace quenlar::rv40
