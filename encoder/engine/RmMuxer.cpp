@@ -151,11 +151,15 @@ void RmMuxer::Write(int stream, const AVPacket& frame)
     } else {
         std::vector<rm::Bytes> payloads;
         target.format.frame(frame, target.frames, payloads);
-        // Pictures in decoding order are timed at their presentation (their pts ahead of or
-        // behind their dts), which players rebuild B pictures' times from.
+        // Pictures in decoding order: a reference is timed at its presentation (ahead of its
+        // decoding), from which FFmpeg, GStreamer and MPlayer rebuild the B pictures' times with
+        // their headers' times; a B picture, whose own time those readers ignore, takes the
+        // reference's before it, as VLC's demuxer reads every packet's time as its decoding
+        // time and shows pictures late when those go back.
         const int64_t reordered =
             target.format.video && frame.pts != AV_NOPTS_VALUE && frame.dts != AV_NOPTS_VALUE ? frame.pts - frame.dts : 0;
-        const uint32_t timeMs = target.StartMs(target.frames + reordered);
+        const uint32_t timeMs = std::max(target.StartMs(target.frames + reordered), target.latestMs);
+        target.latestMs = timeMs;
         ++target.frames;
         for (size_t part = 0; part < payloads.size(); ++part) {
             HoldPacket(target, {timeMs, (frame.flags & AV_PKT_FLAG_KEY) != 0, part == 0, std::move(payloads[part])},

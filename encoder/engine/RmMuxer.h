@@ -55,6 +55,7 @@ private:
         std::vector<IndexEntry> index;
         std::optional<IndexEntry> lastWritten;
         std::vector<rm::Bytes> block;  // interleaved sound: the frames of the block under way
+        uint32_t latestMs = 0;         // the latest packet time written: none goes back
 
         // The frame's time; the stream's duration after its last frame.
         uint32_t StartMs(int64_t frame) const;

@@ -107,6 +107,13 @@ void ExpectChunksAddUpAndIndexesPointAtPackets(const RmFile& file)
     }
     EXPECT_EQ(at, data + file.U32(data + 4));
     EXPECT_EQ(file.U32(data + 10), packets.size());
+    // Each stream's packet times never go back (VLC reads them as decoding times), B pictures
+    // or not.
+    std::map<uint16_t, uint32_t> latest;
+    for (const auto& [offset, packet] : packets) {
+        EXPECT_GE(packet.timeMs, latest[packet.stream]) << "stream " << packet.stream << " at " << offset;
+        latest[packet.stream] = packet.timeMs;
+    }
     EXPECT_EQ(file.U32(prop + 26), packets.size());
     EXPECT_EQ(file.U32(prop + 18), largest);
     EXPECT_EQ(file.U32(prop + 22), total / packets.size());
