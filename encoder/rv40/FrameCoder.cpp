@@ -64,9 +64,15 @@ bool FrameCoder::Code(const SourcePicture& picture, const FrameOptions& options,
     SetCodes(f, shift);
     // Squared error weighed against bits as 0.136 step^2 (the weight H.264 encoders use, which
     // measured best here too), with the decoder's step in the units of an orthonormal transform.
+    // B pictures, whose steps are far coarser than those of the pictures around them, weigh
+    // bits at half their step's weight: their choices then spend a little more where the error
+    // is large (on film, with steps 2.5 times the P pictures', +0.21 dB on a Video CD and +0.17
+    // on a DVD over the full weight with steps twice theirs; shares of 0.2 to 0.7 all within 0.05).
+    constexpr double kBidirLambdaShare = 0.5;
     const double step = 0.04125 * tables::kQuantScale[f.quant];
-    f.lambdaSsd = std::llround(256 * 0.136 * step * step);
-    f.lambdaSatd = static_cast<int>(std::lround(256 * std::sqrt(0.136) * step));
+    const double weight = bidirectional ? 0.136 * kBidirLambdaShare : 0.136;
+    f.lambdaSsd = std::llround(256 * weight * step * step);
+    f.lambdaSatd = static_cast<int>(std::lround(256 * std::sqrt(weight) * step));
 
     CodeMacroblocks(f);
     // The best set changes slowly from one predicted picture to the next: they count it afresh
