@@ -158,7 +158,8 @@ std::string UsageText()
            "  --audio N          one of the eight audio rows, 0-7 (default 1); --audio list prints them\n"
            "  --video CODEC      rv40 or rv20 (default ") +
            quenlar::encoder::VideoCodecName(quenlar::encoder::kDefaultVideoCodec) + ")\n"
-           "  --b-frames N       rv40: B pictures between references, 0-2 (default 0)\n"
+           "  --b-frames N       rv40: B pictures between references, 0-2 (default " +
+           std::to_string(quenlar::encoder::kDefaultBFrames) + ")\n"
            "  --author TEXT      author tag\n"
            "  --folder-prefix    prefix the target with the source folder's name\n"
            "  --deinterlace      de-interlace the video\n"
