@@ -2,8 +2,8 @@
 // the encoder's reconstruction, pixel for pixel, with and without its SIMD code, and the decoder
 // reports nothing; with B pictures, the decoder's pictures in display order equal the
 // reconstructions coded in decoding order. Also the motion search's shortcut: a macroblock's quarter sums give the SATD of
-// every partition exactly; and the vector quantiser gives each coefficient's level by the rounding
-// rule, in its own position.
+// every partition exactly; the vector quantiser gives each coefficient's level by the rounding
+// rule, in its own position; and the B pictures' blends give each pixel by the decoder's rule.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,6 +23,7 @@ extern "C" {
 #include <libavutil/cpu.h>
 }
 
+#include "rv40/FrameState.h"
 #include "rv40/Metrics.h"
 #include "rv40/MotionCompensate.h"
 #include "rv40/Picture.h"
@@ -283,6 +284,51 @@ TEST(Rv40Prediction, VectorsFarPastTheBorderRepeatTheEdge)
             }
         }
     }
+}
+
+// B pictures' blends, eight or sixteen pixels at a time with a pixel-wise tail, against the
+// decoder's rule for each pixel: the mean, weights in 32nds and in 14 bits, in place or not.
+TEST(Rv40Blend, EveryPixelByTheRule)
+{
+    std::uint32_t seed = 4242;
+    auto next = [&seed] { return static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 23); };
+    // The mean (kind 0), then weights in 32nds (equal distances, 1:3), in 14 bits (1:2, and
+    // picture times that wrap), and the 14-bit ones on white.
+    const rv40::BlendWeights weights[] = {{}, rv40::BlendWeights::From(0, 40, 80), rv40::BlendWeights::From(0, 10, 40),
+                                          rv40::BlendWeights::From(0, 40, 120),
+                                          rv40::BlendWeights::From(8150, 8190, 70)};
+    EXPECT_TRUE(!weights[1].fine && !weights[2].fine && weights[3].fine && weights[4].fine);
+    for (int kind = 0; kind < 6; ++kind)
+        for (const int w : {16, 8, 12})
+            for (const bool inPlace : {false, true}) {
+                std::uint8_t earlier[8 * 24], later[8 * 20], out[8 * 32];
+                for (auto& v : earlier)
+                    v = kind == 5 ? 255 : next();
+                for (auto& v : later)
+                    v = kind == 5 ? 255 : next();
+                std::uint8_t* dst = inPlace ? earlier : out;
+                const int dstStride = inPlace ? 24 : 32;
+                std::uint8_t want[8][16];
+                const rv40::BlendWeights& bw = weights[kind == 5 ? 3 : kind];
+                const unsigned we = static_cast<unsigned>(bw.earlierWeight), wl = static_cast<unsigned>(bw.laterWeight);
+                for (int y = 0; y < 8; ++y)
+                    for (int x = 0; x < w; ++x) {
+                        const unsigned e = earlier[y * 24 + x], l = later[y * 20 + x];
+                        want[y][x] = static_cast<std::uint8_t>(
+                            !kind ? (e + l + 1) >> 1
+                            : bw.fine ? (((we * e) >> 9) + ((wl * l) >> 9) + 16) >> 5
+                                      : (we * e + wl * l + 16) >> 5);
+                    }
+                if (!kind)
+                    rv40::BlendMean(earlier, 24, later, 20, dst, dstStride, w, 8);
+                else
+                    rv40::BlendWeighted(earlier, 24, later, 20, dst, dstStride, w, 8, bw);
+                for (int y = 0; y < 8; ++y)
+                    for (int x = 0; x < w; ++x)
+                        ASSERT_EQ(dst[y * dstStride + x], want[y][x])
+                            << "kind " << kind << " width " << w << (inPlace ? " in place" : "") << " at " << x << ","
+                            << y;
+            }
 }
 
 TEST(Rv40Satd, QuartersAddUpToEveryPartition)
