@@ -3,7 +3,8 @@
 // reports nothing; with B pictures, the decoder's pictures in display order equal the
 // reconstructions coded in decoding order. Also the motion search's shortcut: a macroblock's quarter sums give the SATD of
 // every partition exactly; the vector quantiser gives each coefficient's level by the rounding
-// rule, in its own position; and the B pictures' blends give each pixel by the decoder's rule.
+// rule, in its own position; the B pictures' blends give each pixel by the decoder's rule; and
+// the forward transforms of several blocks at once equal each block's alone.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -349,6 +350,33 @@ TEST(Rv40Satd, QuartersAddUpToEveryPartition)
         for (int i = 0; i < 4; ++i) {
             const int x = (i & 1) * 8, y = (i >> 1) * 8;
             EXPECT_EQ(rv40::Satd(a + y * 24 + x, 24, b + y * 20 + x, 20, 8, 8), q[i] >> 1) << "quarter " << i;
+        }
+    }
+}
+
+// The forward transforms of four blocks at once (a 16x4 area's, an 8x8 one's) equal those of
+// each block alone, on noise and on the largest differences either way.
+TEST(Rv40Transform, FourBlocksAtOnceEqualEachAlone)
+{
+    std::uint32_t seed = 31337;
+    auto next = [&seed] { return static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 23); };
+    for (int round = 0; round < 6; ++round) {
+        std::uint8_t src[8 * 24], pred[8 * 20];
+        for (auto& v : src)
+            v = round == 4 ? 255 : round == 5 ? 0 : next();
+        for (auto& v : pred)
+            v = round == 4 ? 0 : round == 5 ? 255 : next();
+        std::int32_t strip[4][16], square[4][16], alone[16];
+        rv40::ForwardTransform16x4(src + 24, 24, pred + 20, 20, strip);
+        rv40::ForwardTransform8x8(src + 3, 24, pred + 5, 20, square);
+        for (int k = 0; k < 4; ++k) {
+            rv40::ForwardTransform(src + 24 + 4 * k, 24, pred + 20 + 4 * k, 20, alone);
+            for (int i = 0; i < 16; ++i)
+                ASSERT_EQ(strip[k][i], alone[i]) << "16x4, block " << k << " coefficient " << i;
+            const int x = (k & 1) * 4, y = (k >> 1) * 4;
+            rv40::ForwardTransform(src + 3 + y * 24 + x, 24, pred + 5 + y * 20 + x, 20, alone);
+            for (int i = 0; i < 16; ++i)
+                ASSERT_EQ(square[k][i], alone[i]) << "8x8, block " << k << " coefficient " << i;
         }
     }
 }
