@@ -3,8 +3,9 @@
 // reports nothing; with B pictures, the decoder's pictures in display order equal the
 // reconstructions coded in decoding order. Also the motion search's shortcut: a macroblock's quarter sums give the SATD of
 // every partition exactly; the vector quantiser gives each coefficient's level by the rounding
-// rule, in its own position; the B pictures' blends give each pixel by the decoder's rule; and
-// the forward transforms of several blocks at once equal each block's alone.
+// rule, in its own position; the B pictures' blends give each pixel by the decoder's rule; the
+// forward transforms of several blocks at once equal each block's alone; and so does the loop
+// filter of a whole inner edge each segment's.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,12 +25,14 @@ extern "C" {
 #include <libavutil/cpu.h>
 }
 
+#include "rv40/EdgeFilter.h"
 #include "rv40/FrameState.h"
 #include "rv40/Metrics.h"
 #include "rv40/MotionCompensate.h"
 #include "rv40/Picture.h"
 #include "rv40/Rv40Encoder.h"
 #include "rv40/Transform.h"
+#include "rv40/tables/Rv40Tables.h"
 
 namespace quenlar::encoder::test {
 namespace {
@@ -379,6 +382,44 @@ TEST(Rv40Transform, FourBlocksAtOnceEqualEachAlone)
                 ASSERT_EQ(square[k][i], alone[i]) << "8x8, block " << k << " coefficient " << i;
         }
     }
+}
+
+// An edge inside a macroblock filtered all at once equals FilterEdge on each of its segments in
+// turn, across and along rows, for every pattern of segments, on pixels near enough to filter.
+TEST(Rv40LoopFilter, InnerEdgeEqualsEachSegmentAlone)
+{
+    std::uint32_t seed = 2024;
+    auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    int changed = 0; // edges the filter changed: the pixels must be near enough for it to act
+    for (int round = 0; round < 64; ++round) {
+        const int q = static_cast<int>(next() % 32), spread = 2 + static_cast<int>(next() % 24);
+        const int alpha = rv40::tables::kFilterAlpha[q], beta = rv40::tables::kFilterBeta[q];
+        int limQ1[4], limP1[4];
+        for (int k = 0; k < 4; ++k) {
+            limQ1[k] = next() % 3 ? rv40::tables::kFilterClip[next() % 2 + 1][q] : 0;
+            limP1[k] = next() % 3 ? rv40::tables::kFilterClip[next() % 2 + 1][q] : 0;
+        }
+        const unsigned segments = static_cast<unsigned>(round % 16);
+        for (const bool vertical : {false, true}) {
+            std::uint8_t got[24 * 24], want[24 * 24];
+            for (int i = 0; i < 24 * 24; ++i) {
+                const int across = vertical ? i % 24 : i / 24;
+                got[i] = want[i] = static_cast<std::uint8_t>(
+                    std::clamp(100 + (across >= 8 ? spread : 0) + static_cast<int>(next() % spread), 0, 255));
+            }
+            const int first = vertical ? 4 * 24 + 8 : 8 * 24 + 4, line = vertical ? 24 : 1;
+            rv40::FilterInnerEdge(got + first, 24, vertical, 4, segments, limQ1, limP1, alpha, beta);
+            changed += !std::equal(got, got + 24 * 24, want);
+            for (int k = 0; k < 4; ++k)
+                if (segments >> k & 1)
+                    rv40::FilterEdge(want + first + 4 * k * line, 24, 0, limQ1[k], limP1[k], alpha, beta, 0, false,
+                                     false, vertical);
+            for (int i = 0; i < 24 * 24; ++i)
+                ASSERT_EQ(got[i], want[i]) << "round " << round << (vertical ? " vertical" : " horizontal") << " at "
+                                           << i % 24 << "," << i / 24;
+        }
+    }
+    EXPECT_GT(changed, 40);
 }
 
 TEST(Rv40Quantise, EveryPositionByTheRoundingRule)
