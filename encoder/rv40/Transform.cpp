@@ -219,14 +219,13 @@ void InverseTransformAdd(std::uint8_t* dst, int stride, const std::int16_t block
 {
 #if defined(__SSE2__)
     // The decoder's 32-bit arithmetic, four lanes at a time: first down the columns, then along
-    // the rows.
-    auto row = [&](int i) {
-        const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(block + 4 * i));
-        return _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
-    };
-    const __m128i r0 = row(0), r1 = row(1), r2 = row(2), r3 = row(3);
-    __m128i z0 = Times13(_mm_add_epi32(r0, r2)), z1 = Times13(_mm_sub_epi32(r0, r2));
-    __m128i z2 = _mm_sub_epi32(Times7(r1), Times17(r3)), z3 = _mm_add_epi32(Times17(r1), Times7(r3));
+    // the rows. The first pass multiplies 16-bit pairs of rows (0 and 2, 1 and 3) into exact
+    // 32-bit sums.
+    auto row = [&](int i) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(block + 4 * i)); };
+    const __m128i even = _mm_unpacklo_epi16(row(0), row(2)), odd = _mm_unpacklo_epi16(row(1), row(3));
+    auto pair = [](int a, int b) { return _mm_set1_epi32((b << 16) | (a & 0xFFFF)); };
+    __m128i z0 = _mm_madd_epi16(even, pair(13, 13)), z1 = _mm_madd_epi16(even, pair(13, -13));
+    __m128i z2 = _mm_madd_epi16(odd, pair(7, -17)), z3 = _mm_madd_epi16(odd, pair(17, 7));
     // Lane i of t_k is temp[4 i + k]; transposed, lane i of u_j is temp[4 j + i].
     __m128i u0 = _mm_add_epi32(z0, z3), u1 = _mm_add_epi32(z1, z2), u2 = _mm_sub_epi32(z1, z2),
             u3 = _mm_sub_epi32(z0, z3);

@@ -384,6 +384,40 @@ TEST(Rv40Transform, FourBlocksAtOnceEqualEachAlone)
     }
 }
 
+// The inverse transform adds to the pixels what the decoder's 32-bit arithmetic gives, for
+// coefficients of every size and for DC values up to the 16-bit limits.
+TEST(Rv40Transform, InverseAddsByTheDecodersArithmetic)
+{
+    std::uint32_t seed = 8086;
+    auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    for (int round = 0; round < 40; ++round) {
+        std::int16_t block[16];
+        const int range = round % 4 == 0 ? 32767 : round % 4 == 1 ? 2000 : 200;
+        for (int i = 0; i < 16; ++i)
+            block[i] = static_cast<std::int16_t>(round % 4 == 0 && i ? 0 : static_cast<int>(next() % (2 * range + 1)) - range);
+        std::uint8_t got[4 * 6], want[4 * 6];
+        for (int i = 0; i < 24; ++i)
+            got[i] = want[i] = static_cast<std::uint8_t>(next());
+        rv40::InverseTransformAdd(got, 6, block);
+        int temp[16];
+        for (int i = 0; i < 4; ++i) {
+            const int z0 = 13 * (block[i] + block[i + 8]), z1 = 13 * (block[i] - block[i + 8]);
+            const int z2 = 7 * block[i + 4] - 17 * block[i + 12], z3 = 17 * block[i + 4] + 7 * block[i + 12];
+            const int t[4] = {z0 + z3, z1 + z2, z1 - z2, z0 - z3};
+            std::copy(t, t + 4, temp + 4 * i);
+        }
+        for (int i = 0; i < 4; ++i) {
+            const int z0 = 13 * (temp[i] + temp[8 + i]) + 0x200, z1 = 13 * (temp[i] - temp[8 + i]) + 0x200;
+            const int z2 = 7 * temp[4 + i] - 17 * temp[12 + i], z3 = 17 * temp[4 + i] + 7 * temp[12 + i];
+            const int add[4] = {(z0 + z3) >> 10, (z1 + z2) >> 10, (z1 - z2) >> 10, (z0 - z3) >> 10};
+            for (int x = 0; x < 4; ++x)
+                want[i * 6 + x] = static_cast<std::uint8_t>(std::clamp(want[i * 6 + x] + add[x], 0, 255));
+        }
+        for (int i = 0; i < 24; ++i)
+            ASSERT_EQ(got[i], want[i]) << "round " << round << " at " << i % 6 << "," << i / 6;
+    }
+}
+
 // An edge inside a macroblock filtered all at once equals FilterEdge on each of its segments in
 // turn, across and along rows, for every pattern of segments, on pixels near enough to filter.
 TEST(Rv40LoopFilter, InnerEdgeEqualsEachSegmentAlone)
