@@ -220,13 +220,13 @@ bool BidirCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours&
     MbCoding& coding = trialCoding_;
     coding.type = type;
     coding.mvCount = 0;
+    // The bidirectional prediction is still in `trial` from its SATD: copying the edges leaves
+    // the block itself alone.
     trial->CopyEdgesFrom(window);
     if (type == kMbDirect) {
         std::memcpy(trial->luma, best->luma, sizeof trial->luma);
         std::memcpy(trial->chroma, best->chroma, sizeof trial->chroma);
-    } else if (type == kMbBidir) {
-        PredictBoth(f, mbx, mby, found[0].mv, found[1].mv, *trial);
-    } else {
+    } else if (type != kMbBidir) {
         PredictOne(type == kMbForward ? *f.reference : *f.later, mbx, mby, found[type == kMbBackward].mv, *trial);
     }
     for (int d = 0; d < 2; ++d)

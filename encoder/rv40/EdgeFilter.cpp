@@ -5,7 +5,7 @@
 #include <cstring>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 #include "tables/Rv40Tables.h"
@@ -370,6 +370,126 @@ void Transpose8x8(__m128i v[8])
         v[2 * k + 1] = _mm_srli_si128(pairs[k], 8);
     }
 }
+
+__attribute__((target("avx2"))) inline __m256i Pixel16(__m256i v)
+{
+    return _mm256_min_epi16(_mm256_max_epi16(v, _mm256_setzero_si256()), _mm256_set1_epi16(255));
+}
+
+// WeakPair's second pixel on one side, for WeakQuad.
+__attribute__((target("avx2"))) inline __m256i OuterQuad(__m256i x1, __m256i x0, __m256i x2, __m256i side,
+                                                         __m256i sideClip, __m256i signedDiff, __m256i active,
+                                                         __m256i bothV, __m256i betaV)
+{
+    const __m256i z = _mm256_setzero_si256();
+    const __m256i x1x2 = _mm256_sub_epi16(x1, x2);
+    const __m256i use =
+        _mm256_and_si256(side, _mm256_andnot_si256(_mm256_cmpgt_epi16(_mm256_abs_epi16(x1x2), betaV), active));
+    const __m256i lim = _mm256_blendv_epi8(_mm256_srai_epi16(sideClip, 1), sideClip, bothV);
+    const __m256i d = _mm256_srai_epi16(_mm256_add_epi16(_mm256_add_epi16(_mm256_sub_epi16(x1, x0), x1x2), signedDiff), 1);
+    const __m256i step = _mm256_min_epi16(_mm256_max_epi16(d, _mm256_sub_epi16(z, lim)), lim);
+    return _mm256_blendv_epi8(x1, Pixel16(_mm256_sub_epi16(x1, step)), use);
+}
+
+// WeakPair over four segments, lanes 4k to 4k + 3 the k-th; every step stays within its 128-bit
+// half, so each half is the pair WeakPair filters.
+__attribute__((target("avx2"))) void WeakQuad(__m256i c[6], unsigned segments, const int* limQ1, const int* limP1,
+                                              int alpha, int beta)
+{
+    const __m256i z = _mm256_setzero_si256();
+    const __m256i betaV = _mm256_set1_epi16(static_cast<short>(beta));
+    const __m256i p2 = c[0], p1 = c[1], p0 = c[2], q0 = c[3], q1 = c[4], q2 = c[5];
+    const __m256i ones = _mm256_set1_epi16(1);
+    auto on = [segments](int k) { return -static_cast<int>(segments >> k & 1); };
+    const __m256i active4 = _mm256_set_epi32(on(3), on(3), on(2), on(2), on(1), on(1), on(0), on(0));
+    const __m256i flatness = _mm256_set1_epi32(beta << 2);
+    const __m256i pP = _mm256_madd_epi16(_mm256_sub_epi16(p1, p0), ones);
+    const __m256i pQ = _mm256_madd_epi16(_mm256_sub_epi16(q1, q0), ones);
+    const __m256i sumP = _mm256_abs_epi32(_mm256_add_epi32(pP, _mm256_shuffle_epi32(pP, 0xB1)));
+    const __m256i sumQ = _mm256_abs_epi32(_mm256_add_epi32(pQ, _mm256_shuffle_epi32(pQ, 0xB1)));
+    const __m256i fp = _mm256_and_si256(active4, _mm256_cmpgt_epi32(flatness, sumP));
+    const __m256i fq = _mm256_and_si256(active4, _mm256_cmpgt_epi32(flatness, sumQ));
+    const __m256i bothV = _mm256_and_si256(fp, fq), anyV = _mm256_or_si256(fp, fq);
+    auto clip = [](const int* v, int k) { return (v[k] & 0xFFFF) | (v[k] & 0xFFFF) << 16; };
+    const __m256i clipQ = _mm256_set_epi32(clip(limQ1, 3), clip(limQ1, 3), clip(limQ1, 2), clip(limQ1, 2),
+                                           clip(limQ1, 1), clip(limQ1, 1), clip(limQ1, 0), clip(limQ1, 0));
+    const __m256i clipP = _mm256_set_epi32(clip(limP1, 3), clip(limP1, 3), clip(limP1, 2), clip(limP1, 2),
+                                           clip(limP1, 1), clip(limP1, 1), clip(limP1, 0), clip(limP1, 0));
+    const __m256i lims = _mm256_sub_epi16(
+        _mm256_sub_epi16(_mm256_add_epi16(_mm256_srai_epi16(_mm256_add_epi16(clipQ, clipP), 1), ones), fp), fq);
+    const __m256i t = _mm256_sub_epi16(q0, p0);
+    const __m256i strength =
+        _mm256_srai_epi16(_mm256_mullo_epi16(_mm256_set1_epi16(static_cast<short>(alpha)), _mm256_abs_epi16(t)), 7);
+    const __m256i active = _mm256_and_si256(
+        anyV, _mm256_andnot_si256(_mm256_cmpeq_epi16(t, z),
+                                  _mm256_cmpgt_epi16(_mm256_add_epi16(_mm256_set1_epi16(4), bothV), strength)));
+    const __m256i tt = _mm256_add_epi16(_mm256_slli_epi16(t, 2), _mm256_and_si256(bothV, _mm256_sub_epi16(p1, q1)));
+    const __m256i limV = _mm256_blendv_epi8(_mm256_srai_epi16(lims, 1), lims, bothV);
+    const __m256i diff = _mm256_and_si256(
+        active, _mm256_min_epi16(_mm256_max_epi16(_mm256_srai_epi16(_mm256_add_epi16(tt, _mm256_set1_epi16(4)), 3),
+                                                  _mm256_sub_epi16(z, limV)),
+                                 limV));
+    const __m256i newP0 = Pixel16(_mm256_add_epi16(p0, diff));
+    const __m256i newQ0 = Pixel16(_mm256_sub_epi16(q0, diff));
+    c[1] = OuterQuad(p1, p0, p2, fp, clipP, _mm256_sub_epi16(z, diff), active, bothV, betaV);
+    c[2] = newP0;
+    c[3] = newQ0;
+    c[4] = OuterQuad(q1, q0, q2, fq, clipQ, diff, active, bothV, betaV);
+}
+
+// Transpose8x8 on each 128-bit half.
+__attribute__((target("avx2"))) void Transpose8x8Twice(__m256i v[8])
+{
+    const __m256i a = _mm256_unpacklo_epi8(v[0], v[1]), b = _mm256_unpacklo_epi8(v[2], v[3]);
+    const __m256i c = _mm256_unpacklo_epi8(v[4], v[5]), d = _mm256_unpacklo_epi8(v[6], v[7]);
+    const __m256i e = _mm256_unpacklo_epi16(a, b), f = _mm256_unpackhi_epi16(a, b);
+    const __m256i g = _mm256_unpacklo_epi16(c, d), h = _mm256_unpackhi_epi16(c, d);
+    const __m256i pairs[4] = {_mm256_unpacklo_epi32(e, g), _mm256_unpackhi_epi32(e, g), _mm256_unpacklo_epi32(f, h),
+                              _mm256_unpackhi_epi32(f, h)};
+    for (int k = 0; k < 4; ++k) {
+        v[2 * k] = pairs[k];
+        v[2 * k + 1] = _mm256_srli_si256(pairs[k], 8);
+    }
+}
+
+// A luma edge's four segments at once: sixteen lines, across a horizontal edge a row's sixteen
+// pixels, across a vertical one rows 0-7 in the low half and 8-15 in the high half.
+__attribute__((target("avx2"))) void FilterInnerEdge4Avx2(std::uint8_t* src, int stride, bool vertical,
+                                                          unsigned segments, const int limQ1[4], const int limP1[4],
+                                                          int alpha, int beta)
+{
+    __m256i c[6];
+    if (!vertical) {
+        for (int k = 0; k < 6; ++k)
+            c[k] = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + (k - 3) * stride)));
+        WeakQuad(c, segments, limQ1, limP1, alpha, beta);
+        for (int k = 1; k < 5; ++k) {
+            const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi16(c[k], c[k]), 0x08);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(src + (k - 3) * stride), _mm256_castsi256_si128(packed));
+        }
+        return;
+    }
+    std::uint8_t* const s = src - 4;
+    __m256i bytes[8];
+    for (int k = 0; k < 8; ++k)
+        bytes[k] = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + k * stride))),
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + (k + 8) * stride)), 1);
+    Transpose8x8Twice(bytes);
+    const __m256i z = _mm256_setzero_si256();
+    for (int k = 0; k < 6; ++k)
+        c[k] = _mm256_unpacklo_epi8(bytes[k + 1], z);
+    WeakQuad(c, segments, limQ1, limP1, alpha, beta);
+    for (int k = 1; k < 5; ++k)
+        bytes[k + 1] = _mm256_packus_epi16(c[k], c[k]);
+    Transpose8x8Twice(bytes);
+    for (int k = 0; k < 8; ++k) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(s + k * stride), _mm256_castsi256_si128(bytes[k]));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(s + (k + 8) * stride), _mm256_extracti128_si256(bytes[k], 1));
+    }
+}
+
+const bool g_avx2 = __builtin_cpu_supports("avx2");
 #endif
 
 }  // namespace
@@ -404,6 +524,11 @@ void FilterInnerEdge(std::uint8_t* src, int stride, bool vertical, int count, un
                      const int limP1[4], int alpha, int beta)
 {
 #if defined(__SSE2__)
+    // Where both halves of a luma edge have segments to filter, all four at once.
+    if (g_avx2 && count == 4 && (segments & 3) && (segments >> 2)) {
+        FilterInnerEdge4Avx2(src, stride, vertical, segments, limQ1, limP1, alpha, beta);
+        return;
+    }
     const __m128i z = _mm_setzero_si128();
     for (int half = 0; half < count; half += 2) {
         const unsigned pair = segments >> half & 3;

@@ -74,14 +74,8 @@ std::int64_t CodeInterResidual(const FrameState& f, int mbx, int mby, const MbCo
     const int ys = src.y.Stride();
     coding.cbp = 0;
     const RdWeights rd{CodesFor(*f.interSet, 0, 0), f.lambdaSsd};
-    for (int b = 0; b < 16; ++b) {
-        const int bx = (b & 3) * 4, by = (b >> 2) * 4;
-        int bits = 0;
-        if (CodeBlock(srcY + by * ys + bx, ys, w.Y() + by * MbWindow::kStride + bx, MbWindow::kStride,
-                      f.quantisers.interLuma, coding.luma[b], &rd, &bits))
-            coding.cbp |= 1u << b;
-        coding.blockBits[b] = static_cast<std::int16_t>(bits);
-    }
+    coding.cbp = CodeLuma16x16(srcY, ys, w.Y(), MbWindow::kStride, f.quantisers.interLuma, coding.luma, &rd,
+                               coding.blockBits);
     const Plane* planes[2] = {&src.u, &src.v};
     const RdWeights chromaRd{CodesFor(*f.interSet, 1, 1), f.lambdaSsd};
     for (int k = 0; k < 2; ++k) {

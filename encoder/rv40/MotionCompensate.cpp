@@ -317,22 +317,66 @@ void PredictChromaAnywhere(const Plane& ref, int x, int y, int mvx, int mvy, int
 void BlendMean(const std::uint8_t* earlier, int earlierStride, const std::uint8_t* later, int laterStride,
                std::uint8_t* dst, int dstStride, int w, int h)
 {
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            dst[y * dstStride + x] =
-                static_cast<std::uint8_t>((earlier[y * earlierStride + x] + later[y * laterStride + x] + 1) >> 1);
+    for (int y = 0; y < h; ++y, earlier += earlierStride, later += laterStride, dst += dstStride) {
+        int x = 0;
+#if defined(__SSE2__)
+        // Each chunk is read before it is written, so dst may be earlier.
+        for (; x + 16 <= w; x += 16)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x),
+                             _mm_avg_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(earlier + x)),
+                                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(later + x))));
+        for (; x + 8 <= w; x += 8)
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + x),
+                             _mm_avg_epu8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(earlier + x)),
+                                          _mm_loadl_epi64(reinterpret_cast<const __m128i*>(later + x))));
+#endif
+        for (; x < w; ++x)
+            dst[x] = static_cast<std::uint8_t>((earlier[x] + later[x] + 1) >> 1);
+    }
 }
 
 void BlendWeighted(const std::uint8_t* earlier, int earlierStride, const std::uint8_t* later, int laterStride,
                    std::uint8_t* dst, int dstStride, int w, int h, const BlendWeights& weights)
 {
+    // Copied out: a byte store through dst may alias `weights` for all the compiler knows.
     const unsigned we = static_cast<unsigned>(weights.earlierWeight), wl = static_cast<unsigned>(weights.laterWeight);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const unsigned e = earlier[y * earlierStride + x], l = later[y * laterStride + x];
-            const unsigned v = weights.fine ? (((we * e) >> 9) + ((wl * l) >> 9) + 16) >> 5 : (we * e + wl * l + 16) >> 5;
-            dst[y * dstStride + x] = static_cast<std::uint8_t>(v);
+    const bool fine = weights.fine;
+#if defined(__SSE2__)
+    // Fine weights are at most 2^14: each product (below 2^23) is put together from its 16-bit
+    // halves already shifted down by 9; weights in 32nds keep the whole sum in 16 bits.
+    const __m128i z = _mm_setzero_si128(), bias = _mm_set1_epi16(16), low = _mm_set1_epi16(0xFF);
+    const __m128i vwe = _mm_set1_epi16(static_cast<short>(we)), vwl = _mm_set1_epi16(static_cast<short>(wl));
+    auto shifted = [](__m128i v, __m128i weight) {
+        return _mm_or_si128(_mm_slli_epi16(_mm_mulhi_epu16(v, weight), 7),
+                            _mm_srli_epi16(_mm_mullo_epi16(v, weight), 9));
+    };
+    auto blend8 = [&](const std::uint8_t* e, const std::uint8_t* l) {
+        const __m128i ve = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(e)), z);
+        const __m128i vl = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(l)), z);
+        const __m128i sum = fine ? _mm_add_epi16(shifted(ve, vwe), shifted(vl, vwl))
+                                 : _mm_add_epi16(_mm_mullo_epi16(ve, vwe), _mm_mullo_epi16(vl, vwl));
+        // Kept to the low byte as the plain code's conversion does.
+        return _mm_and_si128(_mm_srli_epi16(_mm_add_epi16(sum, bias), 5), low);
+    };
+#endif
+    for (int y = 0; y < h; ++y, earlier += earlierStride, later += laterStride, dst += dstStride) {
+        int x = 0;
+#if defined(__SSE2__)
+        for (; x + 16 <= w; x += 16) {
+            const __m128i first = blend8(earlier + x, later + x), second = blend8(earlier + x + 8, later + x + 8);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + x), _mm_packus_epi16(first, second));
         }
+        for (; x + 8 <= w; x += 8) {
+            const __m128i v = blend8(earlier + x, later + x);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + x), _mm_packus_epi16(v, v));
+        }
+#endif
+        for (; x < w; ++x) {
+            const unsigned e = earlier[x], l = later[x];
+            const unsigned v = fine ? (((we * e) >> 9) + ((wl * l) >> 9) + 16) >> 5 : (we * e + wl * l + 16) >> 5;
+            dst[x] = static_cast<std::uint8_t>(v);
+        }
+    }
 }
 
 }  // namespace quenlar::rv40

@@ -54,21 +54,38 @@ bool DequantiseSafely(std::int16_t levels[16], const QuantMatrix& q, std::int16_
 bool QuantisesToZero(const std::uint8_t* src, int srcStride, const std::uint8_t* pred, int predStride, int w, int h,
                      const QuantMatrix& q)
 {
+    std::int32_t coeffs[4][16];
+    auto allZero = [&] {
+        return QuantisesToZero(coeffs[0], q) && QuantisesToZero(coeffs[1], q) && QuantisesToZero(coeffs[2], q) &&
+               QuantisesToZero(coeffs[3], q);
+    };
+    if (w == 16) {
+        for (int y = 0; y < h; y += 4) {
+            ForwardTransform16x4(src + y * srcStride, srcStride, pred + y * predStride, predStride, coeffs);
+            if (!allZero())
+                return false;
+        }
+        return true;
+    }
+    if (w == 8 && h == 8) {
+        ForwardTransform8x8(src, srcStride, pred, predStride, coeffs);
+        return allZero();
+    }
     for (int y = 0; y < h; y += 4)
         for (int x = 0; x < w; x += 4) {
-            std::int32_t coeffs[16];
-            ForwardTransform(src + y * srcStride + x, srcStride, pred + y * predStride + x, predStride, coeffs);
-            if (!QuantisesToZero(coeffs, q))
+            ForwardTransform(src + y * srcStride + x, srcStride, pred + y * predStride + x, predStride, coeffs[0]);
+            if (!QuantisesToZero(coeffs[0], q))
                 return false;
         }
     return true;
 }
 
-bool CodeBlock(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, const QuantMatrix& q,
-               std::int16_t levels[16], const RdWeights* rd, int* bits)
+namespace {
+
+// CodeBlock from the block's forward transform.
+bool CodeTransformed(const std::int32_t coeffs[16], std::uint8_t* dst, int dstStride, const QuantMatrix& q,
+                     std::int16_t levels[16], const RdWeights* rd, int* bits)
 {
-    std::int32_t coeffs[16];
-    ForwardTransform(src, srcStride, dst, dstStride, coeffs);
     int codeBits = 0;
     const int plain = QuantisesToZero(coeffs, q) ? 0 : Quantise(coeffs, q, levels);
     if (!plain || (rd && plain > kPlainMostLevels && !QuantiseRd(coeffs, q, *rd, levels, &codeBits))) {
@@ -86,15 +103,44 @@ bool CodeBlock(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int ds
     return true;
 }
 
+}  // namespace
+
+bool CodeBlock(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, const QuantMatrix& q,
+               std::int16_t levels[16], const RdWeights* rd, int* bits)
+{
+    std::int32_t coeffs[16];
+    ForwardTransform(src, srcStride, dst, dstStride, coeffs);
+    return CodeTransformed(coeffs, dst, dstStride, q, levels, rd, bits);
+}
+
+unsigned CodeLuma16x16(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, const QuantMatrix& q,
+                       std::int16_t levels[16][16], const RdWeights* rd, std::int16_t bits[16])
+{
+    // Each block is predicted on its own: a row of four is transformed before any is coded.
+    unsigned cbp = 0;
+    for (int y = 0; y < 16; y += 4) {
+        std::int32_t coeffs[4][16];
+        ForwardTransform16x4(src + y * srcStride, srcStride, dst + y * dstStride, dstStride, coeffs);
+        for (int k = 0; k < 4; ++k) {
+            const int b = y + k;
+            int blockBits = 0;
+            if (CodeTransformed(coeffs[k], dst + y * dstStride + 4 * k, dstStride, q, levels[b], rd, &blockBits))
+                cbp |= 1u << b;
+            bits[b] = static_cast<std::int16_t>(blockBits);
+        }
+    }
+    return cbp;
+}
+
 unsigned CodeBlock16(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride,
                      const QuantMatrix& dcQuant, const QuantMatrix& acQuant, std::int16_t dc[16],
                      std::int16_t levels[16][16], const RdWeights* rd)
 {
     std::int32_t coeffs[16][16];
     std::int32_t blockDc[16];
+    for (int y = 0; y < 4; ++y)
+        ForwardTransform16x4(src + 4 * y * srcStride, srcStride, dst + 4 * y * dstStride, dstStride, coeffs + 4 * y);
     for (int b = 0; b < 16; ++b) {
-        const int x = (b & 3) * 4, y = (b >> 2) * 4;
-        ForwardTransform(src + y * srcStride + x, srcStride, dst + y * dstStride + x, dstStride, coeffs[b]);
         blockDc[b] = coeffs[b][0];
         coeffs[b][0] = 0;
     }
@@ -137,12 +183,13 @@ unsigned CodeBlock16(const std::uint8_t* src, int srcStride, std::uint8_t* dst, 
 unsigned CodeChroma8x8(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, const QuantMatrix& q,
                        std::int16_t levels[4][16], const RdWeights* rd, std::int16_t bits[4])
 {
+    std::int32_t coeffs[4][16];
+    ForwardTransform8x8(src, srcStride, dst, dstStride, coeffs);
     unsigned cbp = 0;
     for (int b = 0; b < 4; ++b) {
         const int x = (b & 1) * 4, y = (b >> 1) * 4;
         int blockBits = 0;
-        if (CodeBlock(src + y * srcStride + x, srcStride, dst + y * dstStride + x, dstStride, q, levels[b], rd,
-                      &blockBits))
+        if (CodeTransformed(coeffs[b], dst + y * dstStride + x, dstStride, q, levels[b], rd, &blockBits))
             cbp |= 1u << b;
         if (bits)
             bits[b] = static_cast<std::int16_t>(blockBits);

@@ -16,6 +16,11 @@ namespace quenlar::rv40 {
 bool CodeBlock(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, const QuantMatrix& q,
                std::int16_t levels[16], const RdWeights* rd = nullptr, int* bits = nullptr);
 
+// CodeBlock over the sixteen 4x4 blocks of a 16x16 area (raster order), each predicted on its
+// own; returns their coded pattern (bit 4 * y + x) and the lengths of their codes in `bits`.
+unsigned CodeLuma16x16(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, const QuantMatrix& q,
+                       std::int16_t levels[16][16], const RdWeights* rd, std::int16_t bits[16]);
+
 // Whether every 4x4 block of the w x h area's residual quantises to zero by the dead zone.
 bool QuantisesToZero(const std::uint8_t* src, int srcStride, const std::uint8_t* pred, int predStride, int w, int h,
                      const QuantMatrix& q);

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #if defined(__SSE2__)
-#include <emmintrin.h>
+#include <immintrin.h>
 #endif
 
 namespace quenlar::rv40 {
@@ -85,6 +85,109 @@ void ForwardTransform(const std::uint8_t* src, int srcStride, const std::uint8_t
 #if defined(__SSE2__)
 namespace {
 
+// Four blocks at once: x[y] holds row y of the four blocks' differences, block k in 16-bit lanes
+// 4k to 4k + 3. Down the columns in 16 bits as above, then along the rows: pairs of columns
+// times pairs of basis values, each block's two halves added by hadd (which keeps the blocks of
+// a 128-bit half apart: A0 B0 A1 B1 for blocks A and B).
+__attribute__((target("avx2"))) void Forward4Avx2(const __m256i x[4], std::int32_t out[4][16])
+{
+    const __m256i a = _mm256_add_epi16(x[0], x[3]), d = _mm256_sub_epi16(x[0], x[3]);
+    const __m256i b = _mm256_add_epi16(x[1], x[2]), c = _mm256_sub_epi16(x[1], x[2]);
+    const __m256i k13 = _mm256_set1_epi16(13), k17 = _mm256_set1_epi16(17), k7 = _mm256_set1_epi16(7);
+    const __m256i v[4] = {_mm256_mullo_epi16(k13, _mm256_add_epi16(a, b)),
+                          _mm256_add_epi16(_mm256_mullo_epi16(k17, d), _mm256_mullo_epi16(k7, c)),
+                          _mm256_mullo_epi16(k13, _mm256_sub_epi16(a, b)),
+                          _mm256_sub_epi16(_mm256_mullo_epi16(k7, d), _mm256_mullo_epi16(k17, c))};
+    auto basis = [](int b0, int b1, int b2, int b3) {
+        return static_cast<long long>((static_cast<std::uint64_t>(b3 & 0xFFFF) << 48) |
+                                      (static_cast<std::uint64_t>(b2 & 0xFFFF) << 32) |
+                                      (static_cast<std::uint64_t>(b1 & 0xFFFF) << 16) | static_cast<std::uint64_t>(b0 & 0xFFFF));
+    };
+    const __m256i h0 = _mm256_set1_epi64x(basis(13, 13, 13, 13)), h1 = _mm256_set1_epi64x(basis(17, 7, -7, -17));
+    const __m256i h2 = _mm256_set1_epi64x(basis(13, -13, -13, 13)), h3 = _mm256_set1_epi64x(basis(7, -17, 17, -7));
+    for (int j = 0; j < 4; ++j) {
+        const __m256i low = _mm256_hadd_epi32(_mm256_madd_epi16(v[j], h0), _mm256_madd_epi16(v[j], h1));
+        const __m256i high = _mm256_hadd_epi32(_mm256_madd_epi16(v[j], h2), _mm256_madd_epi16(v[j], h3));
+        // A0 A1 B0 B1 and A2 A3 B2 B3: block A's row, then B's.
+        const __m256i l = _mm256_shuffle_epi32(low, 0xD8), h = _mm256_shuffle_epi32(high, 0xD8);
+        const __m256i first = _mm256_unpacklo_epi64(l, h), second = _mm256_unpackhi_epi64(l, h);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out[0] + 4 * j), _mm256_castsi256_si128(first));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out[1] + 4 * j), _mm256_castsi256_si128(second));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out[2] + 4 * j), _mm256_extracti128_si256(first, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out[3] + 4 * j), _mm256_extracti128_si256(second, 1));
+    }
+}
+
+__attribute__((target("avx2"))) inline __m256i Difference16(const std::uint8_t* src, const std::uint8_t* pred)
+{
+    return _mm256_sub_epi16(_mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src))),
+                            _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(pred))));
+}
+
+// Eight pixels of row y and eight of row y + 4, widened.
+__attribute__((target("avx2"))) inline __m256i TwoRows8(const std::uint8_t* p, int stride)
+{
+    return _mm256_cvtepu8_epi16(_mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
+                                                   _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 4 * stride))));
+}
+
+__attribute__((target("avx2"))) void ForwardTransform16x4Avx2(const std::uint8_t* src, int srcStride,
+                                                              const std::uint8_t* pred, int predStride,
+                                                              std::int32_t out[4][16])
+{
+    __m256i x[4];
+    for (int y = 0; y < 4; ++y)
+        x[y] = Difference16(src + y * srcStride, pred + y * predStride);
+    Forward4Avx2(x, out);
+}
+
+__attribute__((target("avx2"))) void ForwardTransform8x8Avx2(const std::uint8_t* src, int srcStride,
+                                                             const std::uint8_t* pred, int predStride,
+                                                             std::int32_t out[4][16])
+{
+    __m256i x[4];
+    for (int y = 0; y < 4; ++y)
+        x[y] = _mm256_sub_epi16(TwoRows8(src + y * srcStride, srcStride), TwoRows8(pred + y * predStride, predStride));
+    // The low half holds the upper two blocks, the high half the lower two.
+    Forward4Avx2(x, out);
+}
+
+const bool g_avx2 = __builtin_cpu_supports("avx2");
+
+}  // namespace
+#endif
+
+void ForwardTransform16x4(const std::uint8_t* src, int srcStride, const std::uint8_t* pred, int predStride,
+                          std::int32_t out[4][16])
+{
+#if defined(__SSE2__)
+    if (g_avx2) {
+        ForwardTransform16x4Avx2(src, srcStride, pred, predStride, out);
+        return;
+    }
+#endif
+    for (int k = 0; k < 4; ++k)
+        ForwardTransform(src + 4 * k, srcStride, pred + 4 * k, predStride, out[k]);
+}
+
+void ForwardTransform8x8(const std::uint8_t* src, int srcStride, const std::uint8_t* pred, int predStride,
+                         std::int32_t out[4][16])
+{
+#if defined(__SSE2__)
+    if (g_avx2) {
+        ForwardTransform8x8Avx2(src, srcStride, pred, predStride, out);
+        return;
+    }
+#endif
+    for (int k = 0; k < 4; ++k) {
+        const int x = (k & 1) * 4, y = (k >> 1) * 4;
+        ForwardTransform(src + y * srcStride + x, srcStride, pred + y * predStride + x, predStride, out[k]);
+    }
+}
+
+#if defined(__SSE2__)
+namespace {
+
 // 32-bit lanes times the transform's constants, without SSE4's multiply.
 inline __m128i Times7(__m128i v)
 {
@@ -116,14 +219,13 @@ void InverseTransformAdd(std::uint8_t* dst, int stride, const std::int16_t block
 {
 #if defined(__SSE2__)
     // The decoder's 32-bit arithmetic, four lanes at a time: first down the columns, then along
-    // the rows.
-    auto row = [&](int i) {
-        const __m128i v = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(block + 4 * i));
-        return _mm_srai_epi32(_mm_unpacklo_epi16(v, v), 16);
-    };
-    const __m128i r0 = row(0), r1 = row(1), r2 = row(2), r3 = row(3);
-    __m128i z0 = Times13(_mm_add_epi32(r0, r2)), z1 = Times13(_mm_sub_epi32(r0, r2));
-    __m128i z2 = _mm_sub_epi32(Times7(r1), Times17(r3)), z3 = _mm_add_epi32(Times17(r1), Times7(r3));
+    // the rows. The first pass multiplies 16-bit pairs of rows (0 and 2, 1 and 3) into exact
+    // 32-bit sums.
+    auto row = [&](int i) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(block + 4 * i)); };
+    const __m128i even = _mm_unpacklo_epi16(row(0), row(2)), odd = _mm_unpacklo_epi16(row(1), row(3));
+    auto pair = [](int a, int b) { return _mm_set1_epi32((b << 16) | (a & 0xFFFF)); };
+    __m128i z0 = _mm_madd_epi16(even, pair(13, 13)), z1 = _mm_madd_epi16(even, pair(13, -13));
+    __m128i z2 = _mm_madd_epi16(odd, pair(7, -17)), z3 = _mm_madd_epi16(odd, pair(17, 7));
     // Lane i of t_k is temp[4 i + k]; transposed, lane i of u_j is temp[4 j + i].
     __m128i u0 = _mm_add_epi32(z0, z3), u1 = _mm_add_epi32(z1, z2), u2 = _mm_sub_epi32(z1, z2),
             u3 = _mm_sub_epi32(z0, z3);

@@ -11,6 +11,12 @@ constexpr int kMaxLevel = 535;
 // Forward transform of src - pred (4x4), unscaled: T X T' with the format's basis.
 void ForwardTransform(const std::uint8_t* src, int srcStride, const std::uint8_t* pred, int predStride,
                       std::int32_t out[16]);
+// The same for the four 4x4 blocks side by side in a 16x4 area (left to right), and for the
+// four of an 8x8 area (raster order), each as the call above gives it.
+void ForwardTransform16x4(const std::uint8_t* src, int srcStride, const std::uint8_t* pred, int predStride,
+                          std::int32_t out[4][16]);
+void ForwardTransform8x8(const std::uint8_t* src, int srcStride, const std::uint8_t* pred, int predStride,
+                         std::int32_t out[4][16]);
 // Forward transform of sixteen values (the separate DC block of a 16x16 macroblock).
 void ForwardTransform(const std::int32_t in[16], std::int32_t out[16]);
 

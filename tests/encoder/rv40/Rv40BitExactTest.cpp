@@ -2,8 +2,10 @@
 // the encoder's reconstruction, pixel for pixel, with and without its SIMD code, and the decoder
 // reports nothing; with B pictures, the decoder's pictures in display order equal the
 // reconstructions coded in decoding order. Also the motion search's shortcut: a macroblock's quarter sums give the SATD of
-// every partition exactly; and the vector quantiser gives each coefficient's level by the rounding
-// rule, in its own position.
+// every partition exactly; the vector quantiser gives each coefficient's level by the rounding
+// rule, in its own position; the B pictures' blends give each pixel by the decoder's rule; the
+// forward transforms of several blocks at once equal each block's alone; and so does the loop
+// filter of a whole inner edge each segment's.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,11 +25,14 @@ extern "C" {
 #include <libavutil/cpu.h>
 }
 
+#include "rv40/EdgeFilter.h"
+#include "rv40/FrameState.h"
 #include "rv40/Metrics.h"
 #include "rv40/MotionCompensate.h"
 #include "rv40/Picture.h"
 #include "rv40/Rv40Encoder.h"
 #include "rv40/Transform.h"
+#include "rv40/tables/Rv40Tables.h"
 
 namespace quenlar::encoder::test {
 namespace {
@@ -285,6 +290,51 @@ TEST(Rv40Prediction, VectorsFarPastTheBorderRepeatTheEdge)
     }
 }
 
+// B pictures' blends, eight or sixteen pixels at a time with a pixel-wise tail, against the
+// decoder's rule for each pixel: the mean, weights in 32nds and in 14 bits, in place or not.
+TEST(Rv40Blend, EveryPixelByTheRule)
+{
+    std::uint32_t seed = 4242;
+    auto next = [&seed] { return static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 23); };
+    // The mean (kind 0), then weights in 32nds (equal distances, 1:3), in 14 bits (1:2, and
+    // picture times that wrap), and the 14-bit ones on white.
+    const rv40::BlendWeights weights[] = {{}, rv40::BlendWeights::From(0, 40, 80), rv40::BlendWeights::From(0, 10, 40),
+                                          rv40::BlendWeights::From(0, 40, 120),
+                                          rv40::BlendWeights::From(8150, 8190, 70)};
+    EXPECT_TRUE(!weights[1].fine && !weights[2].fine && weights[3].fine && weights[4].fine);
+    for (int kind = 0; kind < 6; ++kind)
+        for (const int w : {16, 8, 12})
+            for (const bool inPlace : {false, true}) {
+                std::uint8_t earlier[8 * 24], later[8 * 20], out[8 * 32];
+                for (auto& v : earlier)
+                    v = kind == 5 ? 255 : next();
+                for (auto& v : later)
+                    v = kind == 5 ? 255 : next();
+                std::uint8_t* dst = inPlace ? earlier : out;
+                const int dstStride = inPlace ? 24 : 32;
+                std::uint8_t want[8][16];
+                const rv40::BlendWeights& bw = weights[kind == 5 ? 3 : kind];
+                const unsigned we = static_cast<unsigned>(bw.earlierWeight), wl = static_cast<unsigned>(bw.laterWeight);
+                for (int y = 0; y < 8; ++y)
+                    for (int x = 0; x < w; ++x) {
+                        const unsigned e = earlier[y * 24 + x], l = later[y * 20 + x];
+                        want[y][x] = static_cast<std::uint8_t>(
+                            !kind ? (e + l + 1) >> 1
+                            : bw.fine ? (((we * e) >> 9) + ((wl * l) >> 9) + 16) >> 5
+                                      : (we * e + wl * l + 16) >> 5);
+                    }
+                if (!kind)
+                    rv40::BlendMean(earlier, 24, later, 20, dst, dstStride, w, 8);
+                else
+                    rv40::BlendWeighted(earlier, 24, later, 20, dst, dstStride, w, 8, bw);
+                for (int y = 0; y < 8; ++y)
+                    for (int x = 0; x < w; ++x)
+                        ASSERT_EQ(dst[y * dstStride + x], want[y][x])
+                            << "kind " << kind << " width " << w << (inPlace ? " in place" : "") << " at " << x << ","
+                            << y;
+            }
+}
+
 TEST(Rv40Satd, QuartersAddUpToEveryPartition)
 {
     std::uint32_t seed = 12345;
@@ -305,6 +355,105 @@ TEST(Rv40Satd, QuartersAddUpToEveryPartition)
             EXPECT_EQ(rv40::Satd(a + y * 24 + x, 24, b + y * 20 + x, 20, 8, 8), q[i] >> 1) << "quarter " << i;
         }
     }
+}
+
+// The forward transforms of four blocks at once (a 16x4 area's, an 8x8 one's) equal those of
+// each block alone, on noise and on the largest differences either way.
+TEST(Rv40Transform, FourBlocksAtOnceEqualEachAlone)
+{
+    std::uint32_t seed = 31337;
+    auto next = [&seed] { return static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 23); };
+    for (int round = 0; round < 6; ++round) {
+        std::uint8_t src[8 * 24], pred[8 * 20];
+        for (auto& v : src)
+            v = round == 4 ? 255 : round == 5 ? 0 : next();
+        for (auto& v : pred)
+            v = round == 4 ? 0 : round == 5 ? 255 : next();
+        std::int32_t strip[4][16], square[4][16], alone[16];
+        rv40::ForwardTransform16x4(src + 24, 24, pred + 20, 20, strip);
+        rv40::ForwardTransform8x8(src + 3, 24, pred + 5, 20, square);
+        for (int k = 0; k < 4; ++k) {
+            rv40::ForwardTransform(src + 24 + 4 * k, 24, pred + 20 + 4 * k, 20, alone);
+            for (int i = 0; i < 16; ++i)
+                ASSERT_EQ(strip[k][i], alone[i]) << "16x4, block " << k << " coefficient " << i;
+            const int x = (k & 1) * 4, y = (k >> 1) * 4;
+            rv40::ForwardTransform(src + 3 + y * 24 + x, 24, pred + 5 + y * 20 + x, 20, alone);
+            for (int i = 0; i < 16; ++i)
+                ASSERT_EQ(square[k][i], alone[i]) << "8x8, block " << k << " coefficient " << i;
+        }
+    }
+}
+
+// The inverse transform adds to the pixels what the decoder's 32-bit arithmetic gives, for
+// coefficients of every size and for DC values up to the 16-bit limits.
+TEST(Rv40Transform, InverseAddsByTheDecodersArithmetic)
+{
+    std::uint32_t seed = 8086;
+    auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    for (int round = 0; round < 40; ++round) {
+        std::int16_t block[16];
+        const int range = round % 4 == 0 ? 32767 : round % 4 == 1 ? 2000 : 200;
+        for (int i = 0; i < 16; ++i)
+            block[i] = static_cast<std::int16_t>(round % 4 == 0 && i ? 0 : static_cast<int>(next() % (2 * range + 1)) - range);
+        std::uint8_t got[4 * 6], want[4 * 6];
+        for (int i = 0; i < 24; ++i)
+            got[i] = want[i] = static_cast<std::uint8_t>(next());
+        rv40::InverseTransformAdd(got, 6, block);
+        int temp[16];
+        for (int i = 0; i < 4; ++i) {
+            const int z0 = 13 * (block[i] + block[i + 8]), z1 = 13 * (block[i] - block[i + 8]);
+            const int z2 = 7 * block[i + 4] - 17 * block[i + 12], z3 = 17 * block[i + 4] + 7 * block[i + 12];
+            const int t[4] = {z0 + z3, z1 + z2, z1 - z2, z0 - z3};
+            std::copy(t, t + 4, temp + 4 * i);
+        }
+        for (int i = 0; i < 4; ++i) {
+            const int z0 = 13 * (temp[i] + temp[8 + i]) + 0x200, z1 = 13 * (temp[i] - temp[8 + i]) + 0x200;
+            const int z2 = 7 * temp[4 + i] - 17 * temp[12 + i], z3 = 17 * temp[4 + i] + 7 * temp[12 + i];
+            const int add[4] = {(z0 + z3) >> 10, (z1 + z2) >> 10, (z1 - z2) >> 10, (z0 - z3) >> 10};
+            for (int x = 0; x < 4; ++x)
+                want[i * 6 + x] = static_cast<std::uint8_t>(std::clamp(want[i * 6 + x] + add[x], 0, 255));
+        }
+        for (int i = 0; i < 24; ++i)
+            ASSERT_EQ(got[i], want[i]) << "round " << round << " at " << i % 6 << "," << i / 6;
+    }
+}
+
+// An edge inside a macroblock filtered all at once equals FilterEdge on each of its segments in
+// turn, across and along rows, for every pattern of segments, on pixels near enough to filter.
+TEST(Rv40LoopFilter, InnerEdgeEqualsEachSegmentAlone)
+{
+    std::uint32_t seed = 2024;
+    auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    int changed = 0; // edges the filter changed: the pixels must be near enough for it to act
+    for (int round = 0; round < 64; ++round) {
+        const int q = static_cast<int>(next() % 32), spread = 2 + static_cast<int>(next() % 24);
+        const int alpha = rv40::tables::kFilterAlpha[q], beta = rv40::tables::kFilterBeta[q];
+        int limQ1[4], limP1[4];
+        for (int k = 0; k < 4; ++k) {
+            limQ1[k] = next() % 3 ? rv40::tables::kFilterClip[next() % 2 + 1][q] : 0;
+            limP1[k] = next() % 3 ? rv40::tables::kFilterClip[next() % 2 + 1][q] : 0;
+        }
+        const unsigned segments = static_cast<unsigned>(round % 16);
+        for (const bool vertical : {false, true}) {
+            std::uint8_t got[24 * 24], want[24 * 24];
+            for (int i = 0; i < 24 * 24; ++i) {
+                const int across = vertical ? i % 24 : i / 24;
+                got[i] = want[i] = static_cast<std::uint8_t>(
+                    std::clamp(100 + (across >= 8 ? spread : 0) + static_cast<int>(next() % spread), 0, 255));
+            }
+            const int first = vertical ? 4 * 24 + 8 : 8 * 24 + 4, line = vertical ? 24 : 1;
+            rv40::FilterInnerEdge(got + first, 24, vertical, 4, segments, limQ1, limP1, alpha, beta);
+            changed += !std::equal(got, got + 24 * 24, want);
+            for (int k = 0; k < 4; ++k)
+                if (segments >> k & 1)
+                    rv40::FilterEdge(want + first + 4 * k * line, 24, 0, limQ1[k], limP1[k], alpha, beta, 0, false,
+                                     false, vertical);
+            for (int i = 0; i < 24 * 24; ++i)
+                ASSERT_EQ(got[i], want[i]) << "round " << round << (vertical ? " vertical" : " horizontal") << " at "
+                                           << i % 24 << "," << i / 24;
+        }
+    }
+    EXPECT_GT(changed, 40);
 }
 
 TEST(Rv40Quantise, EveryPositionByTheRoundingRule)
