@@ -104,8 +104,9 @@ ParsedCommand ParseCommandLine(const std::vector<std::string>& args)
         } else if (arg == "--b-frames") {
             const std::optional<std::string> text = value();
             const std::optional<int> count = text ? ParseInt(*text) : std::nullopt;
-            if (!count || *count < 0 || *count > 2)
-                return Usage("--b-frames needs a number of B pictures between references, 0-2");
+            if (!count || *count < 0 || *count > quenlar::encoder::kMaxBFrames)
+                return Usage("--b-frames needs a number of B pictures between references, 0-" +
+                             std::to_string(quenlar::encoder::kMaxBFrames));
             options.bFrames = *count;
         } else if (arg == "--author") {
             const std::optional<std::string> text = value();
@@ -158,7 +159,8 @@ std::string UsageText()
            "  --audio N          one of the eight audio rows, 0-7 (default 1); --audio list prints them\n"
            "  --video CODEC      rv40 or rv20 (default ") +
            quenlar::encoder::VideoCodecName(quenlar::encoder::kDefaultVideoCodec) + ")\n"
-           "  --b-frames N       rv40: B pictures between references, 0-2 (default " +
+           "  --b-frames N       rv40: B pictures between references, 0-" +
+           std::to_string(quenlar::encoder::kMaxBFrames) + " (default " +
            std::to_string(quenlar::encoder::kDefaultBFrames) + ")\n"
            "  --author TEXT      author tag\n"
            "  --folder-prefix    prefix the target with the source folder's name\n"

@@ -49,13 +49,13 @@ int VideoThreadsFromEnvironment()
 }
 
 // How many B pictures rv40 puts between references: the setting's, or QUENLAR_B_FRAMES's when
-// it leaves it (-1), else the default; at most 2.
+// it leaves it (-1), else the default; at most kMaxBFrames.
 int BFramesFor(int requested)
 {
     if (requested >= 0)
-        return std::min(requested, 2);
+        return std::min(requested, kMaxBFrames);
     const char* text = std::getenv("QUENLAR_B_FRAMES");
-    return text && *text ? std::clamp(std::atoi(text), 0, 2) : kDefaultBFrames;
+    return text && *text ? std::clamp(std::atoi(text), 0, kMaxBFrames) : kDefaultBFrames;
 }
 
 // An rv20 instance's rate control settles once at its start, which costs a short file rate and

@@ -43,7 +43,7 @@ Rv40VideoEncoder::Rv40VideoEncoder(int width, int height, AVRational frameRate, 
       m_encoder(NewEncoder(width, height)),
       m_lookahead(width, height),
       m_rate(m_bitRate, av_q2d(frameRate), 8 * kMaxRealVideoPartBytes, width * height),
-      m_bFrames(std::clamp(bFrames, 0, 2)),
+      m_bFrames(std::clamp(bFrames, 0, kMaxBFrames)),
       m_packet(MakePacket())
 {
     if (!m_packet)

@@ -14,7 +14,7 @@ namespace quenlar::encoder {
 class Rv40VideoEncoder : public VideoEncoder {
 public:
     // Throws EncodeFailure when the size is one rv40 cannot code. `bFrames`: B pictures between
-    // references (0 to 2).
+    // references (0 to kMaxBFrames).
     Rv40VideoEncoder(int width, int height, AVRational frameRate, int bitRate, int bFrames = 0);
 
     AVRational TimeBase() const override { return av_inv_q(m_frameRate); }

@@ -104,7 +104,7 @@ TEST(ConvertCommandTest, ExitStatusAndFirstLineOfTheExecutable)
         {{"--video", "rv30", "a.mpg"}, kExitUsage, "quenlar-convert: --video rv30: not a video codec (rv40 or rv20)"},
         {{"a.mpg", "--video"}, kExitUsage, "quenlar-convert: --video needs a codec"},
         {{"--jobs", "0", "a.mpg"}, kExitUsage, "quenlar-convert: --jobs needs a number"},
-        {{"--b-frames", "3", "a.mpg"}, kExitUsage, "quenlar-convert: --b-frames needs a number of B pictures"},
+        {{"--b-frames", "4", "a.mpg"}, kExitUsage, "quenlar-convert: --b-frames needs a number of B pictures"},
         {{"--quiet=1", "a.mpg"}, kExitUsage, "quenlar-convert: --quiet takes no value"},
         {{"--notify=yes", "a.mpg"}, kExitUsage, "quenlar-convert: --notify takes no value"},
         {{"--queue", "/nonexistent/Quenlar.ini"}, kExitUsage,

@@ -228,12 +228,13 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"Still100x60", "color=c=0x3070a0:size=100x60:rate=25", 100, 60, 3, 3, 16, false, 0, 0},
         // B pictures: one between references (equal weights), two (weights in 14 bits) in runs
         // of their own instances with timestamps that wrap, still ones (all skipped or direct),
-        // and motion whose references split their macroblocks.
+        // and motion whose references split their macroblocks, two and three apart.
         Case{"Pattern176x144OneB", "testsrc2=size=176x144:rate=25", 176, 144, 9, 9, 12, false, 1, 0},
         Case{"Noisy200x120TwoB", "testsrc2=size=200x120:rate=25,noise=alls=12:allf=t", 200, 120, 12, 6, 4, true, 2,
              8000},
         Case{"Still100x60TwoB", "color=c=0x3070a0:size=100x60:rate=25", 100, 60, 4, 4, 16, false, 2, 0},
-        Case{"Mandelbrot352x288TwoB", "mandelbrot=size=352x288:rate=25", 352, 288, 8, 8, 20, false, 2, 0}),
+        Case{"Mandelbrot352x288TwoB", "mandelbrot=size=352x288:rate=25", 352, 288, 8, 8, 20, false, 2, 0},
+        Case{"Mandelbrot352x288ThreeB", "mandelbrot=size=352x288:rate=25", 352, 288, 10, 10, 20, false, 3, 0}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 // A B picture needs two references before it; the first picture is a key picture whatever it
