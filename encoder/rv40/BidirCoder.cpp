@@ -190,7 +190,7 @@ bool BidirCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours&
     const bool still = IsIntra(co.type) || co.type == kMbSkip;
     for (int d = 0; d < 2; ++d) {
         pred[d] = PredictVector(f, mbx, mby, n, d);
-        Mv candidates[5];
+        Mv candidates[7];
         int count = 0;
         candidates[count++] = Mv{};
         if (!still)
@@ -199,7 +199,18 @@ bool BidirCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours&
             candidates[count++] = vectors_[d][index - 1];
         if (n.top && (directions_[index - f.mbWidth] & (1u << d)))
             candidates[count++] = vectors_[d][index - f.mbWidth];
-        found[d] = search_[d].Search(x0, y0, 16, 16, pred[d], candidates, count);
+        if (d == 1) {
+            // The later direction refines the earlier one's vector turned round and scaled to
+            // its distance, beside its own candidates: on film its own full search found next to
+            // nothing more (0.015 dB) for 11 % of the conversion's time.
+            const int toward = -f.weights.toLater, from = f.weights.toEarlier;
+            if (from > 0)
+                candidates[count++] = Mv{found[0].mv.x * toward / from, found[0].mv.y * toward / from};
+            candidates[count++] = pred[d];
+            found[d] = search_[d].Refine(x0, y0, 16, 16, pred[d], candidates, count);
+        } else {
+            found[d] = search_[d].Search(x0, y0, 16, 16, pred[d], candidates, count);
+        }
     }
     const int oneWay[2] = {found[0].cost + bitsCost(typeCodes[kMbForward].length),
                            found[1].cost + bitsCost(typeCodes[kMbBackward].length)};
