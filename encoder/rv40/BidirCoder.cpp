@@ -44,26 +44,10 @@ int SatdOf(const FrameState& f, int mbx, int mby, const MbWindow& w)
 
 }  // namespace
 
-void BidirCoder::BeginFrame(const FrameState& f, std::uint64_t earlierSerial, std::uint64_t laterSerial)
+void BidirCoder::BeginFrame(const FrameState& f, const SubpelPlanes& earlier, const SubpelPlanes& later)
 {
-    // Planes built for either reference are kept: the later one of these B-frames is the
-    // earlier one of the next.
-    const Picture* refs[2] = {f.reference, f.later};
-    const std::uint64_t serials[2] = {earlierSerial, laterSerial};
-    int slot[2] = {-1, -1};
-    for (int d = 0; d < 2; ++d)
-        for (int s = 0; s < 2; ++s)
-            if (serial_[s] == serials[d])
-                slot[d] = s;
-    for (int d = 0; d < 2; ++d)
-        if (slot[d] < 0) {
-            const int s = slot[1 - d] == 0 ? 1 : slot[1 - d] == 1 ? 0 : d;
-            subpel_[s].Build(refs[d]->y);
-            serial_[s] = serials[d];
-            slot[d] = s;
-        }
-    for (int d = 0; d < 2; ++d)
-        search_[d].SetFrame(f.source->y, refs[d]->y, subpel_[slot[d]], f.lambdaSatd);
+    search_[0].SetFrame(f.source->y, f.reference->y, earlier, f.lambdaSatd);
+    search_[1].SetFrame(f.source->y, f.later->y, later, f.lambdaSatd);
     mbWidth_ = f.mbWidth;
     const std::size_t count = static_cast<std::size_t>(f.mbWidth) * f.mbHeight;
     directions_.assign(count, 0);

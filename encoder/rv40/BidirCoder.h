@@ -18,9 +18,8 @@ namespace quenlar::rv40 {
 
 class BidirCoder {
 public:
-    // `earlierSerial` and `laterSerial` name the references' contents: planes built for a serial
-    // are kept while it is in use.
-    void BeginFrame(const FrameState& f, std::uint64_t earlierSerial, std::uint64_t laterSerial);
+    // `earlier` and `later`: the references' planes.
+    void BeginFrame(const FrameState& f, const SubpelPlanes& earlier, const SubpelPlanes& later);
     // As InterCoder::Code; `mv` gets the forward vectors (zero where there is none), which is
     // what the decoder compares for the loop filter.
     bool Code(const FrameState& f, int mbx, int mby, const MbNeighbours& n, const MbContext& ctx, MbWindow& window,
@@ -36,8 +35,6 @@ private:
     static void PredictOne(const Picture& ref, int mbx, int mby, Mv mv, MbWindow& w);
     void PredictBoth(const FrameState& f, int mbx, int mby, Mv forward, Mv backward, MbWindow& w);
 
-    SubpelPlanes subpel_[2];
-    std::uint64_t serial_[2] = {~0ull, ~0ull};
     MotionSearch search_[2]; // forward, backward
     IntraCoder intra_;
     MbWindow trial_;

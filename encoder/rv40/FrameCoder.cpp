@@ -127,10 +127,11 @@ bool FrameCoder::Code(const SourcePicture& picture, const FrameOptions& options,
 void FrameCoder::CodeMacroblocks(FrameState& f)
 {
     const FilterFrame filter{f.recon, f.mbs, f.mbWidth, f.mbHeight, f.quant, width_ * height_ <= 176 * 144};
+    // The latest reference is named by the count of references so far, the one before by one less.
     if (f.bidirectional)
-        bidir_.BeginFrame(f, referenceSerial_ - 1, referenceSerial_);
+        bidir_.BeginFrame(f, subpel_.Of(f.reference->y, referenceSerial_ - 1), subpel_.Of(f.later->y, referenceSerial_));
     else if (f.inter)
-        inter_.BeginFrame(f);
+        inter_.BeginFrame(f, subpel_.Of(f.reference->y, referenceSerial_));
     int skipped = 0;
     for (int mby = 0; mby < f.mbHeight; ++mby) {
         for (int mbx = 0; mbx < f.mbWidth; ++mbx) {

@@ -66,6 +66,7 @@ private:
     IntraCoder intra_;
     InterCoder inter_;
     BidirCoder bidir_;
+    SubpelCache subpel_;
     MbWindow window_;
 };
 

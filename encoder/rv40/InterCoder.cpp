@@ -89,10 +89,9 @@ std::int64_t CodeInterResidual(const FrameState& f, int mbx, int mby, const MbCo
     return (std::int64_t{WindowSsd(src, mbx, mby, w)} << 8) + f.lambdaSsd * (bits.Bits() + 1);
 }
 
-void InterCoder::BeginFrame(const FrameState& f)
+void InterCoder::BeginFrame(const FrameState& f, const SubpelPlanes& planes)
 {
-    subpel_.Build(f.reference->y);
-    search_.SetFrame(f.source->y, f.reference->y, subpel_, f.lambdaSatd);
+    search_.SetFrame(f.source->y, f.reference->y, planes, f.lambdaSatd);
     mbWidth_ = f.mbWidth;
     const std::size_t count = static_cast<std::size_t>(f.mbWidth) * f.mbHeight;
     std::swap(previous_, current_);

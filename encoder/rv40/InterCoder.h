@@ -22,7 +22,8 @@ std::int64_t CodeInterResidual(const FrameState& f, int mbx, int mby, const MbCo
 
 class InterCoder {
 public:
-    void BeginFrame(const FrameState& f);
+    // `planes`: the reference's.
+    void BeginFrame(const FrameState& f, const SubpelPlanes& planes);
     // `window` holds the macroblock's edges on entry and its reconstruction on return. Returns
     // whether the macroblock is skipped; otherwise `out` holds its coding. `mv` gets the vectors
     // of its four 8x8 blocks.
@@ -39,7 +40,6 @@ private:
     int SearchPartitions(int mbx, int mby, MbType type, const MvNeighbours& mvn, const std::int16_t start[4][2],
                          std::int16_t mv[4][2], std::int16_t mvd[4][2]);
 
-    SubpelPlanes subpel_;
     // In units of lambda (SATD per bit): a 16x16 prediction this costly tries smaller
     // partitions; an inter cost this high tries intra.
     static constexpr int kSplitThreshold = 500;

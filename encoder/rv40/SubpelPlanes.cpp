@@ -36,6 +36,17 @@ void SubpelPlanes::Build(const Plane& full)
     built_[10] = &both_;
 }
 
+const SubpelPlanes& SubpelCache::Of(const Plane& full, std::uint64_t serial)
+{
+    for (int i = 0; i < 2; ++i)
+        if (serials_[i] == serial)
+            return planes_[i];
+    const int older = serials_[1] < serials_[0];
+    planes_[older].Build(full);
+    serials_[older] = serial;
+    return planes_[older];
+}
+
 const std::uint8_t* SubpelPlanes::Block(int x, int y, Mv mv, int w, int h, std::uint8_t* scratch, int* stride) const
 {
     const int lx = mv.x & 3, ly = mv.y & 3;

@@ -28,4 +28,17 @@ private:
     const Plane* built_[16] = {}; // the plane of each quarter position (4 * y + x), where one is built
 };
 
+// The planes of the two latest references, each built once: the later reference of B pictures
+// is the next P picture's reference, and their earlier one the last P picture's.
+class SubpelCache {
+public:
+    // The planes of `full`, whose contents `serial` names (counting from 1): kept if they are
+    // here, else built in place of the older ones.
+    const SubpelPlanes& Of(const Plane& full, std::uint64_t serial);
+
+private:
+    SubpelPlanes planes_[2];
+    std::uint64_t serials_[2] = {};
+};
+
 }  // namespace quenlar::rv40

@@ -31,6 +31,7 @@ extern "C" {
 #include "rv40/MotionCompensate.h"
 #include "rv40/Picture.h"
 #include "rv40/Rv40Encoder.h"
+#include "rv40/SubpelPlanes.h"
 #include "rv40/Transform.h"
 #include "rv40/tables/Rv40Tables.h"
 
@@ -289,6 +290,36 @@ TEST(Rv40Prediction, VectorsFarPastTheBorderRepeatTheEdge)
             }
         }
     }
+}
+
+// The search's planes are built once per reference and shared by P and B pictures: a serial seen
+// before gets its own planes back, a new one replaces the older of the two kept.
+TEST(Rv40Subpel, EachReferenceKeptUntilTwoNewerCame)
+{
+    rv40::Plane refs[3];
+    for (int i = 0; i < 3; ++i) {
+        refs[i].Allocate(32, 32, rv40::kLumaPad);
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x)
+                refs[i].Row(y)[x] = static_cast<std::uint8_t>(i * 80 + x + y);
+        refs[i].ExtendBorders();
+    }
+    rv40::SubpelCache cache;
+    auto built = [](const rv40::SubpelPlanes& planes) { // the plane the whole-pel block is read from
+        std::uint8_t scratch[256];
+        int stride;
+        return planes.Block(0, 0, {}, 16, 16, scratch, &stride);
+    };
+    const rv40::SubpelPlanes* first = &cache.Of(refs[0], 1);
+    const rv40::SubpelPlanes* second = &cache.Of(refs[1], 2);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(&cache.Of(refs[0], 1), first);
+    EXPECT_EQ(built(*first), refs[0].Row(0));
+    // A third reference evicts the first, whatever was asked for last.
+    EXPECT_EQ(&cache.Of(refs[2], 3), first);
+    EXPECT_EQ(built(*first), refs[2].Row(0));
+    EXPECT_EQ(&cache.Of(refs[1], 2), second);
+    EXPECT_EQ(built(*second), refs[1].Row(0));
 }
 
 // B pictures' blends, eight or sixteen pixels at a time with a pixel-wise tail, against the
