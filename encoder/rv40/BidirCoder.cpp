@@ -57,17 +57,19 @@ void BidirCoder::BeginFrame(const FrameState& f, const SubpelPlanes& earlier, co
 
 void BidirCoder::PredictOne(const Picture& ref, int mbx, int mby, Mv mv, MbWindow& w)
 {
-    const int x0 = mbx * 16, y0 = mby * 16;
-    PredictLumaAnywhere(ref.y, x0, y0, mv.x, mv.y, 16, 16, w.Y(), MbWindow::kStride);
-    PredictChromaAnywhere(ref.u, x0 / 2, y0 / 2, mv.x, mv.y, 8, 8, w.C(0), MbWindow::kChromaStride);
-    PredictChromaAnywhere(ref.v, x0 / 2, y0 / 2, mv.x, mv.y, 8, 8, w.C(1), MbWindow::kChromaStride);
+    PredictOneLuma(ref, mbx, mby, mv, w);
+    PredictOneChroma(ref, mbx, mby, mv, w);
 }
 
-void BidirCoder::PredictBoth(const FrameState& f, int mbx, int mby, Mv forward, Mv backward, MbWindow& w)
+void BidirCoder::PredictOneLuma(const Picture& ref, int mbx, int mby, Mv mv, MbWindow& w)
 {
-    PredictOne(*f.reference, mbx, mby, forward, w);
-    PredictOne(*f.later, mbx, mby, backward, other_);
-    BlendWindows(f, false, other_, w);
+    PredictLumaAnywhere(ref.y, mbx * 16, mby * 16, mv.x, mv.y, 16, 16, w.Y(), MbWindow::kStride);
+}
+
+void BidirCoder::PredictOneChroma(const Picture& ref, int mbx, int mby, Mv mv, MbWindow& w)
+{
+    PredictChromaAnywhere(ref.u, mbx * 8, mby * 8, mv.x, mv.y, 8, 8, w.C(0), MbWindow::kChromaStride);
+    PredictChromaAnywhere(ref.v, mbx * 8, mby * 8, mv.x, mv.y, 8, 8, w.C(1), MbWindow::kChromaStride);
 }
 
 void BidirCoder::PredictDirect(const FrameState& f, int mbx, int mby, MbWindow& w)
@@ -198,10 +200,14 @@ bool BidirCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours&
     }
     const int oneWay[2] = {found[0].cost + bitsCost(typeCodes[kMbForward].length),
                            found[1].cost + bitsCost(typeCodes[kMbBackward].length)};
-    PredictBoth(f, mbx, mby, found[0].mv, found[1].mv, *trial);
+    // The luma of each direction (forward in `trial`, backward in `other_`) and their mean in
+    // `both_`; the chroma waits for the type chosen.
+    PredictOneLuma(*f.reference, mbx, mby, found[0].mv, *trial);
+    PredictOneLuma(*f.later, mbx, mby, found[1].mv, other_);
+    BlendMean(trial->Y(), MbWindow::kStride, other_.Y(), MbWindow::kStride, both_.Y(), MbWindow::kStride, 16, 16);
     const int vectorBits = SignedCodeBits(found[0].mv.x - pred[0].x) + SignedCodeBits(found[0].mv.y - pred[0].y) +
                            SignedCodeBits(found[1].mv.x - pred[1].x) + SignedCodeBits(found[1].mv.y - pred[1].y);
-    const int bidirCost = SatdOf(f, mbx, mby, *trial) + bitsCost(vectorBits + typeCodes[kMbBidir].length);
+    const int bidirCost = SatdOf(f, mbx, mby, both_) + bitsCost(vectorBits + typeCodes[kMbBidir].length);
 
     MbType type = kMbDirect;
     int interCost = directCost;
@@ -215,14 +221,27 @@ bool BidirCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours&
     MbCoding& coding = trialCoding_;
     coding.type = type;
     coding.mvCount = 0;
-    // The bidirectional prediction is still in `trial` from its SATD: copying the edges leaves
-    // the block itself alone.
+    // The forward luma is still in `trial`: copying the edges leaves the block itself alone.
     trial->CopyEdgesFrom(window);
+    auto copyLuma = [trial](const MbWindow& from) {
+        for (int y = 0; y < 16; ++y)
+            std::memcpy(trial->Y() + y * MbWindow::kStride, from.Y() + y * MbWindow::kStride, 16);
+    };
     if (type == kMbDirect) {
         std::memcpy(trial->luma, best->luma, sizeof trial->luma);
         std::memcpy(trial->chroma, best->chroma, sizeof trial->chroma);
-    } else if (type != kMbBidir) {
-        PredictOne(type == kMbForward ? *f.reference : *f.later, mbx, mby, found[type == kMbBackward].mv, *trial);
+    } else if (type == kMbForward) {
+        PredictOneChroma(*f.reference, mbx, mby, found[0].mv, *trial);
+    } else if (type == kMbBackward) {
+        copyLuma(other_);
+        PredictOneChroma(*f.later, mbx, mby, found[1].mv, *trial);
+    } else {
+        copyLuma(both_);
+        PredictOneChroma(*f.reference, mbx, mby, found[0].mv, *trial);
+        PredictOneChroma(*f.later, mbx, mby, found[1].mv, other_);
+        for (int k = 0; k < 2; ++k)
+            BlendMean(trial->C(k), MbWindow::kChromaStride, other_.C(k), MbWindow::kChromaStride, trial->C(k),
+                      MbWindow::kChromaStride, 8, 8);
     }
     for (int d = 0; d < 2; ++d)
         if (type == kMbBidir || (type == kMbForward && !d) || (type == kMbBackward && d)) {

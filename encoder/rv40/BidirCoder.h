@@ -31,15 +31,17 @@ private:
     // The decoder's prediction of this macroblock's vector from its neighbours with one in
     // direction `dir` (0 forward, 1 backward).
     Mv PredictVector(const FrameState& f, int mbx, int mby, const MbNeighbours& n, int dir) const;
-    // One direction's 16x16 prediction of the macroblock, luma and chroma, into `w`.
+    // One direction's 16x16 prediction of the macroblock into `w`: luma and chroma, or either.
     static void PredictOne(const Picture& ref, int mbx, int mby, Mv mv, MbWindow& w);
-    void PredictBoth(const FrameState& f, int mbx, int mby, Mv forward, Mv backward, MbWindow& w);
+    static void PredictOneLuma(const Picture& ref, int mbx, int mby, Mv mv, MbWindow& w);
+    static void PredictOneChroma(const Picture& ref, int mbx, int mby, Mv mv, MbWindow& w);
 
     MotionSearch search_[2]; // forward, backward
     IntraCoder intra_;
     MbWindow trial_;
     MbWindow best_;
     MbWindow other_;
+    MbWindow both_;
     MbCoding trialCoding_;
     // Per macroblock of this picture: the directions its vector is in (bit 0 forward, 1
     // backward) and the vectors, for the neighbours' prediction.
