@@ -48,8 +48,10 @@ private:
     std::vector<std::uint8_t> directions_;
     std::vector<Mv> vectors_[2];
     int mbWidth_ = 0;
-    // In units of lambda (SATD per bit), as in P-frames.
-    static constexpr int kIntraThreshold = 24;
+    // In units of lambda (SATD per bit), as in P-frames. Intra is tried only where the motion
+    // leaves far more: on film, the P-frames' 24 tried it almost everywhere, and it won one
+    // searched macroblock in 200, for 2 % of the instructions and 0.002 dB.
+    static constexpr int kIntraThreshold = 200;
     static constexpr int kEarlySkipBits = 8;
     static constexpr int kQuietSkipBits = 16;
 };
