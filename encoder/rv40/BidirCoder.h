@@ -52,8 +52,10 @@ private:
     // leaves far more: on film, the P-frames' 24 tried it almost everywhere, and it won one
     // searched macroblock in 200, for 2 % of the instructions and 0.002 dB.
     static constexpr int kIntraThreshold = 200;
-    static constexpr int kEarlySkipBits = 8;
-    static constexpr int kQuietSkipBits = 16;
+    // Twice the P-frames': on film 5 % fewer instructions for 0.01 dB or less (four times theirs
+    // saved 13 % for up to 0.04 dB).
+    static constexpr int kEarlySkipBits = 16;
+    static constexpr int kQuietSkipBits = 32;
 };
 
 }  // namespace quenlar::rv40
