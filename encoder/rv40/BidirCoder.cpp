@@ -23,7 +23,7 @@ int Median(int a, int b, int c)
     return std::max(std::min(a, b), std::min(std::max(a, b), c));
 }
 
-void BlendWindows(const FrameState& f, bool weighted, const MbWindow& later, MbWindow& w)
+void BlendWindows(const FrameState& f, bool weighted, const MbWindow& later, MbWindow& w, bool luma, bool chroma)
 {
     auto blend = [&](const std::uint8_t* l, std::uint8_t* e, int stride, int size) {
         if (weighted)
@@ -31,9 +31,12 @@ void BlendWindows(const FrameState& f, bool weighted, const MbWindow& later, MbW
         else
             BlendMean(e, stride, l, stride, e, stride, size, size);
     };
-    blend(later.Y(), w.Y(), MbWindow::kStride, 16);
-    blend(later.C(0), w.C(0), MbWindow::kChromaStride, 8);
-    blend(later.C(1), w.C(1), MbWindow::kChromaStride, 8);
+    if (luma)
+        blend(later.Y(), w.Y(), MbWindow::kStride, 16);
+    if (chroma) {
+        blend(later.C(0), w.C(0), MbWindow::kChromaStride, 8);
+        blend(later.C(1), w.C(1), MbWindow::kChromaStride, 8);
+    }
 }
 
 int SatdOf(const FrameState& f, int mbx, int mby, const MbWindow& w)
@@ -72,7 +75,7 @@ void BidirCoder::PredictOneChroma(const Picture& ref, int mbx, int mby, Mv mv, M
     PredictChromaAnywhere(ref.v, mbx * 8, mby * 8, mv.x, mv.y, 8, 8, w.C(1), MbWindow::kChromaStride);
 }
 
-void BidirCoder::PredictDirect(const FrameState& f, int mbx, int mby, MbWindow& w)
+void BidirCoder::PredictDirect(const FrameState& f, int mbx, int mby, MbWindow& w, bool luma, bool chroma)
 {
     // The later reference's macroblock in the same place: its vectors scaled by the distances,
     // none where it was intra or skipped, per 8x8 block where it was split.
@@ -86,8 +89,14 @@ void BidirCoder::PredictDirect(const FrameState& f, int mbx, int mby, MbWindow& 
             backward[i] = Scaled(co.mv[i], -f.weights.toLater);
         }
     if (!split) {
-        PredictOne(*f.reference, mbx, mby, forward[0], w);
-        PredictOne(*f.later, mbx, mby, backward[0], other_);
+        if (luma) {
+            PredictOneLuma(*f.reference, mbx, mby, forward[0], w);
+            PredictOneLuma(*f.later, mbx, mby, backward[0], other_);
+        }
+        if (chroma) {
+            PredictOneChroma(*f.reference, mbx, mby, forward[0], w);
+            PredictOneChroma(*f.later, mbx, mby, backward[0], other_);
+        }
     } else {
         const int x0 = mbx * 16, y0 = mby * 16;
         for (int d = 0; d < 2; ++d) {
@@ -96,8 +105,11 @@ void BidirCoder::PredictDirect(const FrameState& f, int mbx, int mby, MbWindow& 
             for (int b = 0; b < 4; ++b) {
                 const Mv mv = d ? backward[b] : forward[b];
                 const int bx = (b & 1) * 8, by = (b >> 1) * 8;
-                PredictLumaAnywhere(ref.y, x0 + bx, y0 + by, mv.x, mv.y, 8, 8,
-                                    out.Y() + by * MbWindow::kStride + bx, MbWindow::kStride);
+                if (luma)
+                    PredictLumaAnywhere(ref.y, x0 + bx, y0 + by, mv.x, mv.y, 8, 8,
+                                        out.Y() + by * MbWindow::kStride + bx, MbWindow::kStride);
+                if (!chroma)
+                    continue;
                 const int cx = x0 / 2 + bx / 2, cy = y0 / 2 + by / 2;
                 const int offset = by / 2 * MbWindow::kChromaStride + bx / 2;
                 PredictChromaAnywhere(ref.u, cx, cy, mv.x, mv.y, 4, 4, out.C(0) + offset, MbWindow::kChromaStride);
@@ -105,7 +117,7 @@ void BidirCoder::PredictDirect(const FrameState& f, int mbx, int mby, MbWindow& 
             }
         }
     }
-    BlendWindows(f, f.weights.weighted, other_, w);
+    BlendWindows(f, f.weights.weighted, other_, w, luma, chroma);
 }
 
 Mv BidirCoder::PredictVector(const FrameState& f, int mbx, int mby, const MbNeighbours& n, int dir) const
@@ -151,17 +163,34 @@ bool BidirCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours&
     // Skipped: the direct prediction with nothing coded, taken at once where it leaves little.
     MbWindow* best = &best_;
     MbWindow* trial = &trial_;
+    // Its chroma is predicted only once the skip may still win: where the luma alone leaves too
+    // much for it to be taken at once, and the coding found beats it on the luma's error alone,
+    // it never counts.
     best->CopyEdgesFrom(window);
-    PredictDirect(f, mbx, mby, *best);
-    const std::int64_t skipSsd = WindowSsd(src, mbx, mby, *best);
-    const bool quiet = skipSsd * 256 < kQuietSkipBits * f.lambdaSsd;
-    if (skipSsd * 256 < kEarlySkipBits * f.lambdaSsd ||
-        (quiet && QuantisesToZero(src.y.Row(y0) + x0, src.y.Stride(), best->Y(), MbWindow::kStride, 16, 16,
-                                  f.quantisers.interLuma))) {
-        std::memcpy(&window, best, sizeof window);
-        return true;
+    PredictDirect(f, mbx, mby, *best, true, false);
+    const std::int64_t lumaSsd = Ssd(src.y.Row(y0) + x0, src.y.Stride(), best->Y(), MbWindow::kStride, 16, 16);
+    bool haveChroma = false;
+    std::int64_t bestCost = 0;
+    auto withChroma = [&] {
+        if (haveChroma)
+            return;
+        PredictDirect(f, mbx, mby, *best, false, true);
+        const std::int64_t chromaSsd = SsdPair8(src.u.Row(y0 / 2) + x0 / 2, src.v.Row(y0 / 2) + x0 / 2,
+                                                src.u.Stride(), best->C(0), best->C(1), MbWindow::kChromaStride, 8);
+        bestCost = ((lumaSsd + chromaSsd) << 8) + f.lambdaSsd;
+        haveChroma = true;
+    };
+    if (lumaSsd * 256 < kQuietSkipBits * f.lambdaSsd) {
+        withChroma();
+        const std::int64_t skipSsd = (bestCost - f.lambdaSsd) >> 8;
+        const bool quiet = skipSsd * 256 < kQuietSkipBits * f.lambdaSsd;
+        if (skipSsd * 256 < kEarlySkipBits * f.lambdaSsd ||
+            (quiet && QuantisesToZero(src.y.Row(y0) + x0, src.y.Stride(), best->Y(), MbWindow::kStride, 16, 16,
+                                      f.quantisers.interLuma))) {
+            std::memcpy(&window, best, sizeof window);
+            return true;
+        }
     }
-    std::int64_t bestCost = (skipSsd << 8) + f.lambdaSsd;
     bool skip = true;
 
     const rv40::Code* typeCodes = ctx.codes->bType[ctx.typeContext];
@@ -228,6 +257,7 @@ bool BidirCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours&
             std::memcpy(trial->Y() + y * MbWindow::kStride, from.Y() + y * MbWindow::kStride, 16);
     };
     if (type == kMbDirect) {
+        withChroma();
         std::memcpy(trial->luma, best->luma, sizeof trial->luma);
         std::memcpy(trial->chroma, best->chroma, sizeof trial->chroma);
     } else if (type == kMbForward) {
@@ -250,6 +280,10 @@ bool BidirCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours&
             ++coding.mvCount;
         }
     const std::int64_t interRd = CodeInterResidual(f, mbx, mby, ctx, coding, *trial);
+    if (interRd >= (lumaSsd << 8) + f.lambdaSsd)
+        withChroma();
+    else if (!haveChroma)
+        bestCost = INT64_MAX; // beaten whatever its chroma
     // A direct macroblock without residual decodes as the skip does.
     if (interRd < bestCost && !(type == kMbDirect && !coding.cbp)) {
         bestCost = interRd;

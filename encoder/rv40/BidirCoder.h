@@ -26,8 +26,9 @@ public:
               MbCoding& out, std::int16_t mv[4][2]);
 
 private:
-    // The direct prediction into `w`; the vectors of its 8x8 blocks per direction.
-    void PredictDirect(const FrameState& f, int mbx, int mby, MbWindow& w);
+    // The direct prediction into `w` (its luma, its chroma, or both); the vectors of its 8x8
+    // blocks per direction.
+    void PredictDirect(const FrameState& f, int mbx, int mby, MbWindow& w, bool luma, bool chroma);
     // The decoder's prediction of this macroblock's vector from its neighbours with one in
     // direction `dir` (0 forward, 1 backward).
     Mv PredictVector(const FrameState& f, int mbx, int mby, const MbNeighbours& n, int dir) const;
