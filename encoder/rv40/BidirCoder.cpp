@@ -47,13 +47,20 @@ int SatdOf(const FrameState& f, int mbx, int mby, const MbWindow& w)
 
 }  // namespace
 
-void BidirCoder::BeginFrame(const FrameState& f, const SubpelPlanes& earlier, const SubpelPlanes& later)
+void BidirCoder::BeginFrame(const FrameState& f, const SubpelPlanes& earlier, const SubpelPlanes& later,
+                            std::uint64_t laterSerial)
 {
+    std::swap(lastForward_, forward_);
+    lastToEarlier_ = toEarlier_;
+    toEarlier_ = f.weights.toEarlier;
+    haveLast_ = lastSerial_ == laterSerial && lastToEarlier_ > 0;
+    lastSerial_ = laterSerial;
     search_[0].SetFrame(f.source->y, f.reference->y, earlier, f.lambdaSatd);
     search_[1].SetFrame(f.source->y, f.later->y, later, f.lambdaSatd);
     mbWidth_ = f.mbWidth;
     const std::size_t count = static_cast<std::size_t>(f.mbWidth) * f.mbHeight;
     directions_.assign(count, 0);
+    forward_.assign(count, Mv{});
     for (auto& v : vectors_)
         v.assign(count, Mv{});
 }
@@ -224,7 +231,16 @@ bool BidirCoder::Code(const FrameState& f, int mbx, int mby, const MbNeighbours&
             candidates[count++] = pred[d];
             found[d] = search_[d].Refine(x0, y0, 16, 16, pred[d], candidates, count);
         } else {
-            found[d] = search_[d].Search(x0, y0, 16, 16, pred[d], candidates, count);
+            // The earlier direction refines its candidates too, with the vector of the B picture
+            // before between the same references scaled to this one's distance, in two rounds:
+            // on film 5.5 % fewer instructions than its own full search for 0.01 dB or less
+            // (one round and no such vector saved 8 % for 0.025).
+            candidates[count++] = pred[d];
+            if (haveLast_)
+                candidates[count++] = Mv{lastForward_[index].x * f.weights.toEarlier / lastToEarlier_,
+                                         lastForward_[index].y * f.weights.toEarlier / lastToEarlier_};
+            found[d] = search_[d].Refine(x0, y0, 16, 16, pred[d], candidates, count, 2);
+            forward_[index] = found[d].mv;
         }
     }
     const int oneWay[2] = {found[0].cost + bitsCost(typeCodes[kMbForward].length),

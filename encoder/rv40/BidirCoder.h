@@ -18,8 +18,9 @@ namespace quenlar::rv40 {
 
 class BidirCoder {
 public:
-    // `earlier` and `later`: the references' planes.
-    void BeginFrame(const FrameState& f, const SubpelPlanes& earlier, const SubpelPlanes& later);
+    // `earlier` and `later`: the references' planes; `laterSerial` names the later one's contents.
+    void BeginFrame(const FrameState& f, const SubpelPlanes& earlier, const SubpelPlanes& later,
+                    std::uint64_t laterSerial);
     // As InterCoder::Code; `mv` gets the forward vectors (zero where there is none), which is
     // what the decoder compares for the loop filter.
     bool Code(const FrameState& f, int mbx, int mby, const MbNeighbours& n, const MbContext& ctx, MbWindow& window,
@@ -49,6 +50,15 @@ private:
     std::vector<std::uint8_t> directions_;
     std::vector<Mv> vectors_[2];
     int mbWidth_ = 0;
+    // Each macroblock's forward vector in this picture and in the last B picture, whose later
+    // reference `lastSerial_` names, and their distances from the earlier reference (14-bit
+    // fractions as in BlendWeights).
+    std::vector<Mv> forward_;
+    std::vector<Mv> lastForward_;
+    std::uint64_t lastSerial_ = 0;
+    int toEarlier_ = 0;
+    int lastToEarlier_ = 0;
+    bool haveLast_ = false;
     // In units of lambda (SATD per bit), as in P-frames. Intra is tried only where the motion
     // leaves far more: on film, the P-frames' 24 tried it almost everywhere, and it won one
     // searched macroblock in 200, for 2 % of the instructions and 0.002 dB.

@@ -129,7 +129,8 @@ void FrameCoder::CodeMacroblocks(FrameState& f)
     const FilterFrame filter{f.recon, f.mbs, f.mbWidth, f.mbHeight, f.quant, width_ * height_ <= 176 * 144};
     // The latest reference is named by the count of references so far, the one before by one less.
     if (f.bidirectional)
-        bidir_.BeginFrame(f, subpel_.Of(f.reference->y, referenceSerial_ - 1), subpel_.Of(f.later->y, referenceSerial_));
+        bidir_.BeginFrame(f, subpel_.Of(f.reference->y, referenceSerial_ - 1), subpel_.Of(f.later->y, referenceSerial_),
+                          referenceSerial_);
     else if (f.inter)
         inter_.BeginFrame(f, subpel_.Of(f.reference->y, referenceSerial_));
     int skipped = 0;

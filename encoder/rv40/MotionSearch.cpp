@@ -61,8 +61,13 @@ int MotionSearch::Cost(int x, int y, int w, int h, Mv mv, Mv pred)
     return ((q.sums[0] + q.sums[1] + q.sums[2] + q.sums[3]) >> 1) + VectorCost(mv, pred);
 }
 
-SearchResult MotionSearch::Refine(int x, int y, int w, int h, Mv pred, const Mv* candidates, int count)
+SearchResult MotionSearch::Refine(int x, int y, int w, int h, Mv pred, const Mv* candidates, int count, int rounds)
 {
+    if (w == 16 && h == 16) {
+        quarterCount_ = 0;
+        quarterX_ = x;
+        quarterY_ = y;
+    }
     Mv mv = Clamp(x, y, w, h, candidates[0]);
     int cost = Cost(x, y, w, h, mv, pred);
     for (int i = 1; i < count; ++i) {
@@ -75,7 +80,7 @@ SearchResult MotionSearch::Refine(int x, int y, int w, int h, Mv pred, const Mv*
             mv = c;
         }
     }
-    Diamond(x, y, w, h, pred, 1, 1, mv, cost);
+    Diamond(x, y, w, h, pred, 1, rounds, mv, cost);
     return {mv, cost};
 }
 

@@ -20,12 +20,11 @@ public:
     // lambda: SATD units per bit, times 256.
     void SetFrame(const Plane& source, const Plane& reference, const SubpelPlanes& subpel, int lambda);
     // The w x h block at (x, y); `pred` is the vector prediction the difference is coded against.
-    // `wide`: hexagon steps before the diamond, for a block whose motion may be far from the
-    // candidates; otherwise only the diamond refines them.
     SearchResult Search(int x, int y, int w, int h, Mv pred, const Mv* candidates, int count);
-    // A cheaper search for the parts of a macroblock whose whole vector is known: the best
-    // candidate at its own quarter-pel position, then one round of quarter-pel diamond steps.
-    SearchResult Refine(int x, int y, int w, int h, Mv pred, const Mv* candidates, int count);
+    // A cheaper search where good candidates are known (the parts of a macroblock whose whole
+    // vector is, a B picture's directions): the best candidate at its own quarter-pel position,
+    // then `rounds` rounds of quarter-pel diamond steps.
+    SearchResult Refine(int x, int y, int w, int h, Mv pred, const Mv* candidates, int count, int rounds = 1);
 private:
     // SATD of the block at a quarter-pel vector (its search approximation), plus the vector's cost.
     int Cost(int x, int y, int w, int h, Mv mv, Mv pred);
