@@ -13,6 +13,29 @@
 namespace quenlar::rv40 {
 namespace {
 
+// A whole-pel block: with the width known to the compiler each row is a move or two, not a call.
+template <int W>
+void CopyRows(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, int h)
+{
+    for (int j = 0; j < h; ++j)
+        std::memcpy(dst + j * dstStride, src + j * srcStride, W);
+}
+
+void CopyBlock(const std::uint8_t* src, int srcStride, std::uint8_t* dst, int dstStride, int w, int h)
+{
+    switch (w) {
+    case 16:
+        return CopyRows<16>(src, srcStride, dst, dstStride, h);
+    case 8:
+        return CopyRows<8>(src, srcStride, dst, dstStride, h);
+    case 4:
+        return CopyRows<4>(src, srcStride, dst, dstStride, h);
+    default:
+        for (int j = 0; j < h; ++j)
+            std::memcpy(dst + j * dstStride, src + j * srcStride, w);
+    }
+}
+
 // The 6-tap filter at each quarter position: weights of the two middle taps and the shift.
 struct Taps {
     int c1;
@@ -192,8 +215,7 @@ void PredictLuma(const Plane& ref, int x, int y, int mvx, int mvy, int w, int h,
     const int stride = ref.Stride();
     const std::uint8_t* src = ref.Row(y + (mvy >> 2)) + x + (mvx >> 2);
     if (!lx && !ly) {
-        for (int j = 0; j < h; ++j)
-            std::memcpy(dst + j * dstStride, src + j * stride, w);
+        CopyBlock(src, stride, dst, dstStride, w, h);
     } else if (lx == 3 && ly == 3) {
         for (int j = 0; j < h; ++j, src += stride, dst += dstStride)
             for (int i = 0; i < w; ++i)
@@ -223,8 +245,7 @@ void PredictChroma(const Plane& ref, int x, int y, int mvx, int mvy, int w, int 
     const int stride = ref.Stride();
     const std::uint8_t* src = ref.Row(y + (cy >> 2)) + x + (cx >> 2);
     if (!fx && !fy) {
-        for (int j = 0; j < h; ++j)
-            std::memcpy(dst + j * dstStride, src + j * stride, w);
+        CopyBlock(src, stride, dst, dstStride, w, h);
         return;
     }
     const int a = (8 - fx) * (8 - fy), b = fx * (8 - fy), c = (8 - fx) * fy, d = fx * fy;
