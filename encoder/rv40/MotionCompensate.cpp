@@ -217,10 +217,24 @@ void PredictLuma(const Plane& ref, int x, int y, int mvx, int mvy, int w, int h,
     if (!lx && !ly) {
         CopyBlock(src, stride, dst, dstStride, w, h);
     } else if (lx == 3 && ly == 3) {
-        for (int j = 0; j < h; ++j, src += stride, dst += dstStride)
-            for (int i = 0; i < w; ++i)
+        for (int j = 0; j < h; ++j, src += stride, dst += dstStride) {
+            int i = 0;
+#if defined(__SSE2__)
+            const __m128i z = _mm_setzero_si128(), two = _mm_set1_epi16(2);
+            auto load = [z](const std::uint8_t* p) {
+                return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), z);
+            };
+            for (; i + 8 <= w; i += 8) {
+                const __m128i sum = _mm_add_epi16(_mm_add_epi16(load(src + i), load(src + i + 1)),
+                                                  _mm_add_epi16(load(src + stride + i), load(src + stride + i + 1)));
+                const __m128i mean = _mm_srli_epi16(_mm_add_epi16(sum, two), 2);
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(mean, mean));
+            }
+#endif
+            for (; i < w; ++i)
                 dst[i] = static_cast<std::uint8_t>(
                     (src[i] + src[i + 1] + src[i + stride] + src[i + stride + 1] + 2) >> 2);
+        }
     } else if (!ly) {
         FilterRows(src, stride, dst, dstStride, w, h, lx);
     } else if (!lx) {

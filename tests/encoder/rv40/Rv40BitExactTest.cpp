@@ -292,6 +292,29 @@ TEST(Rv40Prediction, VectorsFarPastTheBorderRepeatTheEdge)
     }
 }
 
+// The three-quarter position both ways is the decoder's rounded mean of four pixels, eight at a
+// time with a pixel-wise tail, in every block width the coder predicts.
+TEST(Rv40Prediction, ThreeQuartersBothWaysIsTheMeanOfFour)
+{
+    rv40::Plane ref;
+    ref.Allocate(32, 32, rv40::kLumaPad);
+    std::uint32_t seed = 7;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            ref.Row(y)[x] = static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 23);
+    ref.ExtendBorders();
+    for (const int w : {4, 8, 16}) {
+        std::uint8_t got[16 * 16];
+        rv40::PredictLuma(ref, 8, 4, 4 * 3 + 3, 4 * 2 + 3, w, w, got, 16);
+        for (int y = 0; y < w; ++y)
+            for (int x = 0; x < w; ++x) {
+                const std::uint8_t* p = ref.Row(4 + 2 + y) + 8 + 3 + x;
+                ASSERT_EQ(got[y * 16 + x], (p[0] + p[1] + p[ref.Stride()] + p[ref.Stride() + 1] + 2) >> 2)
+                    << "width " << w << " at " << x << "," << y;
+            }
+    }
+}
+
 // The search's planes are built once per reference and shared by P and B pictures: a serial seen
 // before gets its own planes back, a new one replaces the older of the two kept.
 TEST(Rv40Subpel, EachReferenceKeptUntilTwoNewerCame)
