@@ -125,11 +125,10 @@ __attribute__((target("avx2"))) inline __m256i HadamardAbsAvx2(const __m256i d[4
     const __m256i c2 = _mm256_unpacklo_epi64(b1, b3), c3 = _mm256_unpackhi_epi64(b1, b3);
     s01 = _mm256_add_epi16(c0, c1), t01 = _mm256_sub_epi16(c0, c1);
     s23 = _mm256_add_epi16(c2, c3), t23 = _mm256_sub_epi16(c2, c3);
-    __m256i sum = _mm256_add_epi16(_mm256_abs_epi16(_mm256_add_epi16(s01, s23)),
-                                   _mm256_abs_epi16(_mm256_sub_epi16(s01, s23)));
-    sum = _mm256_add_epi16(sum, _mm256_abs_epi16(_mm256_sub_epi16(t01, t23)));
-    sum = _mm256_add_epi16(sum, _mm256_abs_epi16(_mm256_add_epi16(t01, t23)));
-    return _mm256_madd_epi16(sum, _mm256_set1_epi16(1));
+    // The last stage's |a + b| + |a - b| is 2 max(|a|, |b|).
+    const __m256i sum = _mm256_add_epi16(_mm256_max_epi16(_mm256_abs_epi16(s01), _mm256_abs_epi16(s23)),
+                                         _mm256_max_epi16(_mm256_abs_epi16(t01), _mm256_abs_epi16(t23)));
+    return _mm256_madd_epi16(sum, _mm256_set1_epi16(2));
 }
 
 // Row y of a block 16 wide, or rows y and y + 4 of one 8 wide, as sixteen 16-bit values.

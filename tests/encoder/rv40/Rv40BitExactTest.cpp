@@ -392,6 +392,20 @@ TEST(Rv40Blend, EveryPixelByTheRule)
 
 TEST(Rv40Satd, QuartersAddUpToEveryPartition)
 {
+    // The textbook sum: the absolute values of the 4x4 Hadamard transform of the differences.
+    auto hadamard4 = [](const std::uint8_t* a, int aStride, const std::uint8_t* b, int bStride) {
+        static constexpr int kSigns[4][4] = {{1, 1, 1, 1}, {1, -1, 1, -1}, {1, 1, -1, -1}, {1, -1, -1, 1}};
+        int sum = 0;
+        for (int u = 0; u < 4; ++u)
+            for (int v = 0; v < 4; ++v) {
+                int c = 0;
+                for (int y = 0; y < 4; ++y)
+                    for (int x = 0; x < 4; ++x)
+                        c += kSigns[u][y] * kSigns[v][x] * (a[y * aStride + x] - b[y * bStride + x]);
+                sum += std::abs(c);
+            }
+        return sum;
+    };
     std::uint32_t seed = 12345;
     auto next = [&seed] { return static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 23); };
     for (int round = 0; round < 4; ++round) {
@@ -408,6 +422,11 @@ TEST(Rv40Satd, QuartersAddUpToEveryPartition)
         for (int i = 0; i < 4; ++i) {
             const int x = (i & 1) * 8, y = (i >> 1) * 8;
             EXPECT_EQ(rv40::Satd(a + y * 24 + x, 24, b + y * 20 + x, 20, 8, 8), q[i] >> 1) << "quarter " << i;
+            int reference = 0;
+            for (int k = 0; k < 4; ++k)
+                reference += hadamard4(a + (y + (k >> 1) * 4) * 24 + x + (k & 1) * 4, 24,
+                                       b + (y + (k >> 1) * 4) * 20 + x + (k & 1) * 4, 20);
+            EXPECT_EQ(q[i], reference) << "quarter " << i;
         }
     }
 }
