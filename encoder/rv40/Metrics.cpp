@@ -42,9 +42,10 @@ inline __m128i Abs16(__m128i v)
 }
 
 // The transform of four rows of differences (two 4x4 blocks side by side, 16 bits each), as
-// absolute values summed in 16-bit lanes: the transposition keeps the left block in the low half
-// of every register and the right one in the high half.
-inline __m128i HadamardAbs(const __m128i d[4])
+// absolute values summed in 16-bit lanes, halved: the last stage's |a + b| + |a - b| is
+// 2 max(|a|, |b|). The transposition keeps the left block in the low half of every register and
+// the right one in the high half.
+inline __m128i HadamardHalfAbs(const __m128i d[4])
 {
     // Down the columns.
     __m128i s01 = _mm_add_epi16(d[0], d[1]), t01 = _mm_sub_epi16(d[0], d[1]);
@@ -60,15 +61,13 @@ inline __m128i HadamardAbs(const __m128i d[4])
     const __m128i c2 = _mm_unpacklo_epi64(b1, b3), c3 = _mm_unpackhi_epi64(b1, b3);
     s01 = _mm_add_epi16(c0, c1), t01 = _mm_sub_epi16(c0, c1);
     s23 = _mm_add_epi16(c2, c3), t23 = _mm_sub_epi16(c2, c3);
-    __m128i sum = _mm_add_epi16(Abs16(_mm_add_epi16(s01, s23)), Abs16(_mm_sub_epi16(s01, s23)));
-    sum = _mm_add_epi16(sum, Abs16(_mm_sub_epi16(t01, t23)));
-    return _mm_add_epi16(sum, Abs16(_mm_add_epi16(t01, t23)));
+    return _mm_add_epi16(_mm_max_epi16(Abs16(s01), Abs16(s23)), _mm_max_epi16(Abs16(t01), Abs16(t23)));
 }
 
 // Both blocks' sums together.
 inline int HadamardRows(const __m128i d[4])
 {
-    __m128i total = _mm_madd_epi16(HadamardAbs(d), _mm_set1_epi16(1));
+    __m128i total = _mm_madd_epi16(HadamardHalfAbs(d), _mm_set1_epi16(2));
     total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0x4E));
     total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0xB1));
     return _mm_cvtsi128_si32(total);
@@ -77,7 +76,7 @@ inline int HadamardRows(const __m128i d[4])
 // Each block's sum on its own.
 inline void HadamardPair(const __m128i d[4], int* left, int* right)
 {
-    __m128i total = _mm_madd_epi16(HadamardAbs(d), _mm_set1_epi16(1));
+    __m128i total = _mm_madd_epi16(HadamardHalfAbs(d), _mm_set1_epi16(2));
     total = _mm_add_epi32(total, _mm_shuffle_epi32(total, 0xB1));
     *left = _mm_cvtsi128_si32(total);
     *right = _mm_cvtsi128_si32(_mm_srli_si128(total, 8));
@@ -125,7 +124,7 @@ __attribute__((target("avx2"))) inline __m256i HadamardAbsAvx2(const __m256i d[4
     const __m256i c2 = _mm256_unpacklo_epi64(b1, b3), c3 = _mm256_unpackhi_epi64(b1, b3);
     s01 = _mm256_add_epi16(c0, c1), t01 = _mm256_sub_epi16(c0, c1);
     s23 = _mm256_add_epi16(c2, c3), t23 = _mm256_sub_epi16(c2, c3);
-    // The last stage's |a + b| + |a - b| is 2 max(|a|, |b|).
+    // As HadamardHalfAbs.
     const __m256i sum = _mm256_add_epi16(_mm256_max_epi16(_mm256_abs_epi16(s01), _mm256_abs_epi16(s23)),
                                          _mm256_max_epi16(_mm256_abs_epi16(t01), _mm256_abs_epi16(t23)));
     return _mm256_madd_epi16(sum, _mm256_set1_epi16(2));
