@@ -65,12 +65,6 @@ void BidirCoder::BeginFrame(const FrameState& f, const SubpelPlanes& earlier, co
         v.assign(count, Mv{});
 }
 
-void BidirCoder::PredictOne(const Picture& ref, int mbx, int mby, Mv mv, MbWindow& w)
-{
-    PredictOneLuma(ref, mbx, mby, mv, w);
-    PredictOneChroma(ref, mbx, mby, mv, w);
-}
-
 void BidirCoder::PredictOneLuma(const Picture& ref, int mbx, int mby, Mv mv, MbWindow& w)
 {
     PredictLumaAnywhere(ref.y, mbx * 16, mby * 16, mv.x, mv.y, 16, 16, w.Y(), MbWindow::kStride);

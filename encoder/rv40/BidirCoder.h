@@ -33,8 +33,7 @@ private:
     // The decoder's prediction of this macroblock's vector from its neighbours with one in
     // direction `dir` (0 forward, 1 backward).
     Mv PredictVector(const FrameState& f, int mbx, int mby, const MbNeighbours& n, int dir) const;
-    // One direction's 16x16 prediction of the macroblock into `w`: luma and chroma, or either.
-    static void PredictOne(const Picture& ref, int mbx, int mby, Mv mv, MbWindow& w);
+    // One direction's 16x16 prediction of the macroblock into `w`: its luma or its chroma.
     static void PredictOneLuma(const Picture& ref, int mbx, int mby, Mv mv, MbWindow& w);
     static void PredictOneChroma(const Picture& ref, int mbx, int mby, Mv mv, MbWindow& w);
 
